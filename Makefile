@@ -1,0 +1,48 @@
+# Vantora v3: the README shows these targets first.
+BUILD_DIR ?= build
+STANDALONE := $(BUILD_DIR)/Vantora_artefacts/Release/Standalone/Vantora v3
+RENDER := $(BUILD_DIR)/tools/vantora-render
+
+# A compiler cache keyed on paths relative to the checkout, so clean clones reuse it.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := true
+
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release \
+               -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+
+.PHONY: all deps configure build run test demo bench install clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR)
+
+run: build
+	"$(STANDALONE)"
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j 2
+
+demo: build
+	@mkdir -p out
+	$(BUILD_DIR)/tools/vantora-demo-take out/demo-take.wav
+	$(RENDER) out/demo-take.wav out/demo-render.wav
+
+bench: build
+	$(BUILD_DIR)/bench/vantora-bench
+
+install: build
+	mkdir -p ~/.vst3 ~/.lv2 ~/.local/bin
+	rm -rf ~/.vst3/"Vantora v3.vst3" ~/.lv2/"Vantora v3.lv2"
+	cp -r "$(BUILD_DIR)/Vantora_artefacts/Release/VST3/Vantora v3.vst3" ~/.vst3/
+	cp -r "$(BUILD_DIR)/Vantora_artefacts/Release/LV2/Vantora v3.lv2" ~/.lv2/
+	cp $(RENDER) ~/.local/bin/
+
+clean:
+	rm -rf $(BUILD_DIR) out

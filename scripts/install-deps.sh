@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and the tools need.
+# Idempotent: prints nothing and touches nothing when all of them are present.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ cmake ninja-build pkg-config ccache make
+  # framework and what it links on Linux
+  juce-modules-source lv2-dev libasound2-dev libfreetype-dev libfontconfig-dev
+  libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev libxcomposite-dev libxrender-dev
+  # codecs the framework leaves to the system
+  libflac-dev libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
+  # tests, benchmarks and loudness reference
+  libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
+  # headless checks of the window and of the LV2 bundle
+  xvfb x11-utils imagemagick lilv-utils jalv jackd2
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo_cmd=()
+[[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

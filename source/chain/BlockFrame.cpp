@@ -1,0 +1,292 @@
+#include "processor/PluginProcessor.h"
+
+namespace
+{
+constexpr float fadeFloor = 0.001f;
+
+bool moduleActive (bool switchedOn, float fade) noexcept { return switchedOn || fade > fadeFloor; }
+
+float absolutePeak (const juce::AudioBuffer<float>& buffer, int channel) noexcept
+{
+    return buffer.getMagnitude (channel, 0, buffer.getNumSamples());
+}
+
+void zeroNonFinite (juce::AudioBuffer<float>& buffer) noexcept
+{
+    if (buffer.hasBeenCleared())
+        return;
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+    {
+        auto* samples = buffer.getWritePointer (ch);
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            if (! (std::abs (samples[i]) <= std::numeric_limits<float>::max()))
+                samples[i] = 0.0f;
+    }
+}
+
+double summedMagnitude (const float* samples, int numSamples) noexcept
+{
+    double sum = 0.0;
+    for (int i = 0; i < numSamples; ++i)
+        sum += std::abs (static_cast<double> (samples[i]));
+    return sum;
+}
+} // namespace
+
+//==============================================================================
+void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
+{
+    currentSampleRate = sampleRate;
+    const auto maxBlock = juce::jmax (1, samplesPerBlock);
+
+    dryBuffer.setSize (2, maxBlock);
+    dryBuffer.clear();
+
+    setLatencySamples (0);
+
+    morphOffsets = {};
+
+    const auto params = readParameters();
+    eqFade = params.on (Param::eqon) ? 1.0f : 0.0f;
+    dynamicsFade = params.on (Param::dynamicson) ? 1.0f : 0.0f;
+    saturationFade = params.on (Param::saturationon) ? 1.0f : 0.0f;
+    reverbFade = params.on (Param::reverbon) ? 1.0f : 0.0f;
+    widthFade = params.on (Param::widthon) ? 1.0f : 0.0f;
+
+    adaptiveHitClass.store (0);
+    adaptiveHitConfidence.store (0.0f);
+    outputTargetLufs.store (-14.0f);
+    loudnessLufs.store (-70.0f);
+    truePeakDb.store (-90.0f);
+    setLatencySamples (0);
+    reportedLatency = 0;
+}
+
+void QuorinProcessor::releaseResources()
+{
+    dryBuffer.setSize (0, 0);
+    morphOffsets = {};
+    adaptiveHitClass.store (0);
+    adaptiveHitConfidence.store (0.0f);
+    outputTargetLufs.store (-14.0f);
+    setLatencySamples (0);
+    reportedLatency = -1;
+}
+
+//==============================================================================
+void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    if (! repairInput (buffer))
+        return;
+
+    if (rawParameterValues[static_cast<size_t> (Param::bypass)]->load() > 0.5f)
+    {
+        runBypass (buffer);
+        return;
+    }
+
+    runInputCaptures (buffer); // step 1 (it may write parameters, so the snapshot follows it)
+
+    ChainBlock block;
+    block.params = readParameters();
+    block.numSamples = buffer.getNumSamples();
+    block.sampleRate = currentSampleRate;
+    updateModuleFades (block.params, block.numSamples);
+    block.flags = makeBlockFlags (block.params);
+    const auto& flags = block.flags;
+    const auto& params = block.params;
+
+    block.controls = mapMacroControls (params, flags, buffer); // step 2
+    designEq (block);                                            // step 3
+    designGlueCompressor (block);
+    updateLatency (flags); // step 4
+
+    if (! flags.rawMode)
+        runInputStage (buffer, block); // step 5
+    updateCuppedAmount (block);        // step 6
+    runEqPass (buffer, block);         // step 7
+    if (flags.linearPhaseActive)
+        runLinearPhaseEq (buffer, block); // step 8
+
+    const bool colouring = ! flags.rawMode && ! flags.voiceMode;
+    if (flags.saturationActive && colouring)
+        runSaturationStage (buffer, block); // step 9
+    if (colouring)
+        runTransientShaper (buffer, block); // step 10
+    if (flags.dynamicsActive && ! flags.rawMode)
+        runMultibandDynamics (buffer, block); // step 11
+
+    if (! flags.rawMode && params.on (Param::airknobon) && block.controls.airAmt > 0.001f)
+        runAirExciter (buffer, block); // step 12
+    applyBodyMakeup (buffer, block);   // step 13
+    if (colouring && block.controls.subAmt > 0.03f)
+        runSubHarmonics (buffer, block); // step 14
+    if (flags.isLive && colouring)
+        runKickSub (buffer, block); // step 15
+
+    if (flags.widthActive && block.controls.widthAmt > 0.001f)
+        runWidthStage (buffer, block); // step 16
+    if (flags.dynamicsActive && (! block.multibandRan || params[Param::dynpct] < 0.35f))
+        runGlueCompressor (buffer, block); // step 17
+
+    measureDuckingLevel (buffer, block);
+    if (flags.reverbActive && colouring)
+        runSpaceStage (buffer, block); // step 18
+
+    runAutoGain (buffer, block);                // step 19
+    runMeteringAndAssist (buffer, block);       // step 20
+    applyOutputGains (buffer, block);           // step 21
+    runListeningSimulator (buffer, block);      // step 22
+    runFinalLowPass (buffer);                   // step 23
+    runCeiling (buffer, block);                 // step 24
+    runTruePeakMeter (buffer);                  // step 25
+    sanitiseAndMeasurePeaks (buffer);           // step 26
+}
+
+//==============================================================================
+bool QuorinProcessor::repairInput (juce::AudioBuffer<float>& buffer)
+{
+    const int numInputs = getTotalNumInputChannels();
+    const int numSamples = buffer.getNumSamples();
+
+    if (! buffer.hasBeenCleared())
+        for (int ch = numInputs; ch < juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels()); ++ch)
+            buffer.clear (ch, 0, numSamples);
+
+    if (numInputs == 0 || numSamples == 0)
+    {
+        buffer.clear();
+        outputPeakLeft.store (0.0f);
+        outputPeakRight.store (0.0f);
+        return false;
+    }
+
+    // A non-finite input sample would stay in every recursive filter state for good.
+    zeroNonFinite (buffer);
+
+    if (buffer.getNumChannels() < 2)
+        return true;
+
+    // A microphone on one side of a stereo input is heard on both sides.
+    if (numInputs == 1)
+    {
+        buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
+        return true;
+    }
+
+    const double sumLeft = summedMagnitude (buffer.getReadPointer (0), numSamples);
+    const double sumRight = summedMagnitude (buffer.getReadPointer (1), numSamples);
+
+    if (sumLeft > 1.0e-7 && sumRight < 0.01 * sumLeft)
+        buffer.copyFrom (1, 0, buffer, 0, 0, numSamples);
+    else if (sumRight > 1.0e-7 && sumLeft < 0.01 * sumRight)
+        buffer.copyFrom (0, 0, buffer, 1, 0, numSamples);
+
+    return true;
+}
+
+void QuorinProcessor::runBypass (juce::AudioBuffer<float>& buffer)
+{
+    publishPeaks (buffer);
+}
+
+ParameterSnapshot QuorinProcessor::readParameters() const noexcept
+{
+    ParameterSnapshot snapshot;
+    for (size_t i = 0; i < snapshot.values.size(); ++i)
+    {
+        auto value = rawParameterValues[i]->load();
+        if (const auto count = choiceCounts[i]; count > 0)
+            value = static_cast<float> (juce::jlimit (0, count - 1, juce::roundToInt (value)));
+        snapshot.values[i] = value;
+    }
+    return snapshot;
+}
+
+BlockFlags QuorinProcessor::makeBlockFlags (const ParameterSnapshot& params) const noexcept
+{
+    BlockFlags flags;
+    flags.isLive = params.index (Param::chainmode) >= 1;
+    flags.rawMode = params.on (Param::wildcardmode) && ! params.on (Param::wildcardhybridfx);
+    flags.voiceMode = params.on (Param::voicemode);
+    flags.linearPhaseActive = params.on (Param::eqon) && (params.on (Param::lineareq) || ! flags.isLive)
+                              && ! flags.rawMode;
+    flags.dynamicsActive = moduleActive (params.on (Param::dynamicson), dynamicsFade);
+    flags.saturationActive = moduleActive (params.on (Param::saturationon), saturationFade);
+    flags.reverbActive = moduleActive (params.on (Param::reverbon), reverbFade);
+    flags.widthActive = moduleActive (params.on (Param::widthon), widthFade);
+    return flags;
+}
+
+void QuorinProcessor::updateModuleFades (const ParameterSnapshot& params, int numSamples) noexcept
+{
+    // A per-block one-pole with a 20 ms time constant, whatever the block size.
+    const auto twentyMs = 0.02 * currentSampleRate;
+    const auto step = twentyMs > 1.0 ? numSamples / twentyMs : static_cast<double> (numSamples);
+    const auto k = static_cast<float> (juce::jlimit (0.02, 1.0, step));
+
+    const auto follow = [&] (float& fade, Param p) { fade += ((params.on (p) ? 1.0f : 0.0f) - fade) * k; };
+    follow (eqFade, Param::eqon);
+    follow (dynamicsFade, Param::dynamicson);
+    follow (saturationFade, Param::saturationon);
+    follow (reverbFade, Param::reverbon);
+    follow (widthFade, Param::widthon);
+}
+
+void QuorinProcessor::updateLatency (const BlockFlags&)
+{
+    constexpr int latency = 0;
+    if (latency != reportedLatency)
+    {
+        setLatencySamples (latency);
+        reportedLatency = latency;
+    }
+}
+
+void QuorinProcessor::captureDry (const juce::AudioBuffer<float>& block)
+{
+    const int numChannels = block.getNumChannels();
+    const int numSamples = block.getNumSamples();
+
+    // Grows only when the host exceeds the prepared block size.
+    if (dryBuffer.getNumChannels() < numChannels || dryBuffer.getNumSamples() < numSamples)
+        dryBuffer.setSize (numChannels, numSamples, false, false, true);
+
+    for (int ch = 0; ch < numChannels; ++ch)
+    {
+        if (block.hasBeenCleared())
+            juce::FloatVectorOperations::clear (dryBuffer.getWritePointer (ch), numSamples);
+        else
+            juce::FloatVectorOperations::copy (dryBuffer.getWritePointer (ch), block.getReadPointer (ch),
+                                               numSamples);
+    }
+}
+
+void QuorinProcessor::blendWithDry (juce::AudioBuffer<float>& block, float amount) const noexcept
+{
+    const int lastDryChannel = dryBuffer.getNumChannels() - 1;
+    for (int ch = 0; ch < block.getNumChannels(); ++ch)
+    {
+        auto* out = block.getWritePointer (ch);
+        const auto* dry = dryBuffer.getReadPointer (juce::jmin (ch, lastDryChannel));
+        for (int i = 0; i < block.getNumSamples(); ++i)
+            out[i] = out[i] * amount + dry[i] * (1.0f - amount);
+    }
+}
+
+void QuorinProcessor::sanitiseAndMeasurePeaks (juce::AudioBuffer<float>& buffer) noexcept
+{
+    zeroNonFinite (buffer);
+    publishPeaks (buffer);
+}
+
+void QuorinProcessor::publishPeaks (const juce::AudioBuffer<float>& buffer) noexcept
+{
+    if (buffer.getNumChannels() == 0)
+        return;
+    const float left = absolutePeak (buffer, 0);
+    outputPeakLeft.store (left);
+    outputPeakRight.store (buffer.getNumChannels() > 1 ? absolutePeak (buffer, 1) : left);
+}

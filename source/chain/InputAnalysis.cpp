@@ -1,0 +1,4 @@
+#include "processor/PluginProcessor.h"
+
+void QuorinProcessor::runInputCaptures (const juce::AudioBuffer<float>&) {}
+

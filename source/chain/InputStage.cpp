@@ -1,0 +1,6 @@
+#include "processor/PluginProcessor.h"
+
+void QuorinProcessor::runInputStage (juce::AudioBuffer<float>&, const ChainBlock&) {}
+
+void QuorinProcessor::updateCuppedAmount (const ChainBlock&) noexcept {}
+

@@ -1,0 +1,4 @@
+#include "processor/PluginProcessor.h"
+
+void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>&, const ChainBlock&) {}
+

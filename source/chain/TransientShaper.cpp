@@ -1,0 +1,4 @@
+#include "processor/PluginProcessor.h"
+
+void QuorinProcessor::runTransientShaper (juce::AudioBuffer<float>&, const ChainBlock&) {}
+

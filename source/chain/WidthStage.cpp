@@ -1,0 +1,4 @@
+#include "processor/PluginProcessor.h"
+
+void QuorinProcessor::runWidthStage (juce::AudioBuffer<float>&, const ChainBlock&) {}
+

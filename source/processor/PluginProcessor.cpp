@@ -1,0 +1,98 @@
+#include "processor/PluginProcessor.h"
+
+QuorinProcessor::QuorinProcessor()
+    : AudioProcessor (BusesProperties()
+                          .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      parameters (*this, nullptr, juce::Identifier ("PARAMS"), createParameterLayout())
+{
+    for (int i = 0; i < numParameters; ++i)
+    {
+        const auto* id = parameterId (static_cast<Param> (i));
+        rawParameterValues[static_cast<size_t> (i)] = parameters.getRawParameterValue (id);
+
+        if (auto* choice = dynamic_cast<juce::AudioParameterChoice*> (parameters.getParameter (id)))
+            choiceCounts[static_cast<size_t> (i)] = choice->choices.size();
+    }
+
+    parameters.addParameterListener (parameterId (Param::venue), this);
+}
+
+QuorinProcessor::~QuorinProcessor()
+{
+    parameters.removeParameterListener (parameterId (Param::venue), this);
+}
+
+const juce::String QuorinProcessor::getName() const { return "Vantora v3"; }
+
+double QuorinProcessor::getTailLengthSeconds() const { return 0.0; }
+bool QuorinProcessor::acceptsMidi() const { return false; }
+bool QuorinProcessor::producesMidi() const { return false; }
+
+juce::AudioProcessorEditor* QuorinProcessor::createEditor()
+{
+    return new juce::GenericAudioProcessorEditor (*this);
+}
+
+bool QuorinProcessor::hasEditor() const { return true; }
+
+int QuorinProcessor::getNumPrograms() { return 1; }
+int QuorinProcessor::getCurrentProgram() { return 0; }
+void QuorinProcessor::setCurrentProgram (int) {}
+
+// Hosts publish this as a factory program, and a program without a name fails plug-in validation.
+const juce::String QuorinProcessor::getProgramName (int) { return "Default"; }
+
+void QuorinProcessor::changeProgramName (int, const juce::String&) {}
+
+bool QuorinProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto output = layouts.outputBuses.isEmpty() ? juce::AudioChannelSet::disabled()
+                                                      : layouts.getMainOutputChannelSet();
+    if (output != juce::AudioChannelSet::mono() && output != juce::AudioChannelSet::stereo())
+        return false;
+
+    if (! layouts.inputBuses.isEmpty())
+    {
+        const auto input = layouts.getMainInputChannelSet();
+        if (input != juce::AudioChannelSet::mono() && input != juce::AudioChannelSet::stereo()
+            && input != juce::AudioChannelSet::disabled())
+            return false;
+    }
+
+    return true;
+}
+
+void QuorinProcessor::parameterChanged (const juce::String& parameterID, float newValue)
+{
+    if (parameterID != parameterId (Param::venue))
+        return;
+
+    // "Home" sits the macro higher than "Stage"; loudness is a 0..1 parameter, so these are real values.
+    const bool home = juce::roundToInt (newValue) > 0;
+    if (auto* loudness = parameters.getParameter (parameterId (Param::loudness)))
+        loudness->setValueNotifyingHost (home ? 0.28f : 0.09f);
+}
+
+juce::String QuorinProcessor::getAdaptiveHitLabel() const
+{
+    switch (adaptiveHitClass.load())
+    {
+        case 1: return "Kick";
+        case 2: return "Snare";
+        case 3: return "Hi-hat";
+        case 4: return "Inward K";
+        default: return "None";
+    }
+}
+
+void QuorinProcessor::requestAdaptiveHitLearn (int) {}
+void QuorinProcessor::clearAdaptiveHitLearnedModel() {}
+int QuorinProcessor::getAdaptiveHitLearningClass() const { return 0; }
+float QuorinProcessor::getAdaptiveHitLearningProgress() const { return 0.0f; }
+int QuorinProcessor::getAdaptiveHitLearnedMask() const { return 0; }
+
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new QuorinProcessor();
+}

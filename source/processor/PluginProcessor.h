@@ -1,0 +1,159 @@
+#pragma once
+
+#include "chain/BlockControls.h"
+#include "processor/ParameterLayout.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_dsp/juce_dsp.h>
+
+#include <array>
+#include <atomic>
+
+/** The Vantora channel strip: parameters, the per-block chain and the values it publishes. */
+class QuorinProcessor : public juce::AudioProcessor, public juce::AudioProcessorValueTreeState::Listener
+{
+public:
+    QuorinProcessor();
+    ~QuorinProcessor() override;
+
+    const juce::String getName() const override;
+    void prepareToPlay (double sampleRate, int samplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
+    using juce::AudioProcessor::processBlock;
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+    // Adaptive hit accessors for the editor (message thread).
+    juce::String getAdaptiveHitLabel() const;
+    void requestAdaptiveHitLearn (int hitClass);
+    void clearAdaptiveHitLearnedModel();
+    int getAdaptiveHitLearningClass() const;
+    float getAdaptiveHitLearningProgress() const;
+    int getAdaptiveHitLearnedMask() const;
+
+    juce::AudioProcessorValueTreeState parameters;
+
+    std::atomic<float> outputPeakLeft { 0.0f };
+    std::atomic<float> outputPeakRight { 0.0f };
+
+    // Published for the editor; written by the audio thread.
+    std::atomic<int> adaptiveHitClass { 0 };
+    std::atomic<float> adaptiveHitConfidence { 0.0f };
+    std::atomic<float> loudnessLufs { -70.0f };
+    std::atomic<float> blockLoudnessDb { -70.0f };
+    std::atomic<float> truePeakDb { -90.0f };
+    std::atomic<float> outputTargetLufs { -14.0f };
+
+    std::atomic<bool> calibrateRequested { false };
+    std::atomic<bool> calibrating { false };
+    std::atomic<float> calibrateProgress { 0.0f };
+    std::atomic<bool> calibrationDone { false };
+    std::atomic<float> calibratedGate { 0.0f };
+    std::atomic<float> calibratedLoudness { 0.0f };
+    std::atomic<float> calibratedSmart { 0.0f };
+    std::atomic<float> calibratedNoiseFloorDb { -90.0f };
+    std::atomic<float> calibratedPeakDb { 0.0f };
+
+    std::atomic<bool> analyzeRequested { false };
+    std::atomic<bool> analyzing { false };
+    std::atomic<float> analyzeProgress { 0.0f };
+    std::atomic<bool> analysisDone { false };
+    std::atomic<float> analysisRmsDb { -90.0f };
+    std::atomic<float> analysisPeakDb { -90.0f };
+    std::atomic<float> analysisLufsEstimate { -70.0f };
+    std::atomic<float> analysisCeilingDb { -1.0f };
+    std::atomic<float> analysisAttack { 0.42f };
+    std::atomic<float> analysisSustain { 0.52f };
+
+private:
+    friend struct QuorinProcessorProbe; // tests look at chain state through this
+
+    //==============================================================================
+    // Block frame
+    bool repairInput (juce::AudioBuffer<float>& buffer);
+    void runBypass (juce::AudioBuffer<float>& buffer);
+    ParameterSnapshot readParameters() const noexcept;
+    BlockFlags makeBlockFlags (const ParameterSnapshot& params) const noexcept;
+    void updateModuleFades (const ParameterSnapshot& params, int numSamples) noexcept;
+    void updateLatency (const BlockFlags& flags);
+    void captureDry (const juce::AudioBuffer<float>& block);
+    void blendWithDry (juce::AudioBuffer<float>& block, float amount) const noexcept;
+    void sanitiseAndMeasurePeaks (juce::AudioBuffer<float>& buffer) noexcept;
+    void publishPeaks (const juce::AudioBuffer<float>& buffer) noexcept;
+
+    // Macro mapping
+    BlockControls mapMacroControls (const ParameterSnapshot& params, const BlockFlags& flags,
+                                    const juce::AudioBuffer<float>& buffer);
+
+    // Input analysis captures
+    void runInputCaptures (const juce::AudioBuffer<float>& buffer);
+
+    // Input stage
+    void runInputStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void updateCuppedAmount (const ChainBlock& block) noexcept;
+
+    // Tone and EQ
+    void designEq (const ChainBlock& block);
+    void runEqPass (juce::AudioBuffer<float>& buffer, ChainBlock& block);
+    void runLinearPhaseEq (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+
+    // Saturation, transient shaper, dynamics
+    void runSaturationStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runTransientShaper (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void designGlueCompressor (const ChainBlock& block);
+    void runMultibandDynamics (juce::AudioBuffer<float>& buffer, ChainBlock& block);
+    void runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+
+    // Enhancers
+    void runAirExciter (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void applyBodyMakeup (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runSubHarmonics (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runKickSub (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+
+    // Width and space
+    void runWidthStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void measureDuckingLevel (const juce::AudioBuffer<float>& buffer, ChainBlock& block) const noexcept;
+    void runSpaceStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+
+    // Output
+    void runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runFinalLowPass (juce::AudioBuffer<float>& buffer);
+    void runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runTruePeakMeter (const juce::AudioBuffer<float>& buffer);
+
+    //==============================================================================
+    std::array<std::atomic<float>*, numParameters> rawParameterValues {};
+    std::array<int, numParameters> choiceCounts {}; // 0 for parameters that are not choices
+
+    juce::AudioBuffer<float> dryBuffer;
+
+    double currentSampleRate = 44100.0;
+    int reportedLatency = -1;
+
+    float eqFade = 1.0f;
+    float dynamicsFade = 1.0f;
+    float saturationFade = 1.0f;
+    float reverbFade = 1.0f;
+    float widthFade = 1.0f;
+
+    MorphOffsets morphOffsets;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorinProcessor)
+};

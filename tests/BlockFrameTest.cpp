@@ -1,0 +1,214 @@
+// The block frame: input repair, bypass, module fades, sanitising, peaks, empty blocks, allocations.
+#include "AllocationCounter.h"
+#include "TestSupport.h"
+
+namespace
+{
+juce::AudioBuffer<float> stereoPair (float leftAmplitude, float rightAmplitude, int numSamples = 512)
+{
+    auto b = test::sine (2, numSamples, 440.0, 48000.0, 1.0f);
+    b.applyGain (0, 0, numSamples, leftAmplitude);
+    b.applyGain (1, 0, numSamples, rightAmplitude);
+    return b;
+}
+
+void expectChannelsEqual (const juce::AudioBuffer<float>& a, int chA, const juce::AudioBuffer<float>& b, int chB)
+{
+    for (int i = 0; i < a.getNumSamples(); ++i)
+        ASSERT_EQ (a.getSample (chA, i), b.getSample (chB, i)) << "sample " << i;
+}
+
+class BlockFrame : public testing::Test
+{
+protected:
+    std::unique_ptr<QuorinProcessor> processor = test::makeProcessor();
+    juce::MidiBuffer midi;
+
+    void bypass() { test::set (*processor, Param::bypass, 1.0f); }
+};
+} // namespace
+
+TEST_F (BlockFrame, OneSidedStereoInputIsHeardOnBothSides)
+{
+    bypass();
+    const auto input = stereoPair (0.5f, 0.004f); // right below 1 % of the left
+    auto block = input;
+    processor->processBlock (block, midi);
+    expectChannelsEqual (block, 1, input, 0);
+    expectChannelsEqual (block, 0, input, 0);
+
+    const auto leftSilent = stereoPair (0.0f, 0.3f);
+    block = leftSilent;
+    processor->processBlock (block, midi);
+    expectChannelsEqual (block, 0, leftSilent, 1);
+}
+
+TEST_F (BlockFrame, QuietButRealRightChannelIsLeftAlone)
+{
+    bypass();
+    const auto input = stereoPair (0.5f, 0.006f); // 1.2 % of the left
+    auto block = input;
+    processor->processBlock (block, midi);
+    expectChannelsEqual (block, 1, input, 1);
+}
+
+TEST (BlockFrameMono, MonoInputBusFillsTheSecondChannel)
+{
+    auto processor = test::makeProcessor (48000.0, 512, 1, 2);
+    test::set (*processor, Param::bypass, 1.0f);
+    auto block = stereoPair (0.5f, 0.0f);
+    block.applyGain (1, 0, 512, 0.0f);
+    block.addFrom (1, 0, test::sine (1, 512, 3000.0, 48000.0, 0.9f), 0, 0, 512); // junk beyond the input bus
+    const auto input = block;
+    juce::MidiBuffer midi;
+    processor->processBlock (block, midi);
+    expectChannelsEqual (block, 1, input, 0);
+}
+
+TEST_F (BlockFrame, BypassKeepsTheRepairedInputAndMeasuresItsPeaks)
+{
+    bypass();
+    auto block = stereoPair (0.5f, 0.0f);
+    processor->processBlock (block, midi);
+    EXPECT_FLOAT_EQ (processor->outputPeakLeft.load(), block.getMagnitude (0, 0, 512));
+    EXPECT_FLOAT_EQ (processor->outputPeakRight.load(), block.getMagnitude (0, 0, 512));
+    EXPECT_NEAR (processor->outputPeakLeft.load(), 0.5f, 1.0e-3f);
+}
+
+TEST_F (BlockFrame, FadesFollowTheirSwitchWithATwentyMillisecondTimeConstant)
+{
+    processor = test::makeProcessor (48000.0, 64);
+    test::set (*processor, Param::saturationon, 0.0f);
+    auto block = stereoPair (0.1f, 0.1f, 64);
+
+    // k = 64 / 960 per block.
+    const double k = 64.0 / 960.0;
+    for (int n = 1; n <= 30; ++n)
+    {
+        processor->processBlock (block, midi);
+        EXPECT_NEAR (QuorinProcessorProbe::saturationFade (*processor), std::pow (1.0 - k, n), 1.0e-5) << n;
+    }
+    EXPECT_NEAR (QuorinProcessorProbe::dynamicsFade (*processor), 1.0, 1.0e-6);
+
+    test::set (*processor, Param::saturationon, 1.0f);
+    processor->processBlock (block, midi);
+    EXPECT_NEAR (QuorinProcessorProbe::saturationFade (*processor), std::pow (1.0 - k, 30) * (1.0 - k) + k, 1.0e-5);
+}
+
+TEST_F (BlockFrame, BlocksLongerThanTwentyMillisecondsSwitchAtOnceEvenBeyondThePreparedSize)
+{
+    test::set (*processor, Param::widthon, 0.0f);
+    auto block = stereoPair (0.1f, 0.1f, 4096); // prepared for 512
+    processor->processBlock (block, midi);
+    EXPECT_EQ (QuorinProcessorProbe::widthFade (*processor), 0.0f);
+    EXPECT_TRUE (std::isfinite (block.getSample (0, 4095)));
+}
+
+TEST_F (BlockFrame, TinyBlocksStillMoveTheFadeByTwoPercent)
+{
+    test::set (*processor, Param::reverbon, 0.0f);
+    auto block = stereoPair (0.1f, 0.1f, 1);
+    processor->processBlock (block, midi);
+    EXPECT_NEAR (QuorinProcessorProbe::reverbFade (*processor), 0.98f, 1.0e-6f);
+}
+
+TEST_F (BlockFrame, PrepareSetsFadesToTheirSwitchesWithoutARamp)
+{
+    test::set (*processor, Param::dynamicson, 0.0f);
+    processor->prepareToPlay (48000.0, 512);
+    EXPECT_EQ (QuorinProcessorProbe::dynamicsFade (*processor), 0.0f);
+    EXPECT_EQ (QuorinProcessorProbe::saturationFade (*processor), 1.0f);
+}
+
+TEST_F (BlockFrame, NonFiniteSamplesLeaveAsZeroAndDoNotPoisonLaterBlocks)
+{
+    auto block = stereoPair (0.2f, 0.2f);
+    block.setSample (0, 10, std::numeric_limits<float>::quiet_NaN());
+    block.setSample (1, 20, std::numeric_limits<float>::infinity());
+    block.setSample (1, 30, -std::numeric_limits<float>::infinity());
+    processor->processBlock (block, midi);
+
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 512; ++i)
+            ASSERT_TRUE (std::isfinite (block.getSample (ch, i))) << ch << ":" << i;
+
+    for (int n = 0; n < 20; ++n)
+    {
+        block = stereoPair (0.2f, 0.2f);
+        processor->processBlock (block, midi);
+    }
+    EXPECT_GT (test::rms (block, 0), 0.01) << "the chain fell silent after a NaN";
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 512; ++i)
+            ASSERT_TRUE (std::isfinite (block.getSample (ch, i)));
+}
+
+TEST_F (BlockFrame, PeaksAreTheLargestMagnitudesOfTheOutput)
+{
+    auto block = stereoPair (0.3f, 0.2f);
+    processor->processBlock (block, midi);
+    EXPECT_FLOAT_EQ (processor->outputPeakLeft.load(), block.getMagnitude (0, 0, 512));
+    EXPECT_FLOAT_EQ (processor->outputPeakRight.load(), block.getMagnitude (1, 0, 512));
+}
+
+TEST_F (BlockFrame, EmptyBlockGivesZeroPeaks)
+{
+    auto loud = stereoPair (0.5f, 0.5f);
+    processor->processBlock (loud, midi);
+    juce::AudioBuffer<float> empty (2, 0);
+    processor->processBlock (empty, midi);
+    EXPECT_EQ (processor->outputPeakLeft.load(), 0.0f);
+    EXPECT_EQ (processor->outputPeakRight.load(), 0.0f);
+}
+
+TEST (BlockFrameNoInput, ProcessorWithoutInputGivesSilence)
+{
+    auto processor = test::makeProcessor (48000.0, 512, 0, 2);
+    auto block = stereoPair (0.5f, 0.5f);
+    juce::MidiBuffer midi;
+    processor->processBlock (block, midi);
+    EXPECT_TRUE (block.hasBeenCleared());
+    EXPECT_EQ (block.getMagnitude (0, 512), 0.0f);
+    EXPECT_EQ (processor->outputPeakLeft.load(), 0.0f);
+}
+
+TEST (BlockFrameMono, OneChannelBufferRunsAndReportsTheLeftPeakTwice)
+{
+    auto processor = test::makeProcessor (48000.0, 512, 1, 1);
+    auto block = test::sine (1, 512, 440.0, 48000.0, 0.25f);
+    juce::MidiBuffer midi;
+    for (int n = 0; n < 10; ++n)
+        processor->processBlock (block, midi);
+    EXPECT_GT (processor->outputPeakLeft.load(), 0.0f);
+    EXPECT_EQ (processor->outputPeakRight.load(), processor->outputPeakLeft.load());
+}
+
+TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
+{
+    if (! allocationCountingAvailable())
+        GTEST_SKIP() << "allocations cannot be counted under a sanitizer";
+
+    for (int chainMode : { 0, 1 })
+    {
+        SCOPED_TRACE (chainMode == 0 ? "Mix / Master" : "Live Performance");
+        auto processor = test::makeProcessor (48000.0, 512);
+        test::set (*processor, Param::chainmode, float (chainMode));
+        auto signal = test::sine (2, 512, 220.0, 48000.0, 0.3f);
+        juce::MidiBuffer midi;
+
+        for (int n = 0; n < 20; ++n) // settle anything that is set up on first use
+        {
+            auto block = signal;
+            processor->processBlock (block, midi);
+        }
+
+        ScopedAllocationCounter counter;
+        for (int n = 0; n < 200; ++n)
+        {
+            auto* const* channels = signal.getArrayOfWritePointers();
+            juce::AudioBuffer<float> block (channels, 2, 512);
+            processor->processBlock (block, midi);
+        }
+        EXPECT_EQ (counter.count(), 0u);
+    }
+}

@@ -1,0 +1,182 @@
+// The render tool end to end: the demo take renders, files line up, errors are clear and harmless.
+#include "TestSupport.h"
+#include "demo/DemoTake.h"
+#include "render/AudioFiles.h"
+
+namespace
+{
+struct Run
+{
+    int exitCode = -1;
+    juce::String output;
+};
+
+Run runTool (const char* tool, const juce::StringArray& args)
+{
+    juce::StringArray command { tool };
+    command.addArray (args);
+    juce::ChildProcess process;
+    Run run;
+    if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+        return run;
+    run.output = process.readAllProcessOutput();
+    process.waitForProcessToFinish (120000);
+    run.exitCode = static_cast<int> (process.getExitCode());
+    return run;
+}
+
+Run render (const juce::StringArray& args) { return runTool (VANTORA_RENDER_TOOL, args); }
+
+class RenderTool : public testing::Test
+{
+protected:
+    juce::TemporaryFile folderName;
+    juce::File folder = folderName.getFile();
+    juce::File demo = folder.getChildFile ("demo.wav");
+
+    void SetUp() override
+    {
+        ASSERT_TRUE (folder.createDirectory());
+        ASSERT_EQ (runTool (VANTORA_DEMO_TOOL, { demo.getFullPathName() }).exitCode, 0);
+    }
+    void TearDown() override { folder.deleteRecursively(); }
+
+    juce::String path (const char* name) const { return folder.getChildFile (name).getFullPathName(); }
+
+    static std::unique_ptr<juce::AudioFormatReader> open (const juce::File& f)
+    {
+        juce::String error;
+        auto reader = audiofiles::openReader (f, error);
+        EXPECT_NE (reader, nullptr) << error;
+        return reader;
+    }
+
+    void expectFailure (const juce::StringArray& args, const juce::String& message, const juce::File& untouched)
+    {
+        juce::MemoryBlock before, after;
+        untouched.loadFileAsData (before);
+        const auto run = render (args);
+        EXPECT_NE (run.exitCode, 0);
+        EXPECT_TRUE (run.output.contains (message)) << run.output;
+        EXPECT_TRUE (run.output.startsWith ("vantora-render: ")) << run.output;
+        untouched.loadFileAsData (after);
+        EXPECT_TRUE (before == after) << "the render touched " << untouched.getFullPathName();
+        EXPECT_EQ (folder.findChildFiles (juce::File::findFiles, false, ".*.part-*").size(), 0);
+    }
+};
+} // namespace
+
+TEST_F (RenderTool, DemoTakeIsMonoAtFortyEightKilohertzForAboutTwentySeconds)
+{
+    auto reader = open (demo);
+    ASSERT_NE (reader, nullptr);
+    EXPECT_EQ (reader->numChannels, 1u);
+    EXPECT_EQ (reader->sampleRate, 48000.0);
+    EXPECT_EQ (reader->lengthInSamples, 20 * 48000);
+
+    const auto a = demo::makeDemoTake();
+    const auto b = demo::makeDemoTake();
+    EXPECT_EQ (0, std::memcmp (a.getReadPointer (0), b.getReadPointer (0), sizeof (float) * size_t (a.getNumSamples())));
+}
+
+TEST_F (RenderTool, RendersTheDemoWithTheInputsLengthAndRate)
+{
+    const auto run = render ({ demo.getFullPathName(), path ("out.wav"), "--json" });
+    ASSERT_EQ (run.exitCode, 0) << run.output;
+
+    const auto report = juce::JSON::parse (run.output);
+    ASSERT_TRUE (report.isObject()) << run.output;
+    for (const char* side : { "input", "output" })
+        for (const char* key : { "integrated_lufs", "loudness_range_lu", "true_peak_dbtp", "sample_peak_dbfs",
+                                 "duration_s", "sample_rate", "channels" })
+            EXPECT_TRUE (report[side].hasProperty (key)) << side << "." << key;
+    EXPECT_GT (double (report["realtime_factor"]), 1.0);
+    EXPECT_EQ (int (report["output"]["channels"]), 2);
+    EXPECT_NEAR (double (report["input"]["integrated_lufs"]), -20.0, 8.0);
+
+    auto reader = open (folder.getChildFile ("out.wav"));
+    ASSERT_NE (reader, nullptr);
+    EXPECT_EQ (reader->lengthInSamples, 20 * 48000);
+    EXPECT_EQ (reader->sampleRate, 48000.0);
+    EXPECT_EQ (reader->numChannels, 2u);
+    EXPECT_EQ (reader->bitsPerSample, 24u);
+}
+
+TEST_F (RenderTool, SameRenderTwiceIsBitIdentical)
+{
+    for (const char* out : { "a.wav", "b.wav" })
+        ASSERT_EQ (render ({ demo.getFullPathName(), path (out), "--float", "--set", "chainmode=Live Performance" }).exitCode, 0);
+    juce::MemoryBlock a, b;
+    folder.getChildFile ("a.wav").loadFileAsData (a);
+    folder.getChildFile ("b.wav").loadFileAsData (b);
+    EXPECT_GT (a.getSize(), 48000u * 20u * 8u);
+    EXPECT_TRUE (a == b);
+}
+
+TEST_F (RenderTool, ChannelsFloatTailAndFlac)
+{
+    ASSERT_EQ (render ({ demo.getFullPathName(), path ("mono.flac"), "--channels", "1", "--tail", "1.5" }).exitCode, 0);
+    auto mono = open (folder.getChildFile ("mono.flac"));
+    ASSERT_NE (mono, nullptr);
+    EXPECT_EQ (mono->numChannels, 1u);
+    EXPECT_EQ (mono->lengthInSamples, 20 * 48000 + 72000);
+
+    ASSERT_EQ (render ({ demo.getFullPathName(), path ("float.wav"), "--float", "--block", "64" }).exitCode, 0);
+    auto floats = open (folder.getChildFile ("float.wav"));
+    ASSERT_NE (floats, nullptr);
+    EXPECT_TRUE (floats->usesFloatingPointData);
+}
+
+TEST_F (RenderTool, MeasureReportsTheReferenceReadings)
+{
+    const auto run = render ({ "--measure", demo.getFullPathName(), "--json" });
+    ASSERT_EQ (run.exitCode, 0) << run.output;
+    const auto report = juce::JSON::parse (run.output);
+    EXPECT_EQ (int (report["channels"]), 1);
+    EXPECT_NEAR (double (report["duration_s"]), 20.0, 1.0e-6);
+    EXPECT_NEAR (double (report["sample_peak_dbfs"]), 20.0 * std::log10 (0.7), 0.01);
+}
+
+TEST_F (RenderTool, UnreadableInputFailsClearly)
+{
+    const auto bogus = folder.getChildFile ("notes.wav");
+    bogus.replaceWithText ("this is not audio");
+    const auto out = folder.getChildFile ("out.wav");
+    expectFailure ({ bogus.getFullPathName(), out.getFullPathName() }, "cannot read input", out);
+    expectFailure ({ path ("missing.wav"), out.getFullPathName() }, "no such file", out);
+    EXPECT_FALSE (out.exists());
+}
+
+TEST_F (RenderTool, RefusesToOverwriteTheInput)
+{
+    expectFailure ({ demo.getFullPathName(), demo.getFullPathName() }, "output path is the input", demo);
+    const auto viaDots = folder.getChildFile ("sub").getFullPathName() + "/../demo.wav";
+    folder.getChildFile ("sub").createDirectory();
+    expectFailure ({ demo.getFullPathName(), viaDots }, "output path is the input", demo);
+}
+
+TEST_F (RenderTool, UnknownIdListsCloseIdsAndLeavesAnExistingOutputAlone)
+{
+    const auto out = folder.getChildFile ("out.wav");
+    out.replaceWithText ("an older render");
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqpc=0.5" }, "unknown parameter 'eqpc'", out);
+    const auto run = render ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqpc=0.5" });
+    EXPECT_TRUE (run.output.contains ("eqpct")) << run.output;
+}
+
+TEST_F (RenderTool, OutOfRangeValuesGiveTheRange)
+{
+    const auto out = folder.getChildFile ("out.wav");
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqlow=30" }, "out of range -12 to 12", out);
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "mic=15" }, "index 0 to 14", out);
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "bypass=maybe" }, "0/1 or off/on", out);
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqlow=abc" }, "out of range", out);
+    EXPECT_FALSE (out.exists());
+}
+
+TEST_F (RenderTool, AcceptsSwitchWordsAndChoiceTexts)
+{
+    const auto run = render ({ demo.getFullPathName(), path ("out.wav"), "--set", "bypass=on", "--set",
+                               "mic=Shure SM7B", "--set", "eqlow=-3.5", "--set", "outputtarget=4" });
+    EXPECT_EQ (run.exitCode, 0) << run.output;
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The LV2 bundle declares our URI, and a real LV2 host instantiates and runs the binary.
+set -euo pipefail
+bundle_dir=$1
+uri=$2
+export LV2_PATH=$(dirname "$bundle_dir")
+
+listed=$(lv2ls)
+if [[ "$listed" != "$uri" ]]; then
+  echo "lv2ls printed '$listed', expected '$uri'"
+  exit 1
+fi
+
+server="vantora-test-$$"
+jackd --no-realtime -n "$server" -d dummy -r 48000 -p 256 >/dev/null 2>&1 &
+jack_pid=$!
+trap 'kill $jack_pid 2>/dev/null || true' EXIT
+sleep 1
+
+# jalv runs until killed: still running after two seconds means it instantiated and processed.
+set +e
+JACK_DEFAULT_SERVER="$server" timeout 2 jalv -i "$uri" >/tmp/jalv-$$.log 2>&1
+status=$?
+set -e
+if [[ $status -ne 124 ]] || ! grep -q "Block length" /tmp/jalv-$$.log; then
+  echo "jalv could not run the plug-in (exit $status):"
+  cat /tmp/jalv-$$.log
+  rm -f /tmp/jalv-$$.log
+  exit 1
+fi
+rm -f /tmp/jalv-$$.log
+echo "lv2ls and jalv found $uri"

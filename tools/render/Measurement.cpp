@@ -1,0 +1,62 @@
+#include "render/Measurement.h"
+
+#include <ebur128.h>
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+double decibels (double gain)
+{
+    return gain > 0.0 ? 20.0 * std::log10 (gain) : -std::numeric_limits<double>::infinity();
+}
+} // namespace
+
+void ReferenceMeter::StateDeleter::operator() (ebur128_state* s) const { ebur128_destroy (&s); }
+
+ReferenceMeter::ReferenceMeter (int numChannels, double sampleRate)
+    : state (ebur128_init (static_cast<unsigned int> (numChannels), static_cast<unsigned long> (sampleRate),
+                           EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK)),
+      channels (numChannels),
+      rate (sampleRate)
+{
+}
+
+ReferenceMeter::~ReferenceMeter() = default;
+
+void ReferenceMeter::add (const juce::AudioBuffer<float>& buffer, int startSample, int numSamples)
+{
+    interleaved.resize (static_cast<size_t> (numSamples * channels));
+    for (int ch = 0; ch < channels; ++ch)
+    {
+        const auto* in = buffer.getReadPointer (juce::jmin (ch, buffer.getNumChannels() - 1), startSample);
+        for (int i = 0; i < numSamples; ++i)
+            interleaved[static_cast<size_t> (i * channels + ch)] = in[i];
+    }
+    ebur128_add_frames_float (state.get(), interleaved.data(), static_cast<size_t> (numSamples));
+    frames += numSamples;
+}
+
+LoudnessReading ReferenceMeter::reading() const
+{
+    LoudnessReading r;
+    ebur128_loudness_global (state.get(), &r.integratedLufs);
+    ebur128_loudness_range (state.get(), &r.loudnessRangeLu);
+
+    double truePeak = 0.0, samplePeak = 0.0;
+    for (unsigned int ch = 0; ch < static_cast<unsigned int> (channels); ++ch)
+    {
+        double value = 0.0;
+        ebur128_true_peak (state.get(), ch, &value);
+        truePeak = std::max (truePeak, value);
+        ebur128_sample_peak (state.get(), ch, &value);
+        samplePeak = std::max (samplePeak, value);
+    }
+    r.truePeakDbtp = decibels (truePeak);
+    r.samplePeakDbfs = decibels (samplePeak);
+    r.durationSeconds = static_cast<double> (frames) / rate;
+    r.sampleRate = rate;
+    r.channels = channels;
+    return r;
+}

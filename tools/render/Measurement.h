@@ -1,0 +1,42 @@
+#pragma once
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include <ebur128.h>
+
+#include <memory>
+
+/** One measured signal: the reference meter's readings and the file's shape. */
+struct LoudnessReading
+{
+    double integratedLufs = 0.0;  // -inf for silence
+    double loudnessRangeLu = 0.0;
+    double truePeakDbtp = 0.0;    // -inf for silence
+    double samplePeakDbfs = 0.0;  // -inf for silence
+    double durationSeconds = 0.0;
+    double sampleRate = 0.0;
+    int channels = 0;
+};
+
+/** EBU R128 / ITU-R BS.1770 reference meter (libebur128), fed block by block. */
+class ReferenceMeter
+{
+public:
+    ReferenceMeter (int numChannels, double sampleRate);
+    ~ReferenceMeter();
+
+    void add (const juce::AudioBuffer<float>& buffer, int startSample, int numSamples);
+    LoudnessReading reading() const;
+
+private:
+    struct StateDeleter
+    {
+        void operator() (ebur128_state* state) const;
+    };
+
+    std::unique_ptr<ebur128_state, StateDeleter> state;
+    std::vector<float> interleaved;
+    int channels;
+    double rate;
+    long long frames = 0;
+};

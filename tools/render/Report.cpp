@@ -1,0 +1,80 @@
+#include "render/Report.h"
+
+namespace
+{
+// JSON has no infinity: silence reads as null.
+juce::var number (double v) { return std::isfinite (v) ? juce::var (std::round (v * 1000.0) / 1000.0) : juce::var(); }
+
+juce::var readingObject (const LoudnessReading& r)
+{
+    auto* object = new juce::DynamicObject();
+    object->setProperty ("integrated_lufs", number (r.integratedLufs));
+    object->setProperty ("loudness_range_lu", number (r.loudnessRangeLu));
+    object->setProperty ("true_peak_dbtp", number (r.truePeakDbtp));
+    object->setProperty ("sample_peak_dbfs", number (r.samplePeakDbfs));
+    object->setProperty ("duration_s", number (r.durationSeconds));
+    object->setProperty ("sample_rate", r.sampleRate);
+    object->setProperty ("channels", r.channels);
+    return juce::var (object);
+}
+
+juce::String cell (double v, int width = 10)
+{
+    return (std::isfinite (v) ? juce::String (v, 1) : juce::String ("-inf")).paddedLeft (' ', width);
+}
+
+juce::String shape (const LoudnessReading& r)
+{
+    return juce::String (r.durationSeconds, 2) + " s, " + juce::String (juce::roundToInt (r.sampleRate)) + " Hz, "
+           + juce::String (r.channels) + (r.channels == 1 ? " channel" : " channels");
+}
+
+juce::String readingRows (const std::vector<std::pair<juce::String, const LoudnessReading*>>& columns)
+{
+    juce::String header = juce::String().paddedRight (' ', 22);
+    for (auto& c : columns)
+        header << c.first.paddedLeft (' ', 10);
+
+    const auto row = [&] (const char* label, double LoudnessReading::*field) {
+        juce::String line = juce::String (label).paddedRight (' ', 22);
+        for (auto& c : columns)
+            line << cell (c.second->*field);
+        return line;
+    };
+
+    return header + "\n" + row ("integrated (LUFS)", &LoudnessReading::integratedLufs) + "\n"
+           + row ("loudness range (LU)", &LoudnessReading::loudnessRangeLu) + "\n"
+           + row ("true peak (dBTP)", &LoudnessReading::truePeakDbtp) + "\n"
+           + row ("sample peak (dBFS)", &LoudnessReading::samplePeakDbfs) + "\n";
+}
+} // namespace
+
+juce::String renderReport (const RenderOptions& options, const RenderResult& result, bool json)
+{
+    if (json)
+    {
+        auto* object = new juce::DynamicObject();
+        object->setProperty ("input", readingObject (result.input));
+        object->setProperty ("output", readingObject (result.output));
+        object->setProperty ("realtime_factor", number (result.realtimeFactor));
+        return juce::JSON::toString (juce::var (object), true) + "\n";
+    }
+
+    juce::String text;
+    text << "input   " << options.input.getFullPathName() << " (" << shape (result.input) << ")\n"
+         << "output  " << options.output.getFullPathName() << " (" << shape (result.output) << ")\n"
+         << "speed   " << juce::String (result.realtimeFactor, 1) << " x real time\n\n"
+         << readingRows ({ { "input", &result.input }, { "output", &result.output } })
+         << "(loudness and peaks measured with libebur128, ITU-R BS.1770-4)\n";
+    return text;
+}
+
+juce::String measureReport (const juce::File& file, const RenderResult& result, bool json)
+{
+    if (json)
+        return juce::JSON::toString (readingObject (result.output), true) + "\n";
+
+    return file.getFullPathName() + " (" + shape (result.output) + ")\n\n"
+           + readingRows ({ { "file", &result.output } })
+           + "(loudness and peaks measured with libebur128, ITU-R BS.1770-4)\n";
+}
