@@ -31,6 +31,8 @@ struct BlockFlags
     bool rawMode = false;
     bool voiceMode = false;
     bool linearPhaseActive = false;
+    bool stageLive = false; // "Live Performance" with venue "Stage"
+    bool notchesOn = false; // "antifeedback" in "Live Performance"
     bool dynamicsActive = false;
     bool saturationActive = false;
     bool reverbActive = false;

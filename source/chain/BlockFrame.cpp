@@ -38,6 +38,18 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 {
     currentSampleRate = sampleRate;
     const auto maxBlock = juce::jmax (1, samplesPerBlock);
+    const juce::dsp::ProcessSpec stereo { sampleRate, static_cast<juce::uint32> (maxBlock), 2 };
+
+    prepareInputStage (stereo);
+    prepareToneStage (stereo);
+    prepareSaturationStage (stereo);
+    prepareTransientShaper (stereo);
+    prepareDynamicsStage (stereo);
+    prepareEnhancers (stereo);
+    prepareWidthStage (stereo);
+    prepareSpaceStage (stereo);
+    prepareOutputStage (stereo);
+    prepareInputCaptures();
 
     dryBuffer.setSize (2, maxBlock);
     dryBuffer.clear();
@@ -64,6 +76,15 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 
 void QuorinProcessor::releaseResources()
 {
+    releaseInputCaptures();
+    releaseToneStage();
+    releaseSaturationStage();
+    releaseTransientShaper();
+    releaseDynamicsStage();
+    releaseEnhancers();
+    releaseWidthStage();
+    releaseOutputStage();
+
     dryBuffer.setSize (0, 0);
     morphOffsets = {};
     adaptiveHitClass.store (0);
@@ -213,6 +234,8 @@ BlockFlags QuorinProcessor::makeBlockFlags (const ParameterSnapshot& params) con
     flags.voiceMode = params.on (Param::voicemode);
     flags.linearPhaseActive = params.on (Param::eqon) && (params.on (Param::lineareq) || ! flags.isLive)
                               && ! flags.rawMode;
+    flags.stageLive = flags.isLive && params.index (Param::venue) == 0;
+    flags.notchesOn = flags.isLive && params.on (Param::antifeedback);
     flags.dynamicsActive = moduleActive (params.on (Param::dynamicson), dynamicsFade);
     flags.saturationActive = moduleActive (params.on (Param::saturationon), saturationFade);
     flags.reverbActive = moduleActive (params.on (Param::reverbon), reverbFade);

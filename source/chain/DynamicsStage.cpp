@@ -6,3 +6,6 @@ void QuorinProcessor::runMultibandDynamics (juce::AudioBuffer<float>&, ChainBloc
 
 void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>&, const ChainBlock&) {}
 
+void QuorinProcessor::prepareDynamicsStage (const juce::dsp::ProcessSpec&) {}
+
+void QuorinProcessor::releaseDynamicsStage() {}

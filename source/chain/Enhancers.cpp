@@ -8,3 +8,6 @@ void QuorinProcessor::runSubHarmonics (juce::AudioBuffer<float>&, const ChainBlo
 
 void QuorinProcessor::runKickSub (juce::AudioBuffer<float>&, const ChainBlock&) {}
 
+void QuorinProcessor::prepareEnhancers (const juce::dsp::ProcessSpec&) {}
+
+void QuorinProcessor::releaseEnhancers() {}

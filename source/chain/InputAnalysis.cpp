@@ -2,3 +2,6 @@
 
 void QuorinProcessor::runInputCaptures (const juce::AudioBuffer<float>&) {}
 
+void QuorinProcessor::prepareInputCaptures() {}
+
+void QuorinProcessor::releaseInputCaptures() {}

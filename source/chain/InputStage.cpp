@@ -4,3 +4,4 @@ void QuorinProcessor::runInputStage (juce::AudioBuffer<float>&, const ChainBlock
 
 void QuorinProcessor::updateCuppedAmount (const ChainBlock&) noexcept {}
 
+void QuorinProcessor::prepareInputStage (const juce::dsp::ProcessSpec&) {}

@@ -14,3 +14,6 @@ void QuorinProcessor::runCeiling (juce::AudioBuffer<float>&, const ChainBlock&) 
 
 void QuorinProcessor::runTruePeakMeter (const juce::AudioBuffer<float>&) {}
 
+void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec&) {}
+
+void QuorinProcessor::releaseOutputStage() {}

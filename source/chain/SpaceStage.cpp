@@ -4,3 +4,4 @@ void QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<float>&, Chai
 
 void QuorinProcessor::runSpaceStage (juce::AudioBuffer<float>&, const ChainBlock&) {}
 
+void QuorinProcessor::prepareSpaceStage (const juce::dsp::ProcessSpec&) {}

@@ -1,10 +1,24 @@
 #include "processor/PluginProcessor.h"
 
+#include "engines/AdaptiveHitEngine.h"
+#include "engines/AnalogEqEngine.h"
+#include "engines/LinearPhaseEqEngine.h"
+#include "engines/LoudnessAnalyzer.h"
+#include "engines/ModernReverb.h"
+#include "engines/MultibandDynamics.h"
+
 QuorinProcessor::QuorinProcessor()
     : AudioProcessor (BusesProperties()
                           .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
-      parameters (*this, nullptr, juce::Identifier ("PARAMS"), createParameterLayout())
+      parameters (*this, nullptr, juce::Identifier ("PARAMS"), createParameterLayout()),
+      analogEq (std::make_unique<AnalogEqEngine>()),
+      liveReverb (std::make_unique<ModernReverb>()),
+      flavourReverb (std::make_unique<ModernReverb>()),
+      multibandDynamics (std::make_unique<MultibandDynamics>()),
+      loudnessAnalyzer (std::make_unique<LoudnessAnalyzer>()),
+      adaptiveHitEngine (std::make_unique<AdaptiveHitEngine>()),
+      linearPhaseEq (std::make_unique<LinearPhaseEqEngine>())
 {
     for (int i = 0; i < numParameters; ++i)
     {

@@ -13,6 +13,14 @@
 class QuorinProcessor : public juce::AudioProcessor, public juce::AudioProcessorValueTreeState::Listener
 {
 public:
+    // The DSP engines, each defined in its own header under engines/.
+    class AnalogEqEngine;
+    class ModernReverb;
+    class MultibandDynamics;
+    class AdaptiveHitEngine;
+    class LinearPhaseEqEngine;
+    class LoudnessAnalyzer;
+
     QuorinProcessor();
     ~QuorinProcessor() override;
 
@@ -99,6 +107,26 @@ private:
     BlockControls mapMacroControls (const ParameterSnapshot& params, const BlockFlags& flags,
                                     const juce::AudioBuffer<float>& buffer);
 
+    // Preparation and release of each stage's own state (called by prepareToPlay / releaseResources).
+    void prepareInputStage (const juce::dsp::ProcessSpec& spec);
+    void prepareToneStage (const juce::dsp::ProcessSpec& spec);
+    void releaseToneStage();
+    void prepareSaturationStage (const juce::dsp::ProcessSpec& spec);
+    void releaseSaturationStage();
+    void prepareTransientShaper (const juce::dsp::ProcessSpec& spec);
+    void releaseTransientShaper();
+    void prepareDynamicsStage (const juce::dsp::ProcessSpec& spec);
+    void releaseDynamicsStage();
+    void prepareEnhancers (const juce::dsp::ProcessSpec& spec);
+    void releaseEnhancers();
+    void prepareWidthStage (const juce::dsp::ProcessSpec& spec);
+    void releaseWidthStage();
+    void prepareSpaceStage (const juce::dsp::ProcessSpec& spec);
+    void prepareOutputStage (const juce::dsp::ProcessSpec& spec);
+    void releaseOutputStage();
+    void prepareInputCaptures();
+    void releaseInputCaptures();
+
     // Input analysis captures
     void runInputCaptures (const juce::AudioBuffer<float>& buffer);
 
@@ -142,7 +170,30 @@ private:
     std::array<std::atomic<float>*, numParameters> rawParameterValues {};
     std::array<int, numParameters> choiceCounts {}; // 0 for parameters that are not choices
 
+    //==============================================================================
+    // Input stage and tone
+    float cuppedAmount = 0.0f;    // smoothed cupped-mic correction, 0..1
+    float deEsserEnvelope = 0.0f; // also ducks the air exciter
+
+    //==============================================================================
+    // Saturation, transient shaper and dynamics
+
+    //==============================================================================
+    // Enhancers
+
+    //==============================================================================
+    // Width, space and output
+
+    //==============================================================================
     juce::AudioBuffer<float> dryBuffer;
+
+    std::unique_ptr<AnalogEqEngine> analogEq;
+    std::unique_ptr<ModernReverb> liveReverb;
+    std::unique_ptr<ModernReverb> flavourReverb;
+    std::unique_ptr<MultibandDynamics> multibandDynamics;
+    std::unique_ptr<LoudnessAnalyzer> loudnessAnalyzer;
+    std::unique_ptr<AdaptiveHitEngine> adaptiveHitEngine;
+    std::unique_ptr<LinearPhaseEqEngine> linearPhaseEq;
 
     double currentSampleRate = 44100.0;
     int reportedLatency = -1;
@@ -154,6 +205,9 @@ private:
     float widthFade = 1.0f;
 
     MorphOffsets morphOffsets;
+
+    //==============================================================================
+    // Input analysis captures (working values; the published ones are public above)
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorinProcessor)
 };

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "processor/PluginProcessor.h"
+
+/** Gated loudness (LUFS) of the output over a sliding window. */
+class QuorinProcessor::LoudnessAnalyzer
+{
+public:
+};
