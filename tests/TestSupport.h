@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chain/MacroMapping.h"
 #include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,19 @@ struct QuorinProcessorProbe
     static int reportedLatency (const QuorinProcessor& p) { return p.reportedLatency; }
     static const juce::AudioBuffer<float>& dryBuffer (const QuorinProcessor& p) { return p.dryBuffer; }
     static const MorphOffsets& morphOffsets (const QuorinProcessor& p) { return p.morphOffsets; }
+
+    /** The block record the frame would build from the current parameters (no hit, no offsets),
+        for driving one stage directly. */
+    static ChainBlock blockFor (const QuorinProcessor& p, int numSamples)
+    {
+        ChainBlock block;
+        block.params = p.readParameters();
+        block.flags = p.makeBlockFlags (block.params);
+        block.controls = shapeMacroControls (block.params, block.flags.isLive, {}, {});
+        block.numSamples = numSamples;
+        block.sampleRate = p.currentSampleRate;
+        return block;
+    }
 };
 
 namespace test
