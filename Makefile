@@ -1,5 +1,6 @@
 # Vantora v3: the README shows these targets first.
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
 STANDALONE := $(BUILD_DIR)/Vantora_artefacts/Release/Standalone/Vantora v3
 RENDER := $(BUILD_DIR)/tools/vantora-render
 
@@ -26,8 +27,13 @@ build: configure
 run: build
 	"$(STANDALONE)"
 
+# After the tests, the state reader's robustness test runs again built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (only that program and the code it links are built there).
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j 2
+	@cmake -S . -B $(SANITIZE_DIR) $(CMAKE_FLAGS) -DVANTORA_SANITIZE=ON -DVANTORA_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(SANITIZE_DIR) --target vantora_state_robustness
+	UBSAN_OPTIONS=print_stacktrace=1 $(SANITIZE_DIR)/tests/vantora_state_robustness
 
 demo: build
 	@mkdir -p out
@@ -45,4 +51,4 @@ install: build
 	cp $(RENDER) ~/.local/bin/
 
 clean:
-	rm -rf $(BUILD_DIR) out
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) out

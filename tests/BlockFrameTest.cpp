@@ -193,6 +193,7 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
         SCOPED_TRACE (chainMode == 0 ? "Mix / Master" : "Live Performance");
         auto processor = test::makeProcessor (48000.0, 512);
         test::set (*processor, Param::chainmode, float (chainMode));
+        test::set (*processor, Param::adaptivehit, 1.0f);
         auto signal = test::sine (2, 512, 220.0, 48000.0, 0.3f);
         juce::MidiBuffer midi;
 
@@ -201,6 +202,11 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
             auto block = signal;
             processor->processBlock (block, midi);
         }
+
+        // Captures and a learning run (1.15 s, folded in within the loop) run along.
+        processor->calibrateRequested.store (true);
+        processor->analyzeRequested.store (true);
+        processor->requestAdaptiveHitLearn (2);
 
         ScopedAllocationCounter counter;
         for (int n = 0; n < 200; ++n)

@@ -1,5 +1,7 @@
 #include "processor/PluginProcessor.h"
 
+#include "engines/AdaptiveHitEngine.h"
+
 namespace
 {
 constexpr float fadeFloor = 0.001f;
@@ -50,6 +52,7 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     prepareSpaceStage (stereo);
     prepareOutputStage (stereo);
     prepareInputCaptures();
+    adaptiveHitEngine->prepare (sampleRate);
 
     dryBuffer.setSize (2, maxBlock);
     dryBuffer.clear();
