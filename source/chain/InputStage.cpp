@@ -1,13 +1,13 @@
 #include "processor/PluginProcessor.h"
 
-void QuorinProcessor::prepareInputStage (const juce::dsp::ProcessSpec& spec)
+void QuorinProcessor::prepareInputStage (const juce::dsp::ProcessSpec& stereo)
 {
-    antiPopFilter.prepare (spec);
+    antiPopFilter.prepare (stereo);
     antiPopFilter.setType (juce::dsp::StateVariableTPTFilterType::highpass);
     antiPopFilter.setCutoffFrequency (35.0f);
     antiPopFilter.reset();
 
-    inputGate.prepare (spec);
+    inputGate.prepare (stereo);
     inputGate.setAttack (1.0f);
     inputGate.setRelease (55.0f);
     inputGate.setRatio (8.0f);

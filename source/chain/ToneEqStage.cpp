@@ -168,17 +168,20 @@ FeedbackNotches feedbackNotchesFor (const ParameterSnapshot& params, const Block
 }
 
 //==============================================================================
-void QuorinProcessor::prepareToneStage (const juce::dsp::ProcessSpec& spec)
+void QuorinProcessor::prepareToneStage (const juce::dsp::ProcessSpec& stereo)
 {
-    analogEq->prepare (spec.sampleRate);
-    linearPhaseEq->prepare (spec.sampleRate, static_cast<int> (spec.maximumBlockSize));
+    analogEq->prepare (stereo.sampleRate);
+    linearPhaseEq->prepare (stereo.sampleRate, static_cast<int> (stereo.maximumBlockSize));
 
+    // Second-order sets from the start (every block redesigns them in place), one per design.
     for (int design = 0; design < numToneDesigns; ++design)
     {
         juce::dsp::IIR::Coefficients<float>::Ptr shared (new juce::dsp::IIR::Coefficients<float> (1, 0, 0, 1, 0, 0));
         for (int channel = 0; channel < 2; ++channel)
             toneFilter (toneFilters, design, channel).coefficients = shared;
     }
+    for (auto& filter : toneFilters)
+        filter.reset();
 
     // The first block must already run the real kernel, so it is built from the current settings here,
     // where waiting for it is allowed.
@@ -186,14 +189,9 @@ void QuorinProcessor::prepareToneStage (const juce::dsp::ProcessSpec& spec)
     block.params = readParameters();
     block.flags = makeBlockFlags (block.params);
     block.controls = shapeMacroControls (block.params, block.flags.isLive, {}, {});
-    block.sampleRate = spec.sampleRate;
-    designToneFilters (toneFilters, block.params, block.controls,
-                       liveToneCurveFor (block.params, block.flags, block.controls), spec.sampleRate);
-    for (auto& filter : toneFilters)
-        filter.reset();
     linearPhaseEq->rebuildNow (linearPhaseDesignFor (block), {});
 
-    linearPhaseDryRing.prepare (2, DelayRing::lengthFor (static_cast<int> (spec.maximumBlockSize)));
+    linearPhaseDryRing.prepare (2, DelayRing::lengthFor (static_cast<int> (stereo.maximumBlockSize)));
     linearPhaseRingPrimed = false;
     deEsserEnvelope = 0.0f;
 }

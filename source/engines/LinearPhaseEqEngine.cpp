@@ -38,7 +38,7 @@ Engine::LinearPhaseEqEngine()
 void Engine::prepare (double newSampleRate, int maxBlockSize)
 {
     sampleRate = newSampleRate;
-    spec = { sampleRate, static_cast<juce::uint32> (juce::jmax (1, maxBlockSize)), 2 };
+    processSpec = { sampleRate, static_cast<juce::uint32> (juce::jmax (1, maxBlockSize)), 2 };
 
     juce::AudioBuffer<float> delay (2, numTaps);
     delay.clear();
@@ -48,7 +48,7 @@ void Engine::prepare (double newSampleRate, int maxBlockSize)
     // Loaded before prepare, the convolution builds this kernel on the spot instead of in the background.
     convolution.loadImpulseResponse (std::move (delay), sampleRate, juce::dsp::Convolution::Stereo::yes,
                                      juce::dsp::Convolution::Trim::no, juce::dsp::Convolution::Normalise::no);
-    convolution.prepare (spec);
+    convolution.prepare (processSpec);
     convolution.reset();
     needsRebuild = true;
 }
@@ -176,7 +176,7 @@ void Engine::rebuildNow (const Design& design, const juce::AudioBuffer<float>& r
 {
     rebuild (design);
     // Preparing runs the pending load on this thread and puts its kernel in use, with an empty history.
-    convolution.prepare (spec);
+    convolution.prepare (processSpec);
 
     if (recentInput.getNumSamples() == 0)
         return;
@@ -187,7 +187,7 @@ void Engine::rebuildNow (const Design& design, const juce::AudioBuffer<float>& r
 void Engine::process (juce::dsp::AudioBlock<float> block) noexcept
 {
     // The convolution's crossfade buffers hold one prepared block; longer blocks go through in pieces.
-    const size_t step = spec.maximumBlockSize;
+    const size_t step = processSpec.maximumBlockSize;
     for (size_t start = 0; start < block.getNumSamples(); start += step)
     {
         auto piece = block.getSubBlock (start, std::min (step, block.getNumSamples() - start));

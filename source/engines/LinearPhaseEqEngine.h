@@ -57,7 +57,7 @@ private:
     juce::AudioBuffer<float> kernelFor (const Design& design);
 
     double sampleRate = 44100.0;
-    juce::dsp::ProcessSpec spec { 44100.0, 1, 2 };
+    juce::dsp::ProcessSpec processSpec { 44100.0, 1, 2 };
     juce::dsp::Convolution convolution;
 
     // The design of the kernel in use; far outside any real value until the first build.
