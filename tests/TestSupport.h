@@ -18,6 +18,27 @@ struct QuorinProcessorProbe
     static int reportedLatency (const QuorinProcessor& p) { return p.reportedLatency; }
     static const juce::AudioBuffer<float>& dryBuffer (const QuorinProcessor& p) { return p.dryBuffer; }
     static const MorphOffsets& morphOffsets (const QuorinProcessor& p) { return p.morphOffsets; }
+    static float cuppedAmount (const QuorinProcessor& p) { return p.cuppedAmount; }
+    static float antiPopCutoff (const QuorinProcessor& p) { return p.antiPopFilter.getCutoffFrequency(); }
+    static QuorinProcessor::AnalogEqEngine& analogEq (QuorinProcessor& p) { return *p.analogEq; }
+    static QuorinProcessor::LinearPhaseEqEngine& linearPhaseEq (QuorinProcessor& p) { return *p.linearPhaseEq; }
+
+    static void runInputStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runInputStage (b, block);
+    }
+    static void updateCuppedAmount (QuorinProcessor& p, const ChainBlock& block) { p.updateCuppedAmount (block); }
+
+    /** The tone stage as the frame runs it: design, EQ pass, and the linear-phase pass when active. */
+    static void runToneStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, ChainBlock& block)
+    {
+        p.designEq (block);
+        p.runEqPass (b, block);
+        if (block.flags.linearPhaseActive)
+            p.runLinearPhaseEq (b, block);
+        else
+            p.linearPhaseRingPrimed = false;
+    }
 
     /** The block record the frame would build from the current parameters (no hit, no offsets),
         for driving one stage directly. */
@@ -52,6 +73,7 @@ inline std::unique_ptr<QuorinProcessor> makeProcessor (double sampleRate = 48000
     layout.inputBuses.add (channels (inputs));
     layout.outputBuses.add (channels (outputs));
     EXPECT_TRUE (p->setBusesLayout (layout));
+    p->setNonRealtime (true); // as the render tool runs it: offline results are deterministic
     p->prepareToPlay (sampleRate, blockSize);
     return p;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chain/BlockControls.h"
+#include "chain/DelayRing.h"
 #include "processor/ParameterLayout.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -174,6 +175,14 @@ private:
     // Input stage and tone
     float cuppedAmount = 0.0f;    // smoothed cupped-mic correction, 0..1
     float deEsserEnvelope = 0.0f; // also ducks the air exciter
+    juce::dsp::StateVariableTPTFilter<float> antiPopFilter;
+    juce::dsp::NoiseGate<float> inputGate;
+    // Raw high-pass, raw presence, raw air shelf, user low shelf, user mid bell, user high shelf; each
+    // left then right, the two channels sharing one coefficient set that is redesigned in place.
+    std::array<juce::dsp::IIR::Filter<float>, 12> toneFilters;
+    DelayRing linearPhaseDryRing; // the EQ pass output, delayed to line up with the linear-phase FIR
+    bool linearPhaseRingPrimed = false;
+    DelayRing bypassInputRing; // the repaired input, so that bypass keeps the latency in force
 
     //==============================================================================
     // Saturation, transient shaper and dynamics
