@@ -188,11 +188,29 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
     if (! allocationCountingAvailable())
         GTEST_SKIP() << "allocations cannot be counted under a sanitizer";
 
-    for (int chainMode : { 0, 1 })
+    const struct
     {
-        SCOPED_TRACE (chainMode == 0 ? "Mix / Master" : "Live Performance");
+        const char* name;
+        std::vector<std::pair<Param, float>> settings;
+    } configurations[] {
+        { "Mix / Master", { { Param::chainmode, 0.0f } } },
+        { "Live Performance", { { Param::chainmode, 1.0f } } },
+        // Both reverb buses, width with its dry blend, auto-gain, the listening simulator, the
+        // ceiling's dry blend and the meters (the analyzer integrates every 400 ms).
+        { "space and output", { { Param::chainmode, 0.0f }, { Param::widthon, 1.0f }, { Param::widthknobon, 1.0f },
+                                { Param::width, 0.5f }, { Param::widpct, 0.6f }, { Param::reverbon, 1.0f },
+                                { Param::revpct, 0.5f }, { Param::liveknobon, 1.0f }, { Param::live, 0.5f },
+                                { Param::flavourknobon, 1.0f }, { Param::flavour, 0.5f }, { Param::autogain, 1.0f },
+                                { Param::dynamicson, 1.0f }, { Param::speaker, 2.0f }, { Param::limiteron, 1.0f },
+                                { Param::limpct, 0.5f }, { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 2.0f } } },
+    };
+
+    for (const auto& configuration : configurations)
+    {
+        SCOPED_TRACE (configuration.name);
         auto processor = test::makeProcessor (48000.0, 512);
-        test::set (*processor, Param::chainmode, float (chainMode));
+        for (const auto& [param, value] : configuration.settings)
+            test::set (*processor, param, value);
         auto signal = test::sine (2, 512, 220.0, 48000.0, 0.3f);
         juce::MidiBuffer midi;
 
