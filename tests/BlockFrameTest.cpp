@@ -207,6 +207,14 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
         { "raw wildcard", { { Param::wildcardmode, 1.0f }, { Param::wildcardhybridfx, 0.0f }, { Param::eqon, 1.0f },
                             { Param::eqpct, 0.6f } } },
         { "bypass with latency", { { Param::chainmode, 0.0f }, { Param::eqon, 1.0f }, { Param::bypass, 1.0f } } },
+        // Both reverb buses, width with its dry blend, auto-gain, the listening simulator, the
+        // ceiling's dry blend and the meters (the analyzer integrates every 400 ms).
+        { "space and output", { { Param::chainmode, 0.0f }, { Param::widthon, 1.0f }, { Param::widthknobon, 1.0f },
+                                { Param::width, 0.5f }, { Param::widpct, 0.6f }, { Param::reverbon, 1.0f },
+                                { Param::revpct, 0.5f }, { Param::liveknobon, 1.0f }, { Param::live, 0.5f },
+                                { Param::flavourknobon, 1.0f }, { Param::flavour, 0.5f }, { Param::autogain, 1.0f },
+                                { Param::dynamicson, 1.0f }, { Param::speaker, 2.0f }, { Param::limiteron, 1.0f },
+                                { Param::limpct, 0.5f }, { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 2.0f } } },
     };
 
     for (const auto& setting : settings)

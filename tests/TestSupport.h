@@ -40,6 +40,19 @@ struct QuorinProcessorProbe
             p.linearPhaseRingPrimed = false;
     }
 
+    // Width, space and output steps, driven one at a time.
+    static void runWidthStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runWidthStage (b, block); }
+    static void measureDuckingLevel (const QuorinProcessor& p, const juce::AudioBuffer<float>& b, ChainBlock& block) { p.measureDuckingLevel (b, block); }
+    static void runSpaceStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runSpaceStage (b, block); }
+    static void runAutoGain (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runAutoGain (b, block); }
+    static void runMeteringAndAssist (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runMeteringAndAssist (b, block); }
+    static void applyOutputGains (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.applyOutputGains (b, block); }
+    static void runListeningSimulator (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runListeningSimulator (b, block); }
+    static void runCeiling (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runCeiling (b, block); }
+    static void runTruePeakMeter (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runTruePeakMeter (b, block); }
+    static float autoGain (const QuorinProcessor& p) { return p.autoGain; }
+    static float loudnessAssistDb (const QuorinProcessor& p) { return p.loudnessAssistDb; }
+
     /** The block record the frame would build from the current parameters (no hit, no offsets),
         for driving one stage directly. */
     static ChainBlock blockFor (const QuorinProcessor& p, int numSamples)

@@ -169,7 +169,7 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     runListeningSimulator (buffer, block);      // step 22
     runFinalLowPass (buffer);                   // step 23
     runCeiling (buffer, block);                 // step 24
-    runTruePeakMeter (buffer);                  // step 25
+    runTruePeakMeter (buffer, block);           // step 25
     sanitiseAndMeasurePeaks (buffer);           // step 26
 }
 

@@ -2,6 +2,7 @@
 
 #include "chain/BlockControls.h"
 #include "chain/DelayRing.h"
+#include "chain/TruePeakMeter.h"
 #include "processor/ParameterLayout.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -165,7 +166,8 @@ private:
     void runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runFinalLowPass (juce::AudioBuffer<float>& buffer);
     void runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    void runTruePeakMeter (const juce::AudioBuffer<float>& buffer);
+    void matchDryToCeilingOversampling (int numChannels, int numSamples) noexcept;
+    void runTruePeakMeter (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
 
     //==============================================================================
     std::array<std::atomic<float>*, numParameters> rawParameterValues {};
@@ -192,6 +194,25 @@ private:
 
     //==============================================================================
     // Width, space and output
+    std::array<juce::dsp::LinkwitzRileyFilter<float>, 2> widthCrossover;  // left, right at 540 Hz
+    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> widthAllpass;    // 2920 Hz, 6550 Hz
+    float sideLowPass = 0.0f;
+    float sideLowPassCoef = 0.0f;
+
+    float autoGain = 1.0f;
+    float autoGainInLevel = 0.08f;
+    float autoGainOutLevel = 0.08f;
+    float loudnessAssistDb = 0.0f;
+
+    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> listeningFilters;
+    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> finalLowPass;
+    std::unique_ptr<juce::dsp::Oversampling<float>> limiterOversampler;
+    // Runs the dry through the same oversampling round trip (without the clipper), so that the
+    // limpct blend does not comb against the oversampling filters' phase.
+    std::unique_ptr<juce::dsp::Oversampling<float>> ceilingDryOversampler;
+    bool ceilingDryRunning = false;
+    int outputChunkSize = 1; // the block size the oversamplers were prepared for
+    TruePeakMeter truePeakMeter;
 
     //==============================================================================
     juce::AudioBuffer<float> dryBuffer;
