@@ -193,6 +193,13 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
         SCOPED_TRACE (chainMode == 0 ? "Mix / Master" : "Live Performance");
         auto processor = test::makeProcessor (48000.0, 512);
         test::set (*processor, Param::chainmode, float (chainMode));
+        // Every colour and dynamics path: Beast (Live only), shaper, multiband and glue, enhancers.
+        for (auto [param, value] : { std::pair { Param::mixmode, 2.0f }, { Param::beastknobon, 1.0f },
+                                     { Param::beast, 0.6f }, { Param::saturationon, 1.0f }, { Param::satpct, 0.5f },
+                                     { Param::punchknobon, 1.0f }, { Param::dynamicson, 1.0f }, { Param::dynpct, 0.2f },
+                                     { Param::airknobon, 1.0f }, { Param::subknobon, 1.0f }, { Param::sub, 0.5f },
+                                     { Param::adaptivehit, 1.0f }, { Param::voicemode, 0.0f } })
+            test::set (*processor, param, value);
         auto signal = test::sine (2, 512, 220.0, 48000.0, 0.3f);
         juce::MidiBuffer midi;
 
