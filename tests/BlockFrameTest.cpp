@@ -195,7 +195,7 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
     };
     // Every path of the input and tone stages: linear-phase and minimum-phase EQ, anti-pop, gate,
     // cupped correction, notches, de-esser, raw curve, and a bypass that delays by the latency.
-    const std::vector<Setting> settings {
+    std::vector<Setting> settings {
         { "Mix / Master", { { Param::chainmode, 0.0f }, { Param::eqon, 1.0f }, { Param::eqpct, 0.6f },
                             { Param::gate, 0.8f }, { Param::inputgain, 3.0f } } },
         { "Live Performance", { { Param::chainmode, 1.0f }, { Param::eqon, 1.0f }, { Param::lineareq, 0.0f },
@@ -216,6 +216,15 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
                                 { Param::dynamicson, 1.0f }, { Param::speaker, 2.0f }, { Param::limiteron, 1.0f },
                                 { Param::limpct, 0.5f }, { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 2.0f } } },
     };
+    // Every colour and dynamics path in both chain modes: Beast (Live only), shaper, multiband and
+    // glue, enhancers.
+    for (float chainMode : { 0.0f, 1.0f })
+        settings.push_back ({ chainMode > 0.5f ? "colour and dynamics, Live" : "colour and dynamics, Mix / Master",
+                              { { Param::chainmode, chainMode }, { Param::mixmode, 2.0f }, { Param::beastknobon, 1.0f },
+                                { Param::beast, 0.6f }, { Param::saturationon, 1.0f }, { Param::satpct, 0.5f },
+                                { Param::punchknobon, 1.0f }, { Param::dynamicson, 1.0f }, { Param::dynpct, 0.2f },
+                                { Param::airknobon, 1.0f }, { Param::subknobon, 1.0f }, { Param::sub, 0.5f },
+                                { Param::adaptivehit, 1.0f }, { Param::voicemode, 0.0f } } });
 
     for (const auto& setting : settings)
     {

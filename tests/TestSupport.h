@@ -53,6 +53,44 @@ struct QuorinProcessorProbe
     static float autoGain (const QuorinProcessor& p) { return p.autoGain; }
     static float loudnessAssistDb (const QuorinProcessor& p) { return p.loudnessAssistDb; }
 
+    // Colour and dynamics stages, driven directly with a block record.
+    static void runSaturationStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runSaturationStage (b, block);
+    }
+    static void runTransientShaper (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runTransientShaper (b, block);
+    }
+    static void runMultibandDynamics (QuorinProcessor& p, juce::AudioBuffer<float>& b, ChainBlock& block)
+    {
+        p.runMultibandDynamics (b, block);
+    }
+    static void runGlueCompressor (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.designGlueCompressor (block);
+        p.runGlueCompressor (b, block);
+    }
+    static void runAirExciter (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runAirExciter (b, block);
+    }
+    static void applyBodyMakeup (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.applyBodyMakeup (b, block);
+    }
+    static void runSubHarmonics (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runSubHarmonics (b, block);
+    }
+    static void runKickSub (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runKickSub (b, block);
+    }
+    static float& kickSubEnvelope (QuorinProcessor& p) { return p.kickSubEnv; }
+    static void setDynamicsFade (QuorinProcessor& p, float fade) { p.dynamicsFade = fade; }
+    static void setSaturationFade (QuorinProcessor& p, float fade) { p.saturationFade = fade; }
+
     /** The block record the frame would build from the current parameters (no hit, no offsets),
         for driving one stage directly. */
     static ChainBlock blockFor (const QuorinProcessor& p, int numSamples)

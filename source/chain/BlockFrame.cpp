@@ -320,6 +320,13 @@ void QuorinProcessor::blendWithDry (juce::AudioBuffer<float>& block, float amoun
     }
 }
 
+juce::dsp::AudioBlock<float> QuorinProcessor::drySnapshotOf (const juce::AudioBuffer<float>& block) noexcept
+{
+    return juce::dsp::AudioBlock<float> (dryBuffer)
+        .getSubsetChannelBlock (0, static_cast<size_t> (block.getNumChannels()))
+        .getSubBlock (0, static_cast<size_t> (block.getNumSamples()));
+}
+
 void QuorinProcessor::sanitiseAndMeasurePeaks (juce::AudioBuffer<float>& buffer) noexcept
 {
     zeroNonFinite (buffer);

@@ -102,6 +102,8 @@ private:
     void updateLatency (const BlockFlags& flags);
     void captureDry (const juce::AudioBuffer<float>& block);
     void blendWithDry (juce::AudioBuffer<float>& block, float amount) const noexcept;
+    /** The part of `dryBuffer` that `captureDry` filled for this block. */
+    juce::dsp::AudioBlock<float> drySnapshotOf (const juce::AudioBuffer<float>& block) noexcept;
     void sanitiseAndMeasurePeaks (juce::AudioBuffer<float>& buffer) noexcept;
     void publishPeaks (const juce::AudioBuffer<float>& buffer) noexcept;
 
@@ -188,9 +190,30 @@ private:
 
     //==============================================================================
     // Saturation, transient shaper and dynamics
+    void runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept;
+    void matchBeastDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept;
+
+    std::array<juce::dsp::IIR::Filter<float>, 2> saturationBandFilters;
+    std::unique_ptr<juce::dsp::Oversampling<float>> beastOversampler;
+    // The same round trip without the drive, so that the dry blends in phase with the driven signal.
+    std::unique_ptr<juce::dsp::Oversampling<float>> beastDryOversampler;
+    juce::AudioBuffer<float> beastDryScratch; // one chunk of the dry as it was before the round trip
+    int beastChunkSize = 1;                  // the oversamplers' prepared block size
+
+    std::array<juce::dsp::IIR::Filter<float>, 2> transientBandFilters;
+    std::array<float, 2> transientFast {}, transientSlow {}, transientGainDb {};
+    float transientBandHz = -1000.0f; // band of the current design; -1000 forces a redesign
+
+    juce::dsp::Compressor<float> glueCompressor;
 
     //==============================================================================
     // Enhancers
+    std::array<juce::dsp::IIR::Filter<float>, 2> airHighPass;
+    std::array<float, 2> airPower {};   // smoothed power of the air band
+    std::array<float, 2> subLowPass {}; // one-pole states of the sub harmonics
+    float subLowPassCoef = 0.0f;
+    double kickSubPhase = 0.0; // radians
+    float kickSubEnv = 0.0f;
 
     //==============================================================================
     // Width, space and output
