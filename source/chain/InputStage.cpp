@@ -1,3 +1,4 @@
+#include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
 
 void QuorinProcessor::prepareInputStage (const juce::dsp::ProcessSpec& stereo)
@@ -61,6 +62,5 @@ void QuorinProcessor::updateCuppedAmount (const ChainBlock& block) noexcept
 {
     // A small step per block (about 0.002 at 48 kHz): the correction fades in and out over seconds.
     const float target = block.params.on (Param::cupped) ? 1.0f : 0.0f;
-    const auto step = static_cast<float> (1.0 - std::exp (-1.0 / (0.01 * block.sampleRate)));
-    cuppedAmount += (target - cuppedAmount) * step;
+    cuppedAmount += (target - cuppedAmount) * onePoleCoefficient (0.01, block.sampleRate);
 }

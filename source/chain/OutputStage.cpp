@@ -276,36 +276,25 @@ void QuorinProcessor::runCeiling (juce::AudioBuffer<float>& buffer, const ChainB
     if (blend)
     {
         captureDry (buffer);
-        matchDryToCeilingOversampling (buffer.getNumChannels(), buffer.getNumSamples());
+        matchDryToCeilingOversampling (buffer);
     }
     ceilingDryRunning = blend;
 
     const auto shape = ceilingShape (params);
-    juce::dsp::AudioBlock<float> audio (buffer);
-    forEachChunk (buffer.getNumSamples(), outputChunkSize, [&] (int start, int count) {
-        auto chunk = audio.getSubBlock (static_cast<size_t> (start), static_cast<size_t> (count));
-        auto upsampled = limiterOversampler->processSamplesUp (chunk);
-        softClip (upsampled, shape);
-        limiterOversampler->processSamplesDown (chunk);
-    });
+    limiterPath.process (juce::dsp::AudioBlock<float> (buffer),
+                         [&shape] (juce::dsp::AudioBlock<float>& up) noexcept { softClip (up, shape); });
     hardClip (buffer, shape.ceiling);
 
     if (blend)
         blendWithDry (buffer, amount);
 }
 
-void QuorinProcessor::matchDryToCeilingOversampling (int numChannels, int numSamples) noexcept
+void QuorinProcessor::matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept
 {
     // A round trip that starts now begins from silence rather than from a long-gone signal.
     if (! ceilingDryRunning)
-        ceilingDryOversampler->reset();
-
-    auto dry = juce::dsp::AudioBlock<float> (dryBuffer).getSubsetChannelBlock (0, static_cast<size_t> (numChannels));
-    forEachChunk (numSamples, outputChunkSize, [&] (int start, int count) {
-        auto chunk = dry.getSubBlock (static_cast<size_t> (start), static_cast<size_t> (count));
-        ceilingDryOversampler->processSamplesUp (chunk);
-        ceilingDryOversampler->processSamplesDown (chunk);
-    });
+        ceilingDryPath.reset();
+    ceilingDryPath.roundTrip (drySnapshotOf (block));
 }
 
 void QuorinProcessor::runTruePeakMeter (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
@@ -327,11 +316,11 @@ void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec& spec)
     // At rates whose Nyquist frequency lies at or below 18 kHz the filter stays below it.
     prepareLowPasses (finalLowPass, fs, spec.maximumBlockSize, juce::jmin (finalLowPassHz, static_cast<float> (0.45 * fs)));
 
-    outputChunkSize = static_cast<int> (spec.maximumBlockSize);
-    limiterOversampler = makeOutputOversampler (outputChunkSize);
-    ceilingDryOversampler = makeOutputOversampler (outputChunkSize);
+    const auto maxBlock = static_cast<int> (spec.maximumBlockSize);
+    limiterPath.prepare (maxBlock);
+    ceilingDryPath.prepare (maxBlock);
     ceilingDryRunning = false;
-    truePeakMeter.prepare (outputChunkSize);
+    truePeakMeter.prepare (maxBlock);
     loudnessAnalyzer->prepare (fs);
 
     autoGain = 1.0f;
@@ -343,9 +332,8 @@ void QuorinProcessor::releaseOutputStage()
 {
     resetFilters (listeningFilters);
     resetFilters (finalLowPass);
-    for (auto* oversampler : { limiterOversampler.get(), ceilingDryOversampler.get() })
-        if (oversampler != nullptr)
-            oversampler->reset();
+    limiterPath.reset();
+    ceilingDryPath.reset();
     ceilingDryRunning = false;
     truePeakMeter.release();
     loudnessAssistDb = 0.0f;

@@ -3,33 +3,7 @@
 
 namespace
 {
-using Oversampler = juce::dsp::Oversampling<float>;
 using Filters = std::array<juce::dsp::IIR::Filter<float>, 2>;
-
-std::unique_ptr<Oversampler> makeBeastOversampler (int blockSize)
-{
-    // 4× (two half-band stages), polyphase IIR, maximum quality, fractional latency.
-    auto oversampler = std::make_unique<Oversampler> (2, 2, Oversampler::filterHalfBandPolyphaseIIR, true, false);
-    oversampler->initProcessing (static_cast<size_t> (blockSize));
-    oversampler->reset();
-    return oversampler;
-}
-
-juce::dsp::AudioBlock<float> stereoPart (juce::dsp::AudioBlock<float> block) noexcept
-{
-    return block.getSubsetChannelBlock (0, std::min (block.getNumChannels(), size_t (2)));
-}
-
-/** Runs fn on consecutive pieces of the block no longer than the oversamplers were prepared for, so
-    that a block beyond the prepared size still fits them. */
-template <typename Fn>
-void forEachChunk (juce::dsp::AudioBlock<float> block, int chunkSize, Fn&& fn)
-{
-    const auto total = block.getNumSamples();
-    const auto step = static_cast<size_t> (chunkSize);
-    for (size_t start = 0; start < total; start += step)
-        fn (block.getSubBlock (start, std::min (step, total - start)));
-}
 
 void saturateLowBand (juce::AudioBuffer<float>& buffer, Filters& bandFilters, const BlockControls& c, float m) noexcept
 {
@@ -74,24 +48,23 @@ void QuorinProcessor::prepareSaturationStage (const juce::dsp::ProcessSpec& spec
     for (auto& filter : saturationBandFilters)
         filter.reset();
 
-    beastChunkSize = static_cast<int> (spec.maximumBlockSize);
-    beastOversampler = makeBeastOversampler (beastChunkSize);
-    beastDryOversampler = makeBeastOversampler (beastChunkSize);
-    beastDryScratch.setSize (2, beastChunkSize);
+    const auto maxBlock = static_cast<int> (spec.maximumBlockSize);
+    beastPath.prepare (maxBlock);
+    beastDryPath.prepare (maxBlock);
+    beastDryScratch.setSize (2, maxBlock);
 }
 
 void QuorinProcessor::releaseSaturationStage()
 {
     for (auto& filter : saturationBandFilters)
         filter.reset();
-    for (auto* oversampler : { beastOversampler.get(), beastDryOversampler.get() })
-        if (oversampler != nullptr)
-            oversampler->reset();
+    beastPath.reset();
+    beastDryPath.reset();
 }
 
 void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
-    if (beastOversampler == nullptr)
+    if (! beastPath.isPrepared())
         return;
 
     captureDry (buffer);
@@ -113,32 +86,30 @@ void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, cons
 
 void QuorinProcessor::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept
 {
-    forEachChunk (stereoPart (juce::dsp::AudioBlock<float> (buffer)), beastChunkSize,
-                  [this, drive] (juce::dsp::AudioBlock<float> chunk)
-                  {
-                      auto up = beastOversampler->processSamplesUp (chunk).getSubsetChannelBlock (
-                          0, chunk.getNumChannels());
-                      for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
-                      {
-                          float* samples = up.getChannelPointer (ch);
-                          for (size_t i = 0; i < up.getNumSamples(); ++i)
-                              samples[i] = shapeBeast (samples[i], drive);
-                      }
-                      beastOversampler->processSamplesDown (chunk);
-                  });
+    beastPath.process (juce::dsp::AudioBlock<float> (buffer), [drive] (juce::dsp::AudioBlock<float>& up) noexcept
+    {
+        for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
+        {
+            float* samples = up.getChannelPointer (ch);
+            for (size_t i = 0; i < up.getNumSamples(); ++i)
+                samples[i] = shapeBeast (samples[i], drive);
+        }
+    });
 }
 
 void QuorinProcessor::matchBeastDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept
 {
-    forEachChunk (stereoPart (dry), beastChunkSize,
-                  [this, amount] (juce::dsp::AudioBlock<float> chunk)
-                  {
-                      auto plain = juce::dsp::AudioBlock<float> (beastDryScratch)
-                                       .getSubsetChannelBlock (0, chunk.getNumChannels())
-                                       .getSubBlock (0, chunk.getNumSamples());
-                      plain.copyFrom (chunk);
-                      beastDryOversampler->processSamplesUp (chunk);
-                      beastDryOversampler->processSamplesDown (chunk);
-                      chunk.multiplyBy (amount).addProductOf (plain, 1.0f - amount);
-                  });
+    // Blocks beyond the prepared size go through in pieces that fit the scratch copy.
+    const auto piece = static_cast<size_t> (beastDryScratch.getNumSamples());
+    for (size_t start = 0; start < dry.getNumSamples(); start += piece)
+    {
+        auto chunk = dry.getSubsetChannelBlock (0, std::min (dry.getNumChannels(), size_t (2)))
+                         .getSubBlock (start, std::min (piece, dry.getNumSamples() - start));
+        auto plain = juce::dsp::AudioBlock<float> (beastDryScratch)
+                         .getSubsetChannelBlock (0, chunk.getNumChannels())
+                         .getSubBlock (0, chunk.getNumSamples());
+        plain.copyFrom (chunk);
+        beastDryPath.roundTrip (chunk);
+        chunk.multiplyBy (amount).addProductOf (plain, 1.0f - amount);
+    }
 }

@@ -1,26 +1,13 @@
 #include "chain/TruePeakMeter.h"
 
-std::unique_ptr<juce::dsp::Oversampling<float>> makeOutputOversampler (int maxBlockSize)
-{
-    auto oversampler = std::make_unique<juce::dsp::Oversampling<float>> (
-        2, 2, juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, true, false);
-    oversampler->initProcessing (static_cast<size_t> (juce::jmax (1, maxBlockSize)));
-    oversampler->reset();
-    return oversampler;
-}
-
 void TruePeakMeter::prepare (int maxBlockSize)
 {
-    oversampler = makeOutputOversampler (maxBlockSize);
+    path.prepare (maxBlockSize);
     scratch.setSize (2, juce::jmax (1, maxBlockSize));
     scratch.clear();
 }
 
-void TruePeakMeter::reset() noexcept
-{
-    if (oversampler != nullptr)
-        oversampler->reset();
-}
+void TruePeakMeter::reset() noexcept { path.reset(); }
 
 void TruePeakMeter::release()
 {
@@ -30,12 +17,14 @@ void TruePeakMeter::release()
 
 float TruePeakMeter::measure (const juce::AudioBuffer<float>& buffer) noexcept
 {
-    if (oversampler == nullptr || buffer.getNumChannels() < 1)
+    if (! path.isPrepared() || buffer.getNumChannels() < 1)
         return 0.0f;
 
+    // The scratch copy holds one prepared block: longer blocks are measured in pieces.
     float peak = 0.0f;
-    forEachChunk (buffer.getNumSamples(), scratch.getNumSamples(),
-                  [&] (int start, int count) { peak = juce::jmax (peak, measureChunk (buffer, start, count)); });
+    const int piece = scratch.getNumSamples();
+    for (int start = 0; start < buffer.getNumSamples(); start += piece)
+        peak = juce::jmax (peak, measureChunk (buffer, start, juce::jmin (piece, buffer.getNumSamples() - start)));
     return peak;
 }
 
@@ -45,17 +34,18 @@ float TruePeakMeter::measureChunk (const juce::AudioBuffer<float>& buffer, int s
     for (int ch = 0; ch < 2; ++ch)
         scratch.copyFrom (ch, 0, buffer, juce::jmin (ch, lastChannel), start, count);
 
-    auto block = juce::dsp::AudioBlock<float> (scratch).getSubBlock (0, static_cast<size_t> (count));
-    const auto upsampled = oversampler->processSamplesUp (block);
+    // Down-sampled afterwards only to keep the filter states running with the signal.
     float peak = 0.0f;
-    for (size_t ch = 0; ch < upsampled.getNumChannels(); ++ch)
-    {
-        const auto range = juce::FloatVectorOperations::findMinAndMax (upsampled.getChannelPointer (ch),
-                                                                       static_cast<int> (upsampled.getNumSamples()));
-        peak = juce::jmax (peak, -range.getStart(), range.getEnd());
-    }
-    // Downsampled only to keep the oversampler's filter states running with the signal.
-    oversampler->processSamplesDown (block);
+    path.process (juce::dsp::AudioBlock<float> (scratch).getSubBlock (0, static_cast<size_t> (count)),
+                  [&peak] (juce::dsp::AudioBlock<float>& up) noexcept
+                  {
+                      for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
+                      {
+                          const auto range = juce::FloatVectorOperations::findMinAndMax (
+                              up.getChannelPointer (ch), static_cast<int> (up.getNumSamples()));
+                          peak = juce::jmax (peak, -range.getStart(), range.getEnd());
+                      }
+                  });
     return peak;
 }
 

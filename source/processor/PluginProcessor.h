@@ -2,6 +2,7 @@
 
 #include "chain/BlockControls.h"
 #include "chain/DelayRing.h"
+#include "chain/OversampledPath.h"
 #include "chain/TruePeakMeter.h"
 #include "processor/ParameterLayout.h"
 
@@ -168,7 +169,7 @@ private:
     void runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runFinalLowPass (juce::AudioBuffer<float>& buffer);
     void runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    void matchDryToCeilingOversampling (int numChannels, int numSamples) noexcept;
+    void matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept;
     void runTruePeakMeter (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
 
     //==============================================================================
@@ -194,11 +195,10 @@ private:
     void matchBeastDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept;
 
     std::array<juce::dsp::IIR::Filter<float>, 2> saturationBandFilters;
-    std::unique_ptr<juce::dsp::Oversampling<float>> beastOversampler;
+    OversampledPath beastPath;
     // The same round trip without the drive, so that the dry blends in phase with the driven signal.
-    std::unique_ptr<juce::dsp::Oversampling<float>> beastDryOversampler;
+    OversampledPath beastDryPath;
     juce::AudioBuffer<float> beastDryScratch; // one chunk of the dry as it was before the round trip
-    int beastChunkSize = 1;                  // the oversamplers' prepared block size
 
     std::array<juce::dsp::IIR::Filter<float>, 2> transientBandFilters;
     std::array<float, 2> transientFast {}, transientSlow {}, transientGainDb {};
@@ -229,12 +229,11 @@ private:
 
     std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> listeningFilters;
     std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> finalLowPass;
-    std::unique_ptr<juce::dsp::Oversampling<float>> limiterOversampler;
+    OversampledPath limiterPath;
     // Runs the dry through the same oversampling round trip (without the clipper), so that the
     // limpct blend does not comb against the oversampling filters' phase.
-    std::unique_ptr<juce::dsp::Oversampling<float>> ceilingDryOversampler;
+    OversampledPath ceilingDryPath;
     bool ceilingDryRunning = false;
-    int outputChunkSize = 1; // the block size the oversamplers were prepared for
     TruePeakMeter truePeakMeter;
 
     //==============================================================================
