@@ -188,20 +188,63 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
     if (! allocationCountingAvailable())
         GTEST_SKIP() << "allocations cannot be counted under a sanitizer";
 
-    for (int chainMode : { 0, 1 })
+    struct Setting
     {
-        SCOPED_TRACE (chainMode == 0 ? "Mix / Master" : "Live Performance");
+        const char* name;
+        std::vector<std::pair<Param, float>> values;
+    };
+    // Every path of the input and tone stages: linear-phase and minimum-phase EQ, anti-pop, gate,
+    // cupped correction, notches, de-esser, raw curve, and a bypass that delays by the latency.
+    std::vector<Setting> settings {
+        { "Mix / Master", { { Param::chainmode, 0.0f }, { Param::eqon, 1.0f }, { Param::eqpct, 0.6f },
+                            { Param::gate, 0.8f }, { Param::inputgain, 3.0f } } },
+        { "Live Performance", { { Param::chainmode, 1.0f }, { Param::eqon, 1.0f }, { Param::lineareq, 0.0f },
+                                { Param::antipoppct, 0.5f }, { Param::popfilter, 1.0f }, { Param::gate, 0.8f },
+                                { Param::cupped, 1.0f }, { Param::antifeedback, 1.0f }, { Param::fbfreq1, 5.0f },
+                                { Param::eqpct, 0.6f } } },
+        { "Live, linear phase", { { Param::chainmode, 1.0f }, { Param::eqon, 1.0f }, { Param::lineareq, 1.0f },
+                                  { Param::cupped, 1.0f }, { Param::eqpct, 0.4f } } },
+        { "raw wildcard", { { Param::wildcardmode, 1.0f }, { Param::wildcardhybridfx, 0.0f }, { Param::eqon, 1.0f },
+                            { Param::eqpct, 0.6f } } },
+        { "bypass with latency", { { Param::chainmode, 0.0f }, { Param::eqon, 1.0f }, { Param::bypass, 1.0f } } },
+        // Both reverb buses, width with its dry blend, auto-gain, the listening simulator, the
+        // ceiling's dry blend and the meters (the analyzer integrates every 400 ms).
+        { "space and output", { { Param::chainmode, 0.0f }, { Param::widthon, 1.0f }, { Param::widthknobon, 1.0f },
+                                { Param::width, 0.5f }, { Param::widpct, 0.6f }, { Param::reverbon, 1.0f },
+                                { Param::revpct, 0.5f }, { Param::liveknobon, 1.0f }, { Param::live, 0.5f },
+                                { Param::flavourknobon, 1.0f }, { Param::flavour, 0.5f }, { Param::autogain, 1.0f },
+                                { Param::dynamicson, 1.0f }, { Param::speaker, 2.0f }, { Param::limiteron, 1.0f },
+                                { Param::limpct, 0.5f }, { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 2.0f } } },
+    };
+    // Every colour and dynamics path in both chain modes: Beast (Live only), shaper, multiband and
+    // glue, enhancers.
+    for (float chainMode : { 0.0f, 1.0f })
+        settings.push_back ({ chainMode > 0.5f ? "colour and dynamics, Live" : "colour and dynamics, Mix / Master",
+                              { { Param::chainmode, chainMode }, { Param::mixmode, 2.0f }, { Param::beastknobon, 1.0f },
+                                { Param::beast, 0.6f }, { Param::saturationon, 1.0f }, { Param::satpct, 0.5f },
+                                { Param::punchknobon, 1.0f }, { Param::dynamicson, 1.0f }, { Param::dynpct, 0.2f },
+                                { Param::airknobon, 1.0f }, { Param::subknobon, 1.0f }, { Param::sub, 0.5f },
+                                { Param::adaptivehit, 1.0f }, { Param::voicemode, 0.0f } } });
+
+    for (const auto& setting : settings)
+    {
+        SCOPED_TRACE (setting.name);
         auto processor = test::makeProcessor (48000.0, 512);
-        test::set (*processor, Param::chainmode, float (chainMode));
-        test::set (*processor, Param::adaptivehit, 1.0f);
         auto signal = test::sine (2, 512, 220.0, 48000.0, 0.3f);
         juce::MidiBuffer midi;
 
+        // The bypass case first runs processed, so that bypass switches on with the latency in force.
+        const bool bypassing = std::any_of (setting.values.begin(), setting.values.end(),
+                                            [] (const auto& v) { return v.first == Param::bypass; });
+        for (const auto& [param, value] : setting.values)
+            test::set (*processor, param, param == Param::bypass ? 0.0f : value);
         for (int n = 0; n < 20; ++n) // settle anything that is set up on first use
         {
             auto block = signal;
             processor->processBlock (block, midi);
         }
+        if (bypassing)
+            test::set (*processor, Param::bypass, 1.0f);
 
         // Captures and a learning run (1.15 s, folded in within the loop) run along.
         processor->calibrateRequested.store (true);

@@ -104,8 +104,12 @@ TEST_F (RenderTool, RendersTheDemoWithTheInputsLengthAndRate)
 
 TEST_F (RenderTool, SameRenderTwiceIsBitIdentical)
 {
+    // Live Performance with Beast and the transient shaper: every colour and dynamics stage runs.
     for (const char* out : { "a.wav", "b.wav" })
-        ASSERT_EQ (render ({ demo.getFullPathName(), path (out), "--float", "--set", "chainmode=Live Performance" }).exitCode, 0);
+        ASSERT_EQ (render ({ demo.getFullPathName(), path (out), "--float", "--set", "chainmode=Live Performance",
+                             "--set", "mixmode=Total Beast", "--set", "beastknobon=on", "--set", "punchknobon=on" })
+                       .exitCode,
+                   0);
     juce::MemoryBlock a, b;
     folder.getChildFile ("a.wav").loadFileAsData (a);
     folder.getChildFile ("b.wav").loadFileAsData (b);
@@ -179,6 +183,35 @@ TEST_F (RenderTool, AcceptsSwitchWordsAndChoiceTexts)
     const auto run = render ({ demo.getFullPathName(), path ("out.wav"), "--set", "bypass=on", "--set",
                                "mic=Shure SM7B", "--set", "eqlow=-3.5", "--set", "outputtarget=4" });
     EXPECT_EQ (run.exitCode, 0) << run.output;
+}
+
+TEST_F (RenderTool, MeasureAndRenderReportVantorasOwnMetersBesideTheReference)
+{
+    // Stereo 997 Hz, the sides at different levels, both starting from zero (a step at the start
+    // would make the meters disagree about the overshoot, not about the tone).
+    auto tone = test::sine (2, 10 * 48000, 997.0, 48000.0, 0.4f);
+    tone.applyGain (1, 0, tone.getNumSamples(), 0.5f);
+    const auto toneFile = folder.getChildFile ("tone.wav");
+    ASSERT_TRUE (audiofiles::writeWholeFile (toneFile, tone, 48000.0, true).isEmpty());
+
+    const auto measured = render ({ "--measure", toneFile.getFullPathName(), "--json" });
+    ASSERT_EQ (measured.exitCode, 0) << measured.output;
+    const auto file = juce::JSON::parse (measured.output);
+    EXPECT_NEAR (double (file["vantora_lufs"]), double (file["integrated_lufs"]), 0.2);
+    EXPECT_NEAR (double (file["vantora_true_peak_dbtp"]), double (file["true_peak_dbtp"]), 0.5);
+
+    const auto text = render ({ "--measure", toneFile.getFullPathName() });
+    EXPECT_TRUE (text.output.contains ("Vantora meters:")) << text.output;
+
+    // The analyzer reads the block before the output gains: with a Custom target, 0 dB output gain,
+    // no ceiling trim and a tone well below the final low-pass, that is the output's loudness.
+    const auto rendered = render ({ toneFile.getFullPathName(), path ("out.wav"), "--json", "--set", "outputtarget=0",
+                                    "--set", "loudnessmeter=on", "--set", "outputgain=0", "--set", "limiteron=off",
+                                    "--set", "autogain=off", "--set", "eqon=off" });
+    ASSERT_EQ (rendered.exitCode, 0) << rendered.output;
+    const auto output = juce::JSON::parse (rendered.output)["output"];
+    EXPECT_NEAR (double (output["vantora_lufs"]), double (output["integrated_lufs"]), 0.2);
+    EXPECT_TRUE (output.hasProperty ("vantora_true_peak_dbtp"));
 }
 
 //==============================================================================

@@ -19,6 +19,78 @@ struct QuorinProcessorProbe
     static int reportedLatency (const QuorinProcessor& p) { return p.reportedLatency; }
     static const juce::AudioBuffer<float>& dryBuffer (const QuorinProcessor& p) { return p.dryBuffer; }
     static const MorphOffsets& morphOffsets (const QuorinProcessor& p) { return p.morphOffsets; }
+    static float cuppedAmount (const QuorinProcessor& p) { return p.cuppedAmount; }
+    static float antiPopCutoff (const QuorinProcessor& p) { return p.antiPopFilter.getCutoffFrequency(); }
+    static QuorinProcessor::AnalogEqEngine& analogEq (QuorinProcessor& p) { return *p.analogEq; }
+    static QuorinProcessor::LinearPhaseEqEngine& linearPhaseEq (QuorinProcessor& p) { return *p.linearPhaseEq; }
+
+    static void runInputStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runInputStage (b, block);
+    }
+    static void updateCuppedAmount (QuorinProcessor& p, const ChainBlock& block) { p.updateCuppedAmount (block); }
+
+    /** The tone stage as the frame runs it: design, EQ pass, and the linear-phase pass when active. */
+    static void runToneStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, ChainBlock& block)
+    {
+        p.designEq (block);
+        p.runEqPass (b, block);
+        if (block.flags.linearPhaseActive)
+            p.runLinearPhaseEq (b, block);
+        else
+            p.linearPhaseRingPrimed = false;
+    }
+
+    // Width, space and output steps, driven one at a time.
+    static void runWidthStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runWidthStage (b, block); }
+    static void measureDuckingLevel (const QuorinProcessor& p, const juce::AudioBuffer<float>& b, ChainBlock& block) { p.measureDuckingLevel (b, block); }
+    static void runSpaceStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runSpaceStage (b, block); }
+    static void runAutoGain (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runAutoGain (b, block); }
+    static void runMeteringAndAssist (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runMeteringAndAssist (b, block); }
+    static void applyOutputGains (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.applyOutputGains (b, block); }
+    static void runListeningSimulator (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runListeningSimulator (b, block); }
+    static void runCeiling (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runCeiling (b, block); }
+    static void runTruePeakMeter (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runTruePeakMeter (b, block); }
+    static float autoGain (const QuorinProcessor& p) { return p.autoGain; }
+    static float loudnessAssistDb (const QuorinProcessor& p) { return p.loudnessAssistDb; }
+
+    // Colour and dynamics stages, driven directly with a block record.
+    static void runSaturationStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runSaturationStage (b, block);
+    }
+    static void runTransientShaper (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runTransientShaper (b, block);
+    }
+    static void runMultibandDynamics (QuorinProcessor& p, juce::AudioBuffer<float>& b, ChainBlock& block)
+    {
+        p.runMultibandDynamics (b, block);
+    }
+    static void runGlueCompressor (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.designGlueCompressor (block);
+        p.runGlueCompressor (b, block);
+    }
+    static void runAirExciter (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runAirExciter (b, block);
+    }
+    static void applyBodyMakeup (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.applyBodyMakeup (b, block);
+    }
+    static void runSubHarmonics (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runSubHarmonics (b, block);
+    }
+    static void runKickSub (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        p.runKickSub (b, block);
+    }
+    static float& kickSubEnvelope (QuorinProcessor& p) { return p.kickSubEnv; }
+    static void setDynamicsFade (QuorinProcessor& p, float fade) { p.dynamicsFade = fade; }
+    static void setSaturationFade (QuorinProcessor& p, float fade) { p.saturationFade = fade; }
 
     // Adaptive hit engine: the processor's instance, and its per-block steps driven one at a time.
     using HitEngine = QuorinProcessor::AdaptiveHitEngine;
@@ -70,6 +142,7 @@ inline std::unique_ptr<QuorinProcessor> makeProcessor (double sampleRate = 48000
     layout.inputBuses.add (channels (inputs));
     layout.outputBuses.add (channels (outputs));
     EXPECT_TRUE (p->setBusesLayout (layout));
+    p->setNonRealtime (true); // as the render tool runs it: offline results are deterministic
     p->prepareToPlay (sampleRate, blockSize);
     return p;
 }

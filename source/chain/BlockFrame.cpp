@@ -1,6 +1,7 @@
 #include "processor/PluginProcessor.h"
 
 #include "engines/AdaptiveHitEngine.h"
+#include "engines/LinearPhaseEqEngine.h"
 
 namespace
 {
@@ -56,6 +57,7 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 
     dryBuffer.setSize (2, maxBlock);
     dryBuffer.clear();
+    bypassInputRing.prepare (2, DelayRing::lengthFor (maxBlock));
 
     setLatencySamples (0);
 
@@ -89,6 +91,7 @@ void QuorinProcessor::releaseResources()
     releaseOutputStage();
 
     dryBuffer.setSize (0, 0);
+    bypassInputRing.release();
     morphOffsets = {};
     adaptiveHitClass.store (0);
     adaptiveHitConfidence.store (0.0f);
@@ -110,6 +113,7 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
         runBypass (buffer);
         return;
     }
+    bypassInputRing.write (buffer, buffer.getNumSamples()); // the history a bypass switched on continues from
 
     runInputCaptures (buffer); // step 1 (it may write parameters, so the snapshot follows it)
 
@@ -133,6 +137,8 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     runEqPass (buffer, block);         // step 7
     if (flags.linearPhaseActive)
         runLinearPhaseEq (buffer, block); // step 8
+    else
+        linearPhaseRingPrimed = false; // the delayed dry starts clean when the path comes back
 
     const bool colouring = ! flags.rawMode && ! flags.voiceMode;
     if (flags.saturationActive && colouring)
@@ -165,7 +171,7 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     runListeningSimulator (buffer, block);      // step 22
     runFinalLowPass (buffer);                   // step 23
     runCeiling (buffer, block);                 // step 24
-    runTruePeakMeter (buffer);                  // step 25
+    runTruePeakMeter (buffer, block);           // step 25
     sanitiseAndMeasurePeaks (buffer);           // step 26
 }
 
@@ -213,6 +219,20 @@ bool QuorinProcessor::repairInput (juce::AudioBuffer<float>& buffer)
 
 void QuorinProcessor::runBypass (juce::AudioBuffer<float>& buffer)
 {
+    // The host delays the rest of the mix by the latency we report, so the bypassed input comes out
+    // that late too; the ring carries the processed blocks' input, so switching is seamless in time.
+    const int delay = juce::jmax (0, reportedLatency);
+    bypassInputRing.write (buffer, buffer.getNumSamples(), delay, [&] (int start, int count) noexcept
+    {
+        if (delay == 0)
+            return;
+        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        {
+            auto* out = buffer.getWritePointer (ch, start);
+            for (int i = 0; i < count; ++i)
+                out[i] = bypassInputRing.delayed (ch, i, delay);
+        }
+    });
     publishPeaks (buffer);
 }
 
@@ -261,9 +281,9 @@ void QuorinProcessor::updateModuleFades (const ParameterSnapshot& params, int nu
     follow (widthFade, Param::widthon);
 }
 
-void QuorinProcessor::updateLatency (const BlockFlags&)
+void QuorinProcessor::updateLatency (const BlockFlags& flags)
 {
-    constexpr int latency = 0;
+    const int latency = flags.linearPhaseActive ? LinearPhaseEqEngine::centreTap : 0;
     if (latency != reportedLatency)
     {
         setLatencySamples (latency);
@@ -300,6 +320,13 @@ void QuorinProcessor::blendWithDry (juce::AudioBuffer<float>& block, float amoun
         for (int i = 0; i < block.getNumSamples(); ++i)
             out[i] = out[i] * amount + dry[i] * (1.0f - amount);
     }
+}
+
+juce::dsp::AudioBlock<float> QuorinProcessor::drySnapshotOf (const juce::AudioBuffer<float>& block) noexcept
+{
+    return juce::dsp::AudioBlock<float> (dryBuffer)
+        .getSubsetChannelBlock (0, static_cast<size_t> (block.getNumChannels()))
+        .getSubBlock (0, static_cast<size_t> (block.getNumSamples()));
 }
 
 void QuorinProcessor::sanitiseAndMeasurePeaks (juce::AudioBuffer<float>& buffer) noexcept

@@ -1,11 +1,70 @@
+#include "chain/StageHelpers.h"
+#include "engines/MultibandDynamics.h"
 #include "processor/PluginProcessor.h"
 
-void QuorinProcessor::designGlueCompressor (const ChainBlock&) {}
+namespace
+{
+void setGlueBallistics (juce::dsp::Compressor<float>& glue) noexcept
+{
+    glue.setAttack (28.0f);
+    glue.setRelease (148.0f);
+}
+} // namespace
 
-void QuorinProcessor::runMultibandDynamics (juce::AudioBuffer<float>&, ChainBlock&) {}
+void QuorinProcessor::prepareDynamicsStage (const juce::dsp::ProcessSpec& spec)
+{
+    glueCompressor.prepare (spec);
+    setGlueBallistics (glueCompressor);
+    glueCompressor.setRatio (1.65f);
+    glueCompressor.setThreshold (-18.0f);
 
-void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>&, const ChainBlock&) {}
+    multibandDynamics->prepare (spec.sampleRate, static_cast<int> (spec.maximumBlockSize));
+}
 
-void QuorinProcessor::prepareDynamicsStage (const juce::dsp::ProcessSpec&) {}
+void QuorinProcessor::releaseDynamicsStage() { multibandDynamics->reset(); }
 
-void QuorinProcessor::releaseDynamicsStage() {}
+void QuorinProcessor::designGlueCompressor (const ChainBlock& block)
+{
+    const auto& c = block.controls;
+    setGlueBallistics (glueCompressor);
+    glueCompressor.setRatio (block.flags.isLive ? 0.62f * c.loudAmt + 1.26f + 0.17f * c.smartEff
+                                                : 0.28f * c.loudAmt + 1.12f);
+    glueCompressor.setThreshold (3.7f * c.loudAmt - 20.5f);
+}
+
+void QuorinProcessor::runMultibandDynamics (juce::AudioBuffer<float>& buffer, ChainBlock& block)
+{
+    const auto& c = block.controls;
+    const auto& flags = block.flags;
+
+    captureDry (buffer);
+    multibandDynamics->setParameters (c.loudAmt, c.smartEff, c.beastAmt, c.subAmt, c.detailAmt, c.smackAmt, 0.0f,
+                                      c.airAmt, flags.voiceMode, flags.stageLive,
+                                      juce::jlimit (0, 2, block.params.index (Param::lookahead)), ! flags.isLive);
+    multibandDynamics->process (buffer);
+
+    // The band sum is an all-pass; a dry that skipped it would cancel against it near the splits. While
+    // the module fades, the dry leans back to the untouched input, which the chain carries once the
+    // stage stops.
+    multibandDynamics->matchDryPhase (drySnapshotOf (buffer), dynamicsFade);
+
+    const float amount = dynamicsFade * block.params.proportion (Param::dynpct);
+    if (amount < 0.999f)
+        blendWithDry (buffer, amount);
+    block.multibandRan = true;
+}
+
+void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    captureDry (buffer);
+    for (int ch = 0; ch < stereoChannels (buffer); ++ch)
+    {
+        float* samples = buffer.getWritePointer (ch);
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            samples[i] = glueCompressor.processSample (ch, samples[i]);
+    }
+
+    const float amount = (block.multibandRan ? 0.35f : 1.0f) * dynamicsFade * block.params.proportion (Param::dynpct);
+    if (amount < 0.999f)
+        blendWithDry (buffer, amount);
+}

@@ -1,7 +1,66 @@
+#include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
 
-void QuorinProcessor::runInputStage (juce::AudioBuffer<float>&, const ChainBlock&) {}
+void QuorinProcessor::prepareInputStage (const juce::dsp::ProcessSpec& stereo)
+{
+    antiPopFilter.prepare (stereo);
+    antiPopFilter.setType (juce::dsp::StateVariableTPTFilterType::highpass);
+    antiPopFilter.setCutoffFrequency (35.0f);
+    antiPopFilter.reset();
 
-void QuorinProcessor::updateCuppedAmount (const ChainBlock&) noexcept {}
+    inputGate.prepare (stereo);
+    inputGate.setAttack (1.0f);
+    inputGate.setRelease (55.0f);
+    inputGate.setRatio (8.0f);
+}
 
-void QuorinProcessor::prepareInputStage (const juce::dsp::ProcessSpec&) {}
+void QuorinProcessor::runInputStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    const auto& params = block.params;
+    const bool isLive = block.flags.isLive;
+    const int numSamples = buffer.getNumSamples();
+    const int numChannels = juce::jmin (2, buffer.getNumChannels());
+
+    const auto perSample = [&] (auto&& processor)
+    {
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            auto* samples = buffer.getWritePointer (ch);
+            for (int i = 0; i < numSamples; ++i)
+                samples[i] = processor.processSample (ch, samples[i]);
+        }
+    };
+
+    // Pops and rumble: a higher corner with the pop filter, higher still on a stage.
+    const bool stage = params.index (Param::venue) == 0;
+    antiPopFilter.setCutoffFrequency ((params.on (Param::popfilter) ? 70.0f : 35.0f) + (stage ? 20.0f : 0.0f));
+    if (isLive)
+    {
+        const float strength = params.proportion (Param::antipoppct);
+        const bool blend = strength < 0.999f;
+        if (blend)
+            captureDry (buffer);
+        perSample (antiPopFilter);
+        antiPopFilter.snapToZero();
+        if (blend)
+            blendWithDry (buffer, strength);
+    }
+
+    if (const float gateAmt = block.controls.gateAmt; gateAmt > 0.01f)
+    {
+        inputGate.setThreshold (isLive ? 54.0f * gateAmt - 80.0f : 28.0f * gateAmt - 72.0f);
+        perSample (inputGate);
+    }
+
+    const float gain = juce::Decibels::decibelsToGain (params[Param::inputgain]);
+    if (std::abs (gain - 1.0f) > 1.0e-5f && ! buffer.hasBeenCleared())
+        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+            juce::FloatVectorOperations::multiply (buffer.getWritePointer (ch), gain, numSamples);
+}
+
+void QuorinProcessor::updateCuppedAmount (const ChainBlock& block) noexcept
+{
+    // A small step per block (about 0.002 at 48 kHz): the correction fades in and out over seconds.
+    const float target = block.params.on (Param::cupped) ? 1.0f : 0.0f;
+    cuppedAmount += (target - cuppedAmount) * onePoleCoefficient (0.01, block.sampleRate);
+}

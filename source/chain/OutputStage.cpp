@@ -1,19 +1,340 @@
-#include "processor/PluginProcessor.h"
+#include "engines/LoudnessAnalyzer.h"
 
-void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>&, const ChainBlock&) {}
+namespace
+{
+struct OutputTarget
+{
+    float lufs;
+    float liveOffsetDb;
+    float nominalCeilingDb;
+};
 
-void QuorinProcessor::runMeteringAndAssist (const juce::AudioBuffer<float>&, const ChainBlock&) {}
+// Custom, Live PA, YouTube -14 LUFS, Streaming Safe, Broadcast -23 LUFS.
+constexpr OutputTarget outputTargets[] { { -14.0f, 0.0f, 0.0f },
+                                         { -12.0f, -1.0f, -0.8f },
+                                         { -14.0f, -2.2f, -1.0f },
+                                         { -16.0f, -3.5f, -1.2f },
+                                         { -23.0f, -8.5f, -2.0f } };
 
-void QuorinProcessor::applyOutputGains (juce::AudioBuffer<float>&, const ChainBlock&) {}
+struct ListeningRow
+{
+    float mix, cutoffHz, gainDb;
+};
 
-void QuorinProcessor::runListeningSimulator (juce::AudioBuffer<float>&, const ChainBlock&) {}
+// Small Speaker, Small Room, Large Room.
+constexpr ListeningRow listeningRows[] { { 0.64f, 3600.0f, -1.0f }, { 0.44f, 5000.0f, 0.15f }, { 0.58f, 2700.0f, 0.45f } };
 
-void QuorinProcessor::runFinalLowPass (juce::AudioBuffer<float>&) {}
+struct CeilingShape
+{
+    float ceiling, threshold, knee;
+};
 
-void QuorinProcessor::runCeiling (juce::AudioBuffer<float>&, const ChainBlock&) {}
+constexpr float meterFloorLufs = -70.0f;
+constexpr float finalLowPassHz = 18000.0f;
 
-void QuorinProcessor::runTruePeakMeter (const juce::AudioBuffer<float>&) {}
+float gainOf (float db) noexcept { return juce::Decibels::decibelsToGain (db, -100.0f); }
 
-void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec&) {}
+const OutputTarget& targetOf (const ParameterSnapshot& params) noexcept
+{
+    return outputTargets[juce::jlimit (0, 4, params.index (Param::outputtarget))];
+}
 
-void QuorinProcessor::releaseOutputStage() {}
+bool hasTarget (const ParameterSnapshot& params) noexcept { return params.index (Param::outputtarget) != 0; }
+
+bool meterActive (const ParameterSnapshot& params) noexcept
+{
+    return params.on (Param::loudnessmeter) || hasTarget (params);
+}
+
+float ceilingDb (const ParameterSnapshot& params) noexcept
+{
+    return juce::jmin (targetOf (params).nominalCeilingDb, params[Param::limiterceiling]);
+}
+
+/** 1 - e^(-N / (seconds · fs)): a per-sample time constant applied once per block. */
+float perBlockCoefficient (int numSamples, double seconds, double sampleRate) noexcept
+{
+    const double span = seconds * sampleRate;
+    return static_cast<float> (1.0 - std::exp (-numSamples / (span > 1.0 ? span : 1.0)));
+}
+
+float clampedPerBlockCoefficient (int numSamples, double seconds, double sampleRate) noexcept
+{
+    return juce::jlimit (0.005f, 1.0f, perBlockCoefficient (numSamples, seconds, sampleRate));
+}
+
+/** Gain (dB) that brings the processed level back toward the input level, with a 1 dB dead band,
+    partial correction and limits of -4 and +3 dB. */
+float autoGainTargetDb (float inLevel, float outLevel) noexcept
+{
+    if (inLevel <= 0.005f || outLevel <= 0.005f)
+        return 0.0f;
+    const float ratio = inLevel / (outLevel + 1.0e-4f);
+    const float d = ratio > 0.0f ? 20.0f * std::log10 (ratio) : -100.0f;
+    if (d <= -100.0f)
+        return -4.0f;
+    if (std::abs (d) <= 1.0f)
+        return 0.0f;
+    const float corrected = d > 0.0f ? (d - 1.0f) * 0.55f : (d + 1.0f) * 0.45f;
+    return juce::jlimit (-4.0f, 3.0f, corrected);
+}
+
+/** Mean of L² + R² over the block in dB (unweighted, LUFS-like offset); a one-channel buffer
+    counts its channel on both sides, as the loudness analyzer does. */
+float blockLoudness (const juce::AudioBuffer<float>& buffer) noexcept
+{
+    const int n = buffer.getNumSamples();
+    double sum = 0.0;
+    for (int ch = 0; ch < 2; ++ch)
+    {
+        const auto* x = buffer.getReadPointer (juce::jmin (ch, buffer.getNumChannels() - 1));
+        for (int i = 0; i < n; ++i)
+            sum += static_cast<double> (x[i]) * x[i];
+    }
+    return 10.0f * std::log10 (static_cast<float> (juce::jmax (sum / juce::jmax (1, n), 1.0e-12))) - 0.691f;
+}
+
+float assistTargetDb (const ParameterSnapshot& params, bool isLive, float measuredLufs, float blockLufs) noexcept
+{
+    if (! hasTarget (params))
+        return 0.0f;
+
+    const auto& target = targetOf (params);
+    const bool measured = measuredLufs > -55.0f;
+    if (isLive)
+    {
+        // Live sets are only ever turned down by the assist.
+        const float correction = meterActive (params) && measured
+                                     ? juce::jlimit (-6.0f, 0.0f, 0.35f * (target.lufs - measuredLufs))
+                                     : 0.0f;
+        return target.liveOffsetDb + correction;
+    }
+
+    if (params.on (Param::loudnessmatch) && measured)
+        return juce::jlimit (-6.0f, 6.0f, 0.42f * (target.lufs - (0.32f * measuredLufs + 0.68f * blockLufs)));
+    return measured ? juce::jlimit (-6.0f, 0.0f, 0.28f * (target.lufs - measuredLufs)) : 0.0f;
+}
+
+float outputPad (const ChainBlock& block) noexcept
+{
+    if (! block.flags.isLive)
+        return 1.0f;
+    constexpr float pads[] { 1.0f, 0.70794578f, 0.50118723f }; // 0, -3, -6 dB: 10^(-0.15), 10^(-0.3)
+    return pads[juce::jlimit (0, 2, block.params.index (Param::output))];
+}
+
+CeilingShape ceilingShape (const ParameterSnapshot& params) noexcept
+{
+    if (! params.on (Param::limiteron))
+        return { 1.0f, 0.94f, 0.06f }; // a safety clip that still keeps full scale
+
+    const float linear = gainOf (ceilingDb (params));
+    if (linear < 0.05f)
+        return { 0.05f, 0.039f, 0.011f };
+    const float ceiling = juce::jmin (1.0f, linear);
+    const float threshold = 0.78f * ceiling;
+    return { ceiling, threshold, juce::jmax (1.0e-4f, ceiling - threshold) };
+}
+
+void softClip (juce::dsp::AudioBlock<float>& block, const CeilingShape& s) noexcept
+{
+    for (size_t ch = 0; ch < block.getNumChannels(); ++ch)
+    {
+        auto* x = block.getChannelPointer (ch);
+        for (size_t i = 0; i < block.getNumSamples(); ++i)
+        {
+            const float magnitude = std::abs (x[i]);
+            if (magnitude <= s.threshold)
+                continue;
+            const float shaped = s.threshold + s.knee * std::tanh ((magnitude - s.threshold) / s.knee);
+            x[i] = std::copysign (juce::jmin (s.ceiling, shaped), x[i]);
+        }
+    }
+}
+
+void hardClip (juce::AudioBuffer<float>& buffer, float ceiling) noexcept
+{
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        juce::FloatVectorOperations::clip (buffer.getWritePointer (ch), buffer.getReadPointer (ch), -ceiling, ceiling,
+                                           buffer.getNumSamples());
+}
+
+void resetFilters (std::array<juce::dsp::FirstOrderTPTFilter<float>, 2>& filters) noexcept
+{
+    for (auto& f : filters)
+        f.reset();
+}
+
+void prepareLowPasses (std::array<juce::dsp::FirstOrderTPTFilter<float>, 2>& filters, double sampleRate,
+                       juce::uint32 maxBlock, float cutoffHz)
+{
+    for (auto& f : filters)
+    {
+        f.prepare ({ sampleRate, maxBlock, 1 });
+        f.setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
+        f.setCutoffFrequency (cutoffHz);
+        f.reset();
+    }
+}
+} // namespace
+
+//==============================================================================
+void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    const auto n = block.numSamples;
+    const auto fs = block.sampleRate;
+    const bool active = ! block.flags.rawMode && block.params.on (Param::autogain) && block.params.on (Param::dynamicson);
+    if (! active)
+    {
+        autoGain += (1.0f - autoGain) * clampedPerBlockCoefficient (n, 0.2, fs);
+        return;
+    }
+
+    const float k = clampedPerBlockCoefficient (n, 0.6, fs);
+    const auto levelOf = [n] (double energy) {
+        return static_cast<float> (std::sqrt (juce::jmax (energy, 0.0) / juce::jmax (1, n)));
+    };
+    autoGainInLevel += (levelOf (block.inputEnergy) - autoGainInLevel) * k;
+    autoGainOutLevel += (levelOf (block.outputEnergy) - autoGainOutLevel) * k;
+
+    const float target = gainOf (autoGainTargetDb (autoGainInLevel, autoGainOutLevel));
+    // Turning down reacts faster than turning up.
+    const double seconds = autoGain > target ? 0.08 : 0.12;
+    autoGain += (target - autoGain) * perBlockCoefficient (n, seconds, fs);
+    buffer.applyGain (autoGain);
+}
+
+void QuorinProcessor::runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    const auto& params = block.params;
+    outputTargetLufs.store (targetOf (params).lufs);
+
+    if (meterActive (params))
+    {
+        loudnessAnalyzer->process (buffer, loudnessLufs);
+        const float current = blockLoudnessDb.load();
+        blockLoudnessDb.store (current + (blockLoudness (buffer) - current) * 0.22f);
+    }
+    else
+    {
+        loudnessLufs.store (meterFloorLufs);
+        blockLoudnessDb.store (meterFloorLufs);
+    }
+
+    const float target = assistTargetDb (params, block.flags.isLive, loudnessLufs.load(), blockLoudnessDb.load());
+    loudnessAssistDb += (target - loudnessAssistDb) * 0.08f;
+}
+
+void QuorinProcessor::applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    const auto& params = block.params;
+    // The limiter's own ceiling below the target's lowers the level by the difference.
+    const float trimDb = params.on (Param::limiteron)
+                             ? juce::jmin (0.0f, ceilingDb (params) - targetOf (params).nominalCeilingDb)
+                             : 0.0f;
+    const float gainDb = params[Param::outputgain] + loudnessAssistDb + trimDb;
+    buffer.applyGain (gainOf (gainDb) * outputPad (block));
+}
+
+void QuorinProcessor::runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    const int row = block.params.index (Param::speaker);
+    if (row <= 0)
+    {
+        resetFilters (listeningFilters);
+        return;
+    }
+
+    const auto& r = listeningRows[juce::jlimit (1, 3, row) - 1];
+    const float gain = gainOf (r.gainDb);
+    for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
+    {
+        auto& filter = listeningFilters[static_cast<size_t> (ch)];
+        filter.setCutoffFrequency (r.cutoffHz);
+        auto* x = buffer.getWritePointer (ch);
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            x[i] = (x[i] * (1.0f - r.mix) + filter.processSample (0, x[i]) * r.mix) * gain;
+    }
+}
+
+void QuorinProcessor::runFinalLowPass (juce::AudioBuffer<float>& buffer)
+{
+    for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
+    {
+        auto& filter = finalLowPass[static_cast<size_t> (ch)];
+        auto* x = buffer.getWritePointer (ch);
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            x[i] = filter.processSample (0, x[i]);
+    }
+}
+
+void QuorinProcessor::runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    const auto& params = block.params;
+    const float amount = params.proportion (Param::limpct);
+    const bool blend = params.on (Param::limiteron) && amount < 0.999f;
+    if (blend)
+    {
+        captureDry (buffer);
+        matchDryToCeilingOversampling (buffer);
+    }
+    ceilingDryRunning = blend;
+
+    const auto shape = ceilingShape (params);
+    limiterPath.process (juce::dsp::AudioBlock<float> (buffer),
+                         [&shape] (juce::dsp::AudioBlock<float>& up) noexcept { softClip (up, shape); });
+    hardClip (buffer, shape.ceiling);
+
+    if (blend)
+        blendWithDry (buffer, amount);
+}
+
+void QuorinProcessor::matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept
+{
+    // A round trip that starts now begins from silence rather than from a long-gone signal.
+    if (! ceilingDryRunning)
+        ceilingDryPath.reset();
+    ceilingDryPath.roundTrip (drySnapshotOf (block));
+}
+
+void QuorinProcessor::runTruePeakMeter (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    if (! meterActive (block.params))
+    {
+        truePeakDb.store (-90.0f);
+        return;
+    }
+    const float reading = TruePeakMeter::toDbtp (truePeakMeter.measure (buffer));
+    truePeakDb.store (juce::jmax (reading, truePeakDb.load() - 0.4f));
+}
+
+//==============================================================================
+void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec& spec)
+{
+    const auto fs = spec.sampleRate;
+    prepareLowPasses (listeningFilters, fs, spec.maximumBlockSize, 4200.0f);
+    // At rates whose Nyquist frequency lies at or below 18 kHz the filter stays below it.
+    prepareLowPasses (finalLowPass, fs, spec.maximumBlockSize, juce::jmin (finalLowPassHz, static_cast<float> (0.45 * fs)));
+
+    const auto maxBlock = static_cast<int> (spec.maximumBlockSize);
+    limiterPath.prepare (maxBlock);
+    ceilingDryPath.prepare (maxBlock);
+    ceilingDryRunning = false;
+    truePeakMeter.prepare (maxBlock);
+    loudnessAnalyzer->prepare (fs);
+
+    autoGain = 1.0f;
+    autoGainInLevel = autoGainOutLevel = 0.08f;
+    loudnessAssistDb = 0.0f;
+}
+
+void QuorinProcessor::releaseOutputStage()
+{
+    resetFilters (listeningFilters);
+    resetFilters (finalLowPass);
+    limiterPath.reset();
+    ceilingDryPath.reset();
+    ceilingDryRunning = false;
+    truePeakMeter.release();
+    loudnessAssistDb = 0.0f;
+}

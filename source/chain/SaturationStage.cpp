@@ -1,7 +1,115 @@
+#include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
 
-void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>&, const ChainBlock&) {}
+namespace
+{
+using Filters = std::array<juce::dsp::IIR::Filter<float>, 2>;
 
-void QuorinProcessor::prepareSaturationStage (const juce::dsp::ProcessSpec&) {}
+void saturateLowBand (juce::AudioBuffer<float>& buffer, Filters& bandFilters, const BlockControls& c, float m) noexcept
+{
+    const float k = m * juce::jlimit (0.0f, 1.0f, 0.15f * c.subAmt + 0.095f + 0.07f * c.beastAmt + 0.055f * c.loudAmt);
+    if (k <= 0.0008f)
+        return;
 
-void QuorinProcessor::releaseSaturationStage() {}
+    const float drive = 0.52f * c.subAmt + 1.38f + 0.28f * c.beastAmt + 0.18f * c.loudAmt;
+    for (int ch = 0; ch < stereoChannels (buffer); ++ch)
+    {
+        auto& lowPass = bandFilters[size_t (ch)];
+        float* samples = buffer.getWritePointer (ch);
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+        {
+            const float lp = lowPass.processSample (samples[i]);
+            samples[i] += (std::tanh (drive * lp) - 0.935f * lp) * k;
+        }
+    }
+}
+
+/** D of the Beast curve; beastMode 1 is "Small Beast", 2 "Total Beast". */
+float beastDrive (const BlockControls& c, int beastMode) noexcept
+{
+    const bool total = beastMode == 2;
+    return 1.0f + c.beastAmt * (total ? 2.05f : 1.22f) + c.subAmt * (total ? 1.18f : 0.78f)
+           + c.punchDrive * (total ? 2.08f : 1.22f);
+}
+
+float shapeBeast (float v, float drive) noexcept
+{
+    const float saturated = std::tanh (drive * v);
+    return drive > 3.0f ? 0.1f * v + 0.9f * saturated : 0.82f * saturated + 0.18f * v;
+}
+} // namespace
+
+//==============================================================================
+void QuorinProcessor::prepareSaturationStage (const juce::dsp::ProcessSpec& spec)
+{
+    *saturationBandFilters[0].coefficients
+        = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (spec.sampleRate, 415.0f, 0.72f);
+    saturationBandFilters[1].coefficients = saturationBandFilters[0].coefficients;
+    for (auto& filter : saturationBandFilters)
+        filter.reset();
+
+    const auto maxBlock = static_cast<int> (spec.maximumBlockSize);
+    beastPath.prepare (maxBlock);
+    beastDryPath.prepare (maxBlock);
+    beastDryScratch.setSize (2, maxBlock);
+}
+
+void QuorinProcessor::releaseSaturationStage()
+{
+    for (auto& filter : saturationBandFilters)
+        filter.reset();
+    beastPath.reset();
+    beastDryPath.reset();
+}
+
+void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    if (! beastPath.isPrepared())
+        return;
+
+    captureDry (buffer);
+    const float amount = saturationFade * block.params.proportion (Param::satpct);
+    saturateLowBand (buffer, saturationBandFilters, block.controls, amount);
+
+    const int beastMode = block.params.index (Param::mixmode);
+    if (block.flags.isLive && beastMode > 0)
+    {
+        runBeastDrive (buffer, beastDrive (block.controls, beastMode));
+        // A dry that skipped the oversampling filters would blend out of phase; while the module fades,
+        // the dry leans back to the untouched input, which the chain carries once the stage stops.
+        matchBeastDryPhase (drySnapshotOf (buffer), saturationFade);
+    }
+
+    if (amount < 0.999f)
+        blendWithDry (buffer, amount);
+}
+
+void QuorinProcessor::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept
+{
+    beastPath.process (juce::dsp::AudioBlock<float> (buffer), [drive] (juce::dsp::AudioBlock<float>& up) noexcept
+    {
+        for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
+        {
+            float* samples = up.getChannelPointer (ch);
+            for (size_t i = 0; i < up.getNumSamples(); ++i)
+                samples[i] = shapeBeast (samples[i], drive);
+        }
+    });
+}
+
+void QuorinProcessor::matchBeastDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept
+{
+    // Blocks beyond the prepared size go through in pieces that fit the scratch copy.
+    const auto piece = static_cast<size_t> (beastDryScratch.getNumSamples());
+    for (size_t start = 0; start < dry.getNumSamples(); start += piece)
+    {
+        auto chunk = dry.getSubsetChannelBlock (0, std::min (dry.getNumChannels(), size_t (2)))
+                         .getSubBlock (start, std::min (piece, dry.getNumSamples() - start));
+        auto plain = juce::dsp::AudioBlock<float> (beastDryScratch)
+                         .getSubsetChannelBlock (0, chunk.getNumChannels())
+                         .getSubBlock (0, chunk.getNumSamples());
+        plain.copyFrom (chunk);
+        beastDryPath.roundTrip (chunk);
+        chunk.multiplyBy (amount).addProductOf (plain, 1.0f - amount);
+    }
+}

@@ -2,8 +2,69 @@
 
 #include "processor/PluginProcessor.h"
 
+#include <array>
+
+/** Five biquad coefficients normalised so that a0 = 1. */
+struct BiquadCoeffs
+{
+    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+};
+
 /** Minimum-phase tone engine: a bank of gliding, softly saturating biquads. */
 class QuorinProcessor::AnalogEqEngine
 {
 public:
+    /** One section for one channel. Its coefficients, drive and mix glide toward their targets sample
+        by sample, so a new design or a section switched on or off never clicks. */
+    struct AnalogBiquad
+    {
+        double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+        BiquadCoeffs target;
+        double s1 = 0.0, s2 = 0.0;
+        double drive = 1.0, driveTarget = 1.0;
+        double mix = 0.0, mixTarget = 0.0; // 0: the section passes its input unchanged
+
+        float process (float x) noexcept;
+    };
+
+    static constexpr int numRows = 13;
+    static constexpr int numChannels = 2;
+    // The groups of rows, each run as one cascade in row order.
+    static constexpr int liveToneRow = 0, numLiveToneRows = 6;
+    static constexpr int cuppedRow = 6, numCuppedRows = 3;
+    static constexpr int detectorRow = 9;
+    static constexpr int notchRow = 10, numNotchRows = 3;
+
+    // The designs, frequencies clamped to 18 Hz .. 0.48 × rate. Q values are single-precision
+    // constants widened to double, as the tone curve has always been voiced with them.
+    static BiquadCoeffs makePeak (double sampleRate, float freqHz, float q, float gainDb) noexcept;
+    static BiquadCoeffs makeHighPass (double sampleRate, float freqHz) noexcept; // Q 0.707
+    static BiquadCoeffs makeHighShelf (double sampleRate, float freqHz, float gainDb) noexcept; // slope 0.72
+    static BiquadCoeffs makeBandPass (double sampleRate, float freqHz, float q) noexcept; // 0 dB peak
+
+    /** Stores the rate, resets every section and loads the fixed rows (cupped voicing, detector, and
+        the notches' resting design). */
+    void prepare (double newSampleRate) noexcept;
+
+    void setLiveToneCurve (float hpfHz, float lowGainDb, float lowMidGainDb, float presenceHz, float presenceGainDb,
+                           float airHz, float airGainDb) noexcept;
+
+    /** A notch whose frequency is 0 (off) or which is not enabled fades out but keeps a 30 Hz design. */
+    void setFeedbackNotches (float f1Hz, float f2Hz, float f3Hz, float q, float gainDb, bool enabled) noexcept;
+
+    /** One sample through the live tone curve; channel ≤ 0 is the left, anything above the right. */
+    float processLive (int channel, float x) noexcept;
+
+    /** One sample through `count` rows starting at `firstRow`, in order. */
+    float processRows (int firstRow, int count, int channel, float x) noexcept;
+
+    AnalogBiquad& section (int row, int channel) noexcept;
+
+    double getSampleRate() const noexcept { return sampleRate; }
+
+private:
+    void setRowTarget (int row, const BiquadCoeffs& design, double driveTarget, double mixTarget) noexcept;
+
+    double sampleRate = 44100.0;
+    std::array<std::array<AnalogBiquad, numChannels>, numRows> rows {};
 };

@@ -2,8 +2,44 @@
 
 #include "processor/PluginProcessor.h"
 
-/** Gated loudness (LUFS) of the output over a sliding window. */
+#include <array>
+
+/** Gated loudness (LUFS) of the output over a sliding window of the last 240 seconds: K-weighted
+    400 ms blocks, absolute gate at -70 LUFS, relative gate at -10 LU. */
 class QuorinProcessor::LoudnessAnalyzer
 {
 public:
+    static constexpr int historySize = 600; // 600 blocks of 400 ms
+
+    /** Starts a new measurement at the rate; the only place that allocates. */
+    void prepare (double newSampleRate);
+
+    /** Consumes channel 0 and channel 1 (channel 0 on both sides for a one-channel buffer) and
+        writes the integrated loudness into lufsOut at every completed 400 ms block. */
+    void process (const juce::AudioBuffer<float>& buffer, std::atomic<float>& lufsOut) noexcept;
+
+private:
+    using Filter = juce::dsp::IIR::Filter<float>;
+
+    struct GatedMean
+    {
+        int count = 0;
+        float lufs = -70.0f;
+    };
+
+    void completeBlock (std::atomic<float>& lufsOut) noexcept;
+    float integratedLoudness() const noexcept;
+    /** Mean loudness of the history entries that pass the absolute gate and lie at or above floorLufs. */
+    GatedMean gatedMean (float floorLufs) const noexcept;
+
+    double sampleRate = 44100.0;
+    int blockLength = 17640;
+    double energySum = 0.0;
+    int sampleCount = 0;
+
+    std::array<float, historySize> history {};
+    int historyWrite = 0;
+    int historyCount = 0;
+
+    std::array<Filter, 2> kHighPass, kShelf;
 };

@@ -2,8 +2,110 @@
 
 #include "processor/PluginProcessor.h"
 
-/** Algorithmic reverb: pre-delay, diffusers and an eight-line feedback delay network. */
+#include <array>
+#include <vector>
+
+/** Algorithmic reverb: pre-delay, diffusers and an eight-line feedback delay network. The block's
+    own signal, summed to mono, drives the network; the decoded stereo tail is added in place. */
 class QuorinProcessor::ModernReverb
 {
 public:
+    /** The constants that make one bus sound different from the other. */
+    struct Voicing
+    {
+        float maxDecaySeconds = 8.0f;
+        float maxFeedback = 0.93f;
+        float dampingScale = 1.0f;
+        float decayScale = 1.0f;
+        float feedbackTrim = 0.962f;
+        float brightnessOffsetHz = 0.0f;
+        float monoWeight = 0.7f;
+        float sideWeight = 0.3f;
+        float widthBoost = 0.0f;
+    };
+
+    static Voicing liveVoicing() noexcept { return {}; }
+    static Voicing flavourVoicing() noexcept
+    {
+        return { 45.0f, 0.972f, 1.14f, 1.28f, 0.974f, 7000.0f, 0.58f, 0.42f, 0.15f };
+    }
+
+    /** Sizes every buffer for the rate, block size and size scale; the only place that allocates. */
+    void prepare (double newSampleRate, int blockSize, float newSizeScale);
+    void setVoicing (const Voicing& newVoicing) noexcept { voicing = newVoicing; }
+    /** Silences the tail and every filter; the smoothed controls keep their values except wet,
+        width and the high cut. */
+    void reset() noexcept;
+
+    /** Sets the targets that the controls glide to while the next blocks run. */
+    void setParameters (float decaySeconds, float preDelayMs, float dampingHz, float lowCutHz,
+                        float highCutHz) noexcept;
+
+    /** Adds the reverb of the block's own signal to it. Channel 0 and, when present, channel 1. */
+    void process (juce::dsp::AudioBlock<float>& block, float wet, float width) noexcept;
+
+private:
+    struct Smoothed
+    {
+        float current = 0.0f;
+        float target = 0.0f;
+
+        void load (float value) noexcept { current = target = value; }
+        float glide (float k) noexcept { return current += (target - current) * k; }
+    };
+
+    /** Schroeder all-pass section. */
+    struct Diffuser
+    {
+        std::vector<float> buffer;
+        int position = 0;
+        float gain = 0.5f;
+
+        float process (float x) noexcept;
+    };
+
+    struct FdnLine
+    {
+        std::vector<float> buffer;
+        int writePosition = 0;
+        float dampingState = 0.0f;
+    };
+
+    /** One output channel's filter chain after the decode. */
+    struct OutputFilters
+    {
+        float lowCut = 0.0f, post = 0.0f, brightness = 0.0f, highCut = 0.0f, final = 0.0f;
+    };
+
+    /** The controls as glided for one sample. */
+    struct SampleControls
+    {
+        float preDelay, feedback, damping, lowCut, brightness, highCut, highCutEnabled, wet, width;
+    };
+
+    static constexpr int numLines = 8;
+
+    float onePoleCoefficient (float cornerHz) const noexcept;
+    SampleControls glideControls() noexcept;
+    float readPreDelay (float input, float delaySamples) noexcept;
+    float diffuse (float x) noexcept;
+    std::array<float, numLines> readLines (float dampingCoeff) noexcept;
+    void writeLines (const std::array<float, numLines>& outputs, float feedback, float input) noexcept;
+    float filterOutput (OutputFilters& f, float x, const SampleControls& c) const noexcept;
+
+    Voicing voicing;
+    double sampleRate = 44100.0;
+    float sizeScale = 1.0f;
+
+    std::vector<float> preDelayRing;
+    int preDelayWrite = 0;
+    float preDelayState = 0.0f;
+
+    std::array<Diffuser, 6> diffusers;
+    std::array<FdnLine, numLines> lines;
+    std::array<OutputFilters, 2> outputFilters;
+
+    Smoothed preDelaySamples, feedback, dampingCoeff, lowCutCoeff, brightnessCoeff, highCutCoeff, highCutEnabled;
+    Smoothed wet, width;
+    bool highCutActive = false;
 };

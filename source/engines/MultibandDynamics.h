@@ -2,8 +2,85 @@
 
 #include "processor/PluginProcessor.h"
 
-/** Three-band compressor with band limiters. */
+/** Three-band compressor with band limiters.
+
+    The split uses fourth-order Linkwitz-Riley sections, and the low band also passes through the
+    all-pass of the upper split, so that with idle compressors and unit band gains the three bands sum
+    to an all-pass of flat magnitude. A dry copy blended with the result must pass through the same
+    all-pass (`matchDryPhase`), or the blend cancels around the split frequencies. */
 class QuorinProcessor::MultibandDynamics
 {
 public:
+    /** The block's control values, as the chain passes them. */
+    struct Macros
+    {
+        float loudAmt = 0.0f, smartEff = 0.0f, beastAmt = 0.0f, subAmt = 0.0f, detailAmt = 0.0f,
+              smackAmt = 0.0f, airAmt = 0.0f;
+        bool voiceMode = false, stageLive = false;
+        int limiterSpeed = 0; // 0 "Punch", 1 "Balanced", 2 "Clamp"; anything else acts as 0
+        bool mixMasterMode = true;
+    };
+
+    struct BandSettings
+    {
+        float ratio, thresholdDb, attackMs, releaseMs;
+        float limiterThresholdDb, limiterReleaseMs;
+        float gain; // linear, in the final sum
+    };
+
+    enum Band
+    {
+        low,
+        mid,
+        high,
+        numBands
+    };
+
+    /** Everything the engine derives from one block's controls. */
+    struct Settings
+    {
+        float lowSplitHz, highSplitHz;
+        std::array<BandSettings, numBands> bands;
+        bool limitersEnabled;
+    };
+
+    static Settings settingsFor (const Macros& macros) noexcept;
+
+    void prepare (double sampleRate, int maxBlockSize);
+    void reset() noexcept;
+
+    /** Once per block before `process`; `reserved` is ignored. */
+    void setParameters (float loudAmt, float smartEff, float beastAmt, float subAmt, float detailAmt, float smackAmt,
+                        float reserved, float airAmt, bool voiceMode, bool stageLive, int limiterSpeed,
+                        bool mixMasterMode) noexcept;
+
+    /** Processes the buffer's first one or two channels in place. May grow the band buffers for a
+        block longer than the prepared size. */
+    void process (juce::AudioBuffer<float>& buffer);
+
+    /** Moves a dry copy of the block's input (one or two channels) toward the band sum's all-pass
+        response: 0 leaves it as it is, 1 gives the all-passed copy. Call it on every block that
+        `process` ran on, so that the all-pass state stays in step with the signal. */
+    void matchDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept;
+
+private:
+    using Crossover = juce::dsp::LinkwitzRileyFilter<float>;
+
+    void applySettings (const Settings& settings) noexcept;
+    void splitIntoBands (const juce::AudioBuffer<float>& buffer, int numSamples) noexcept;
+    void compressBands (int numSamples) noexcept;
+    void limitBands (int numSamples) noexcept;
+    void sumBands (juce::AudioBuffer<float>& buffer, int numSamples) const noexcept;
+
+    double sampleRate = 44100.0;
+
+    Crossover lowSplit, highSplit; // both outputs of each are used
+    Crossover lowBandAllPass;      // the upper split's all-pass, for the low band
+    Crossover dryLowAllPass, dryHighAllPass;
+
+    std::array<juce::dsp::Compressor<float>, numBands> compressors;
+    std::array<juce::dsp::Limiter<float>, numBands> limiters;
+    std::array<juce::AudioBuffer<float>, numBands> bandBuffers;
+    std::array<float, numBands> bandGains { 1.0f, 1.0f, 1.0f };
+    bool limitersEnabled = true;
 };

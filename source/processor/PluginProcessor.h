@@ -1,6 +1,9 @@
 #pragma once
 
 #include "chain/BlockControls.h"
+#include "chain/DelayRing.h"
+#include "chain/OversampledPath.h"
+#include "chain/TruePeakMeter.h"
 #include "processor/ParameterLayout.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -118,6 +121,8 @@ private:
     void updateLatency (const BlockFlags& flags);
     void captureDry (const juce::AudioBuffer<float>& block);
     void blendWithDry (juce::AudioBuffer<float>& block, float amount) const noexcept;
+    /** The part of `dryBuffer` that `captureDry` filled for this block. */
+    juce::dsp::AudioBlock<float> drySnapshotOf (const juce::AudioBuffer<float>& block) noexcept;
     void sanitiseAndMeasurePeaks (juce::AudioBuffer<float>& buffer) noexcept;
     void publishPeaks (const juce::AudioBuffer<float>& buffer) noexcept;
 
@@ -198,7 +203,8 @@ private:
     void runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runFinalLowPass (juce::AudioBuffer<float>& buffer);
     void runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    void runTruePeakMeter (const juce::AudioBuffer<float>& buffer);
+    void matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept;
+    void runTruePeakMeter (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
 
     //==============================================================================
     std::array<std::atomic<float>*, numParameters> rawParameterValues {};
@@ -208,15 +214,61 @@ private:
     // Input stage and tone
     float cuppedAmount = 0.0f;    // smoothed cupped-mic correction, 0..1
     float deEsserEnvelope = 0.0f; // also ducks the air exciter
+    juce::dsp::StateVariableTPTFilter<float> antiPopFilter;
+    juce::dsp::NoiseGate<float> inputGate;
+    // Raw high-pass, raw presence, raw air shelf, user low shelf, user mid bell, user high shelf; each
+    // left then right, the two channels sharing one coefficient set that is redesigned in place.
+    std::array<juce::dsp::IIR::Filter<float>, 12> toneFilters;
+    DelayRing linearPhaseDryRing; // the EQ pass output, delayed to line up with the linear-phase FIR
+    bool linearPhaseRingPrimed = false;
+    DelayRing bypassInputRing; // the repaired input, so that bypass keeps the latency in force
 
     //==============================================================================
     // Saturation, transient shaper and dynamics
+    void runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept;
+    void matchBeastDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept;
+
+    std::array<juce::dsp::IIR::Filter<float>, 2> saturationBandFilters;
+    OversampledPath beastPath;
+    // The same round trip without the drive, so that the dry blends in phase with the driven signal.
+    OversampledPath beastDryPath;
+    juce::AudioBuffer<float> beastDryScratch; // one chunk of the dry as it was before the round trip
+
+    std::array<juce::dsp::IIR::Filter<float>, 2> transientBandFilters;
+    std::array<float, 2> transientFast {}, transientSlow {}, transientGainDb {};
+    float transientBandHz = -1000.0f; // band of the current design; -1000 forces a redesign
+
+    juce::dsp::Compressor<float> glueCompressor;
 
     //==============================================================================
     // Enhancers
+    std::array<juce::dsp::IIR::Filter<float>, 2> airHighPass;
+    std::array<float, 2> airPower {};   // smoothed power of the air band
+    std::array<float, 2> subLowPass {}; // one-pole states of the sub harmonics
+    float subLowPassCoef = 0.0f;
+    double kickSubPhase = 0.0; // radians
+    float kickSubEnv = 0.0f;
 
     //==============================================================================
     // Width, space and output
+    std::array<juce::dsp::LinkwitzRileyFilter<float>, 2> widthCrossover;  // left, right at 540 Hz
+    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> widthAllpass;    // 2920 Hz, 6550 Hz
+    float sideLowPass = 0.0f;
+    float sideLowPassCoef = 0.0f;
+
+    float autoGain = 1.0f;
+    float autoGainInLevel = 0.08f;
+    float autoGainOutLevel = 0.08f;
+    float loudnessAssistDb = 0.0f;
+
+    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> listeningFilters;
+    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> finalLowPass;
+    OversampledPath limiterPath;
+    // Runs the dry through the same oversampling round trip (without the clipper), so that the
+    // limpct blend does not comb against the oversampling filters' phase.
+    OversampledPath ceilingDryPath;
+    bool ceilingDryRunning = false;
+    TruePeakMeter truePeakMeter;
 
     //==============================================================================
     juce::AudioBuffer<float> dryBuffer;

@@ -1,5 +1,6 @@
 #include "render/OfflineRender.h"
 
+#include "engines/LoudnessAnalyzer.h"
 #include "processor/PluginProcessor.h"
 #include "render/AudioFiles.h"
 #include "render/ParameterSettings.h"
@@ -276,6 +277,7 @@ RenderResult renderFile (const RenderOptions& options, const std::function<void 
 
     result.input = inputMeter.reading();
     result.output = outputMeter.reading();
+    result.vantora = { processor.loudnessLufs.load(), processor.truePeakDb.load() };
     result.realtimeFactor = static_cast<double> (totalLength) / rate / juce::jmax (seconds, 1.0e-6);
     return result;
 }
@@ -290,14 +292,27 @@ RenderResult measureFile (const juce::File& file)
     const int channels = static_cast<int> (reader->numChannels);
     ReferenceMeter meter (channels, reader->sampleRate);
     constexpr int chunk = 65536;
+
+    QuorinProcessor::LoudnessAnalyzer analyzer;
+    analyzer.prepare (reader->sampleRate);
+    std::atomic<float> lufs { -70.0f };
+    TruePeakMeter truePeak;
+    truePeak.prepare (chunk);
+    float largestPeak = 0.0f;
+
     juce::AudioBuffer<float> buffer (channels, chunk);
     for (juce::int64 position = 0; position < reader->lengthInSamples; position += chunk)
     {
         const int count = static_cast<int> (std::min<juce::int64> (chunk, reader->lengthInSamples - position));
         reader->read (&buffer, 0, count, position, true, true);
         meter.add (buffer, 0, count);
+
+        const juce::AudioBuffer<float> samples (buffer.getArrayOfWritePointers(), channels, count);
+        analyzer.process (samples, lufs);
+        largestPeak = juce::jmax (largestPeak, truePeak.measure (samples));
     }
 
     result.output = meter.reading();
+    result.vantora = { lufs.load(), TruePeakMeter::toDbtp (largestPeak) };
     return result;
 }

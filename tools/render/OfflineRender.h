@@ -35,10 +35,18 @@ struct AnalysisReport
     std::vector<Change> changes;
 };
 
+/** Vantora's own meters: the loudness analyzer's integrated LUFS and the output stage's true peak. */
+struct VantoraReading
+{
+    double lufs = -70.0;
+    double truePeakDbtp = -100.0;
+};
+
 struct RenderResult
 {
     juce::String error; // empty on success
     LoudnessReading input, output;
+    VantoraReading vantora; // of the output, or of the measured file
     double realtimeFactor = 0.0;
     AnalysisReport analysis;
 };
@@ -50,5 +58,5 @@ struct RenderResult
 RenderResult renderFile (const RenderOptions& options, const std::function<void (double)>& progress,
                          const std::atomic<bool>& cancel);
 
-/** Measures a file as it is. */
+/** Measures a file as it is, with the reference meter and with Vantora's own meters. */
 RenderResult measureFile (const juce::File& file);

@@ -18,6 +18,19 @@ juce::var readingObject (const LoudnessReading& r)
     return juce::var (object);
 }
 
+juce::var withVantoraMeters (juce::var reading, const VantoraReading& v)
+{
+    reading.getDynamicObject()->setProperty ("vantora_lufs", number (v.lufs));
+    reading.getDynamicObject()->setProperty ("vantora_true_peak_dbtp", number (v.truePeakDbtp));
+    return reading;
+}
+
+juce::String vantoraLines (const VantoraReading& v)
+{
+    return "Vantora meters: " + juce::String (v.lufs, 1) + " LUFS integrated (400 ms blocks, last 240 s), "
+           + juce::String (v.truePeakDbtp, 1) + " dBTP true peak\n";
+}
+
 juce::String cell (double v, int width = 10)
 {
     return (std::isfinite (v) ? juce::String (v, 1) : juce::String ("-inf")).paddedLeft (' ', width);
@@ -91,7 +104,7 @@ juce::String renderReport (const RenderOptions& options, const RenderResult& res
     {
         auto* object = new juce::DynamicObject();
         object->setProperty ("input", readingObject (result.input));
-        object->setProperty ("output", readingObject (result.output));
+        object->setProperty ("output", withVantoraMeters (readingObject (result.output), result.vantora));
         object->setProperty ("realtime_factor", number (result.realtimeFactor));
         if (result.analysis.ran)
             object->setProperty ("analysis", analysisObject (result.analysis));
@@ -104,16 +117,17 @@ juce::String renderReport (const RenderOptions& options, const RenderResult& res
          << "speed   " << juce::String (result.realtimeFactor, 1) << " x real time\n\n"
          << (result.analysis.ran ? analysisLines (result.analysis) + "\n" : juce::String())
          << readingRows ({ { "input", &result.input }, { "output", &result.output } })
-         << "(loudness and peaks measured with libebur128, ITU-R BS.1770-4)\n";
+         << "(loudness and peaks measured with libebur128, ITU-R BS.1770-4)\n"
+         << "output " << vantoraLines (result.vantora);
     return text;
 }
 
 juce::String measureReport (const juce::File& file, const RenderResult& result, bool json)
 {
     if (json)
-        return juce::JSON::toString (readingObject (result.output), true) + "\n";
+        return juce::JSON::toString (withVantoraMeters (readingObject (result.output), result.vantora), true) + "\n";
 
     return file.getFullPathName() + " (" + shape (result.output) + ")\n\n"
            + readingRows ({ { "file", &result.output } })
-           + "(loudness and peaks measured with libebur128, ITU-R BS.1770-4)\n";
+           + "(loudness and peaks measured with libebur128, ITU-R BS.1770-4)\n" + vantoraLines (result.vantora);
 }

@@ -1,0 +1,163 @@
+#include "engines/AnalogEqEngine.h"
+
+#include <cmath>
+
+namespace
+{
+using Engine = QuorinProcessor::AnalogEqEngine;
+
+constexpr double coefficientGlide = 0.16;
+constexpr double driveAndMixGlide = 0.09;
+constexpr float lowestDesignHz = 18.0f;
+constexpr float lowestNotchHz = 30.0f;
+
+double clampedFrequency (double sampleRate, float freqHz) noexcept
+{
+    return std::min (std::max (static_cast<double> (freqHz), static_cast<double> (lowestDesignHz)), 0.48 * sampleRate);
+}
+
+double angularFrequency (double sampleRate, float freqHz) noexcept
+{
+    return 2.0 * juce::MathConstants<double>::pi * clampedFrequency (sampleRate, freqHz) / sampleRate;
+}
+
+double cookbookAmplitude (float gainDb) noexcept { return std::pow (10.0, static_cast<double> (gainDb) / 40.0); }
+
+/** Divides the raw coefficients by a0, with a huge but finite reciprocal for a vanishing a0. */
+BiquadCoeffs normalised (double b0, double b1, double b2, double a0, double a1, double a2) noexcept
+{
+    const double reciprocal = std::abs (a0) < 1.0e-9 ? std::copysign (999999999.9999999, a0) : 1.0 / a0;
+    return { b0 * reciprocal, b1 * reciprocal, b2 * reciprocal, a1 * reciprocal, a2 * reciprocal };
+}
+
+int channelIndex (int channel) noexcept { return channel > 0 ? 1 : 0; }
+
+void glide (double& value, double target, double k) noexcept { value += (target - value) * k; }
+} // namespace
+
+//==============================================================================
+float Engine::AnalogBiquad::process (float input) noexcept
+{
+    glide (b0, target.b0, coefficientGlide);
+    glide (b1, target.b1, coefficientGlide);
+    glide (b2, target.b2, coefficientGlide);
+    glide (a1, target.a1, coefficientGlide);
+    glide (a2, target.a2, coefficientGlide);
+    glide (drive, driveTarget, driveAndMixGlide);
+    glide (mix, mixTarget, driveAndMixGlide);
+
+    const double x = input;
+    const double y = b0 * x + s1;
+    s1 = b1 * x - a1 * y + s2;
+    s2 = b2 * x - a2 * y;
+    return static_cast<float> (x + mix * (std::tanh (drive * y) / drive - x));
+}
+
+//==============================================================================
+BiquadCoeffs Engine::makePeak (double sampleRate, float freqHz, float q, float gainDb) noexcept
+{
+    const double w0 = angularFrequency (sampleRate, freqHz);
+    const double a = cookbookAmplitude (gainDb);
+    const double alpha = std::sin (w0) / (2.0 * static_cast<double> (std::max (q, 0.2f)));
+    const double cosW0 = std::cos (w0);
+    return normalised (1.0 + alpha * a, -2.0 * cosW0, 1.0 - alpha * a, 1.0 + alpha / a, -2.0 * cosW0, 1.0 - alpha / a);
+}
+
+BiquadCoeffs Engine::makeHighPass (double sampleRate, float freqHz) noexcept
+{
+    const double w0 = angularFrequency (sampleRate, freqHz);
+    const double alpha = std::sin (w0) / static_cast<double> (1.414f);
+    const double cosW0 = std::cos (w0);
+    return normalised ((1.0 + cosW0) / 2.0, -(1.0 + cosW0), (1.0 + cosW0) / 2.0, 1.0 + alpha, -2.0 * cosW0, 1.0 - alpha);
+}
+
+BiquadCoeffs Engine::makeHighShelf (double sampleRate, float freqHz, float gainDb) noexcept
+{
+    const double slopeTerm = 1.0 / static_cast<double> (0.72f) - 1.0;
+    const double w0 = angularFrequency (sampleRate, freqHz);
+    const double a = cookbookAmplitude (gainDb);
+    const double alpha = std::sin (w0) / 2.0 * std::sqrt ((a + 1.0 / a) * slopeTerm + 2.0);
+    const double cosW0 = std::cos (w0);
+    const double twoRootAAlpha = 2.0 * std::sqrt (a) * alpha;
+    return normalised (a * ((a + 1.0) + (a - 1.0) * cosW0 + twoRootAAlpha),
+                       -2.0 * a * ((a - 1.0) + (a + 1.0) * cosW0),
+                       a * ((a + 1.0) + (a - 1.0) * cosW0 - twoRootAAlpha),
+                       (a + 1.0) - (a - 1.0) * cosW0 + twoRootAAlpha,
+                       2.0 * ((a - 1.0) - (a + 1.0) * cosW0),
+                       (a + 1.0) - (a - 1.0) * cosW0 - twoRootAAlpha);
+}
+
+BiquadCoeffs Engine::makeBandPass (double sampleRate, float freqHz, float q) noexcept
+{
+    const double w0 = angularFrequency (sampleRate, freqHz);
+    const double alpha = std::sin (w0) / (2.0 * static_cast<double> (q));
+    return normalised (alpha, 0.0, -alpha, 1.0 + alpha, -2.0 * std::cos (w0), 1.0 - alpha);
+}
+
+//==============================================================================
+void Engine::prepare (double newSampleRate) noexcept
+{
+    sampleRate = newSampleRate;
+    for (auto& row : rows)
+        row.fill ({});
+
+    // The sections start as straight wires and glide into these designs; the fixed rows fade in by mix.
+    setRowTarget (cuppedRow, makePeak (sampleRate, 350.0f, 1.1f, -6.0f), 1.07, 1.0);
+    setRowTarget (cuppedRow + 1, makePeak (sampleRate, 2800.0f, 0.9f, 3.0f), 1.08, 1.0);
+    setRowTarget (cuppedRow + 2, makeHighShelf (sampleRate, 5000.0f, 5.0f), 1.1, 1.0);
+    setRowTarget (detectorRow, makeBandPass (sampleRate, 6200.0f, 0.85f), 1.0, 1.0);
+    for (int i = 0; i < numNotchRows; ++i)
+        setRowTarget (notchRow + i, makePeak (sampleRate, lowestNotchHz, 16.0f, -8.0f), 1.02, 0.0);
+}
+
+void Engine::setLiveToneCurve (float hpfHz, float lowGainDb, float lowMidGainDb, float presenceHz, float presenceGainDb,
+                               float airHz, float airGainDb) noexcept
+{
+    // A second high-pass section makes the slope 24 dB/oct for low corners.
+    const auto highPass = makeHighPass (sampleRate, hpfHz);
+    setRowTarget (liveToneRow, highPass, 1.1, 1.0);
+    setRowTarget (liveToneRow + 1, highPass, 1.1, hpfHz < 96.0f ? 1.0 : 0.0);
+    setRowTarget (liveToneRow + 2, makePeak (sampleRate, 96.0f, 0.55f, lowGainDb), 1.04,
+                  std::abs (lowGainDb) > 0.02f ? 1.0 : 0.0);
+    setRowTarget (liveToneRow + 3, makePeak (sampleRate, 400.0f, 0.82f, lowMidGainDb), 1.05, 1.0);
+    setRowTarget (liveToneRow + 4, makePeak (sampleRate, presenceHz, 0.78f, presenceGainDb), 1.09, 1.0);
+    setRowTarget (liveToneRow + 5, makeHighShelf (sampleRate, airHz, airGainDb), 1.06, 1.0);
+}
+
+void Engine::setFeedbackNotches (float f1Hz, float f2Hz, float f3Hz, float q, float gainDb, bool enabled) noexcept
+{
+    const std::array<float, numNotchRows> frequencies { f1Hz, f2Hz, f3Hz };
+    for (int i = 0; i < numNotchRows; ++i)
+    {
+        const float f = frequencies[static_cast<size_t> (i)];
+        const auto limited = static_cast<float> (std::min (static_cast<double> (std::max (f, lowestNotchHz)), 0.48 * sampleRate));
+        setRowTarget (notchRow + i, makePeak (sampleRate, limited, q, gainDb), 1.02, enabled && f > 0.0f ? 1.0 : 0.0);
+    }
+}
+
+float Engine::processLive (int channel, float x) noexcept
+{
+    return processRows (liveToneRow, numLiveToneRows, channel, x);
+}
+
+float Engine::processRows (int firstRow, int count, int channel, float x) noexcept
+{
+    for (int row = firstRow; row < firstRow + count; ++row)
+        x = section (row, channel).process (x);
+    return x;
+}
+
+Engine::AnalogBiquad& Engine::section (int row, int channel) noexcept
+{
+    return rows[static_cast<size_t> (row)][static_cast<size_t> (channelIndex (channel))];
+}
+
+void Engine::setRowTarget (int row, const BiquadCoeffs& design, double driveTarget, double mixTarget) noexcept
+{
+    for (auto& biquad : rows[static_cast<size_t> (row)])
+    {
+        biquad.target = design;
+        biquad.driveTarget = driveTarget;
+        biquad.mixTarget = mixTarget;
+    }
+}

@@ -1,0 +1,196 @@
+#include "engines/LinearPhaseEqEngine.h"
+
+#include "engines/AnalogEqEngine.h"
+
+#include <cmath>
+#include <complex>
+
+namespace
+{
+using Engine = QuorinProcessor::LinearPhaseEqEngine;
+using Complex = std::complex<double>;
+constexpr double twoPi = 2.0 * juce::MathConstants<double>::pi;
+
+/** A biquad's response at z⁻¹ = `z1` (and z⁻² = `z2`). */
+Complex responseOf (const BiquadCoeffs& s, Complex z1, Complex z2) noexcept
+{
+    return (s.b0 + s.b1 * z1 + s.b2 * z2) / (1.0 + s.a1 * z1 + s.a2 * z2);
+}
+
+int wrapped (int index) noexcept
+{
+    return ((index % Engine::spectrumSize) + Engine::spectrumSize) % Engine::spectrumSize;
+}
+
+bool movedBeyond (float now, float then, float tolerance) noexcept { return std::abs (now - then) > tolerance; }
+} // namespace
+
+//==============================================================================
+Engine::LinearPhaseEqEngine()
+{
+    for (int m = 0; m < spectrumSize; ++m)
+    {
+        unitCos[static_cast<size_t> (m)] = std::cos (twoPi * m / spectrumSize);
+        unitSin[static_cast<size_t> (m)] = std::sin (twoPi * m / spectrumSize);
+    }
+}
+
+void Engine::prepare (double newSampleRate, int maxBlockSize)
+{
+    sampleRate = newSampleRate;
+    processSpec = { sampleRate, static_cast<juce::uint32> (juce::jmax (1, maxBlockSize)), 2 };
+
+    juce::AudioBuffer<float> delay (2, numTaps);
+    delay.clear();
+    for (int ch = 0; ch < 2; ++ch)
+        delay.setSample (ch, centreTap, 1.0f);
+
+    // Loaded before prepare, the convolution builds this kernel on the spot instead of in the background.
+    convolution.loadImpulseResponse (std::move (delay), sampleRate, juce::dsp::Convolution::Stereo::yes,
+                                     juce::dsp::Convolution::Trim::no, juce::dsp::Convolution::Normalise::no);
+    convolution.prepare (processSpec);
+    convolution.reset();
+    needsRebuild = true;
+}
+
+void Engine::reset() noexcept { convolution.reset(); }
+
+//==============================================================================
+Engine::Taps Engine::lowPassPrototype (float cornerHz) const noexcept
+{
+    const auto rate = static_cast<float> (sampleRate);
+    const double fc = std::min (0.45f * rate, cornerHz) / rate;
+
+    Taps taps {};
+    double sum = 0.0;
+    for (int n = 0; n < numTaps; ++n)
+    {
+        const int offset = n - centreTap;
+        const double window = 0.5 - 0.5 * std::cos (twoPi * n / (numTaps - 1));
+        const double sinc = offset == 0 ? 2.0 * fc
+                                        : std::sin (twoPi * fc * offset) / (juce::MathConstants<double>::pi * offset);
+        taps[static_cast<size_t> (n)] = sinc * window;
+        sum += taps[static_cast<size_t> (n)];
+    }
+
+    if (sum > 0.000001) // unity gain at DC
+        for (auto& tap : taps)
+            tap /= sum;
+    return taps;
+}
+
+std::vector<float> Engine::buildUserShelfImpulse (float lowDb, float midDb, float highDb) const
+{
+    // Three complementary bands: below 220 Hz, 220 Hz to 3.6 kHz, above 3.6 kHz.
+    const auto low = lowPassPrototype (220.0f);
+    const auto lowAndMid = lowPassPrototype (3600.0f);
+    const auto gain = [] (float db) { return juce::Decibels::decibelsToGain (static_cast<double> (db)); };
+    const double gL = gain (lowDb), gM = gain (midDb), gH = gain (highDb);
+
+    std::vector<float> kernel (static_cast<size_t> (numTaps));
+    for (size_t n = 0; n < kernel.size(); ++n)
+    {
+        const double impulse = static_cast<int> (n) == centreTap ? 1.0 : 0.0;
+        kernel[n] = static_cast<float> (gL * low[n] + gM * (lowAndMid[n] - low[n]) + gH * (impulse - lowAndMid[n]));
+    }
+    return kernel;
+}
+
+void Engine::mergeLiveToneCurveLinearPhase (std::vector<float>& kernel, float hpfHz, float lowMidGainDb,
+                                            float presenceHz, float presenceQ, float presenceGainDb, float airHz,
+                                            float airGainDb, float lowGainDb) const
+{
+    jassert (kernel.size() == static_cast<size_t> (numTaps));
+    using Analog = AnalogEqEngine;
+    const auto highPass = Analog::makeHighPass (sampleRate, hpfHz);
+    const std::array<BiquadCoeffs, 6> sections {
+        highPass,
+        hpfHz < 96.0f ? highPass : BiquadCoeffs {}, // 24 dB/oct for low corners
+        Analog::makePeak (sampleRate, 96.0f, 0.55f, lowGainDb),
+        Analog::makePeak (sampleRate, 400.0f, 0.82f, lowMidGainDb),
+        Analog::makePeak (sampleRate, presenceHz, std::max (presenceQ, 0.2f), presenceGainDb),
+        Analog::makeHighShelf (sampleRate, airHz, airGainDb),
+    };
+
+    const auto unit = [this] (int m) { return Complex (unitCos[static_cast<size_t> (m)], -unitSin[static_cast<size_t> (m)]); };
+
+    std::array<double, spectrumSize> magnitude {};
+    for (int j = 0; j < spectrumSize; ++j)
+    {
+        Complex kernelResponse;
+        for (int k = 0; k < numTaps; ++k)
+            kernelResponse += static_cast<double> (kernel[static_cast<size_t> (k)]) * unit (wrapped (k * j));
+
+        Complex toneResponse (1.0);
+        for (const auto& section : sections)
+            toneResponse *= responseOf (section, unit (j), unit (wrapped (2 * j)));
+
+        magnitude[static_cast<size_t> (j)] = std::abs (toneResponse) * std::abs (kernelResponse);
+    }
+
+    // Zero phase about the centre tap: the inverse transform of the magnitude alone.
+    for (int n = 0; n < numTaps; ++n)
+    {
+        double sum = magnitude[0];
+        for (int l = 1; l < spectrumSize; ++l)
+            sum += magnitude[static_cast<size_t> (l)] * unitCos[static_cast<size_t> (wrapped (l * (n - centreTap)))];
+        kernel[static_cast<size_t> (n)] = static_cast<float> (sum / spectrumSize);
+    }
+}
+
+//==============================================================================
+bool Engine::needsRebuildFor (const Design& d) const noexcept
+{
+    constexpr float gainDb = 0.08f;
+    const auto& last = lastBuild;
+    return needsRebuild || movedBeyond (d.lowDb, last.lowDb, gainDb) || movedBeyond (d.midDb, last.midDb, gainDb)
+           || movedBeyond (d.highDb, last.highDb, gainDb) || movedBeyond (d.hpfHz, last.hpfHz, 1.5f)
+           || movedBeyond (d.lowMidGainDb, last.lowMidGainDb, gainDb)
+           || movedBeyond (d.presenceHz, last.presenceHz, 4.0f) || movedBeyond (d.presenceQ, last.presenceQ, 0.04f)
+           || movedBeyond (d.presenceGainDb, last.presenceGainDb, gainDb) || movedBeyond (d.airHz, last.airHz, 6.0f)
+           || movedBeyond (d.airGainDb, last.airGainDb, gainDb) || movedBeyond (d.lowGainDb, last.lowGainDb, gainDb);
+}
+
+juce::AudioBuffer<float> Engine::kernelFor (const Design& d)
+{
+    lastBuild = d;
+    needsRebuild = false;
+
+    auto kernel = buildUserShelfImpulse (d.lowDb, d.midDb, d.highDb);
+    mergeLiveToneCurveLinearPhase (kernel, d.hpfHz, d.lowMidGainDb, d.presenceHz, d.presenceQ, d.presenceGainDb, d.airHz,
+                                   d.airGainDb, d.lowGainDb);
+
+    juce::AudioBuffer<float> buffer (2, numTaps);
+    for (int ch = 0; ch < 2; ++ch)
+        buffer.copyFrom (ch, 0, kernel.data(), numTaps);
+    return buffer;
+}
+
+void Engine::rebuild (const Design& design)
+{
+    convolution.loadImpulseResponse (kernelFor (design), sampleRate, juce::dsp::Convolution::Stereo::yes,
+                                     juce::dsp::Convolution::Trim::no, juce::dsp::Convolution::Normalise::no);
+}
+
+void Engine::rebuildNow (const Design& design, const juce::AudioBuffer<float>& recentInput)
+{
+    rebuild (design);
+    // Preparing runs the pending load on this thread and puts its kernel in use, with an empty history.
+    convolution.prepare (processSpec);
+
+    if (recentInput.getNumSamples() == 0)
+        return;
+    auto history = recentInput; // heard again by the new kernel; the output is of no use
+    process (juce::dsp::AudioBlock<float> (history));
+}
+
+void Engine::process (juce::dsp::AudioBlock<float> block) noexcept
+{
+    // The convolution's crossfade buffers hold one prepared block; longer blocks go through in pieces.
+    const size_t step = processSpec.maximumBlockSize;
+    for (size_t start = 0; start < block.getNumSamples(); start += step)
+    {
+        auto piece = block.getSubBlock (start, std::min (step, block.getNumSamples() - start));
+        convolution.process (juce::dsp::ProcessContextReplacing<float> (piece));
+    }
+}

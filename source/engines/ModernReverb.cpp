@@ -1,0 +1,267 @@
+#include "engines/ModernReverb.h"
+
+namespace
+{
+constexpr std::array<float, 6> diffuserMs { 3.0f, 4.8f, 7.5f, 12.0f, 18.8f, 30.5f };
+constexpr std::array<float, 6> diffuserGains { 0.5f, 0.52f, 0.48f, 0.53f, 0.5f, 0.51f };
+constexpr std::array<int, 8> lineMs { 29, 37, 43, 53, 61, 71, 79, 89 };
+
+// Left decode weights; the right channel takes them in reverse line order.
+constexpr std::array<float, 8> sideDecode { 0.49f, -0.37f, 0.45f, -0.31f, 0.32f, -0.28f, 0.27f, -0.23f };
+
+// About the network's mean loop time in seconds: the decay rule turns a reverberation time into a
+// feedback gain per loop with it.
+constexpr float meanLoopSeconds = 0.047f;
+constexpr float hadamardNorm = 0.353553f; // 1/sqrt(8) keeps the matrix lossless
+constexpr float silentWet = 0.0001f;
+
+int scaledLength (double sampleRate, double milliseconds, float sizeScale, int minimum)
+{
+    return juce::jmax (minimum, juce::roundToInt (sampleRate * milliseconds * 0.001 * sizeScale));
+}
+
+/** In-place Sylvester Hadamard transform of eight values (rows in natural order). */
+void hadamard (std::array<float, 8>& v) noexcept
+{
+    for (size_t span = 1; span < 8; span *= 2)
+        for (size_t start = 0; start < 8; start += 2 * span)
+            for (size_t i = start; i < start + span; ++i)
+            {
+                const float a = v[i], b = v[i + span];
+                v[i] = a + b;
+                v[i + span] = a - b;
+            }
+}
+} // namespace
+
+//==============================================================================
+void QuorinProcessor::ModernReverb::prepare (double newSampleRate, int blockSize, float newSizeScale)
+{
+    sampleRate = newSampleRate;
+    sizeScale = newSizeScale;
+
+    const int maxPreDelay = juce::roundToInt (0.2 * sampleRate);
+    preDelayRing.assign (static_cast<size_t> (juce::jmax (1, maxPreDelay + blockSize + 8)), 0.0f);
+
+    for (size_t i = 0; i < diffusers.size(); ++i)
+    {
+        diffusers[i].buffer.assign (static_cast<size_t> (scaledLength (sampleRate, diffuserMs[i], sizeScale, 8)), 0.0f);
+        diffusers[i].gain = diffuserGains[i];
+    }
+
+    for (size_t i = 0; i < lines.size(); ++i)
+        lines[i].buffer.assign (static_cast<size_t> (scaledLength (sampleRate, lineMs[i], sizeScale, 17)), 0.0f);
+
+    reset();
+
+    preDelaySamples.load (0.0f);
+    feedback.load (0.6f);
+    dampingCoeff.load (onePoleCoefficient (6000.0f));
+    lowCutCoeff.load (onePoleCoefficient (85.0f));
+    brightnessCoeff.load (onePoleCoefficient (5200.0f));
+}
+
+void QuorinProcessor::ModernReverb::reset() noexcept
+{
+    std::fill (preDelayRing.begin(), preDelayRing.end(), 0.0f);
+    preDelayWrite = 0;
+    preDelayState = 0.0f;
+
+    for (auto& d : diffusers)
+    {
+        std::fill (d.buffer.begin(), d.buffer.end(), 0.0f);
+        d.position = 0;
+    }
+
+    for (auto& line : lines)
+    {
+        std::fill (line.buffer.begin(), line.buffer.end(), 0.0f);
+        line.writePosition = 0;
+        line.dampingState = 0.0f;
+    }
+
+    outputFilters = {};
+    wet.load (0.0f);
+    width.load (1.0f);
+    highCutEnabled.load (0.0f);
+    highCutActive = false;
+    highCutCoeff.load (1.0f);
+}
+
+float QuorinProcessor::ModernReverb::onePoleCoefficient (float cornerHz) const noexcept
+{
+    const float dt = 1.0f / static_cast<float> (sampleRate);
+    const float rc = cornerHz < 1.0f ? 0.15915494f : 1.0f / (juce::MathConstants<float>::twoPi * cornerHz);
+    return dt / (rc + dt);
+}
+
+//==============================================================================
+void QuorinProcessor::ModernReverb::setParameters (float decaySeconds, float preDelayMs, float dampingHz,
+                                                   float lowCutHz, float highCutHz) noexcept
+{
+    const float damping = juce::jlimit (1200.0f, 18000.0f, dampingHz);
+    dampingCoeff.target = onePoleCoefficient (juce::jmin (0.97f * damping * voicing.dampingScale, 19500.0f));
+
+    const float brightnessHz = (damping - 1200.0f) * 11000.0f / 16800.0f + 6200.0f + voicing.brightnessOffsetHz;
+    brightnessCoeff.target = onePoleCoefficient (juce::jlimit (4800.0f, 20000.0f, brightnessHz));
+
+    lowCutCoeff.target = onePoleCoefficient (juce::jlimit (20.0f, 2600.0f, lowCutHz));
+
+    const auto maxDelay = static_cast<float> (preDelayRing.size() - 1);
+    const auto delay = static_cast<float> (juce::roundToInt (preDelayMs * 0.001f * static_cast<float> (sampleRate)));
+    preDelaySamples.target = juce::jlimit (0.0f, maxDelay, delay);
+
+    // A reverberation time T falls 60 dB in T seconds: 3 decades of amplitude over T / loop time loops.
+    const float decay = juce::jmax (0.05f, juce::jlimit (0.3f, voicing.maxDecaySeconds, decaySeconds)
+                                               * voicing.decayScale);
+    feedback.target = juce::jlimit (0.05f, voicing.maxFeedback, std::pow (10.0f, -3.0f * meanLoopSeconds / decay));
+
+    highCutActive = highCutHz < 19700.0f;
+    highCutEnabled.target = highCutActive ? 1.0f : 0.0f;
+    highCutCoeff.target = highCutActive ? onePoleCoefficient (juce::jmax (2600.0f, highCutHz)) : 1.0f;
+}
+
+//==============================================================================
+float QuorinProcessor::ModernReverb::Diffuser::process (float x) noexcept
+{
+    const float delayed = buffer[static_cast<size_t> (position)];
+    buffer[static_cast<size_t> (position)] = delayed * gain + x;
+    if (++position == static_cast<int> (buffer.size()))
+        position = 0;
+    return delayed - gain * x;
+}
+
+QuorinProcessor::ModernReverb::SampleControls QuorinProcessor::ModernReverb::glideControls() noexcept
+{
+    return { preDelaySamples.glide (0.08f), feedback.glide (0.03f),     dampingCoeff.glide (0.04f),
+             lowCutCoeff.glide (0.05f),     brightnessCoeff.glide (0.045f), highCutCoeff.glide (0.05f),
+             highCutEnabled.glide (0.08f),  wet.glide (0.0028f),        width.glide (0.0028f) };
+}
+
+float QuorinProcessor::ModernReverb::readPreDelay (float input, float delaySamples) noexcept
+{
+    const int length = static_cast<int> (preDelayRing.size());
+    preDelayRing[static_cast<size_t> (preDelayWrite)] = input;
+
+    float position = static_cast<float> (preDelayWrite) - delaySamples;
+    if (position < 0.0f)
+        position += static_cast<float> (length);
+    const float whole = std::floor (position);
+    const float fraction = position - whole;
+    int first = static_cast<int> (whole);
+    if (first >= length) // rounding can land a position just below the length on it
+        first -= length;
+    const int second = first + 1 < length ? first + 1 : 0;
+    const float a = preDelayRing[static_cast<size_t> (first)];
+    const float b = preDelayRing[static_cast<size_t> (second)];
+    preDelayState += (a + (b - a) * fraction - preDelayState) * 0.092f;
+
+    if (++preDelayWrite == length)
+        preDelayWrite = 0;
+    return preDelayState;
+}
+
+float QuorinProcessor::ModernReverb::diffuse (float x) noexcept
+{
+    for (auto& d : diffusers)
+        x = d.process (x);
+    return x * 0.78f;
+}
+
+std::array<float, 8> QuorinProcessor::ModernReverb::readLines (float dampingCoefficient) noexcept
+{
+    std::array<float, numLines> outputs {};
+    const float k = 0.92f * dampingCoefficient;
+    for (size_t i = 0; i < lines.size(); ++i)
+    {
+        auto& line = lines[i];
+        const int length = static_cast<int> (line.buffer.size());
+        // The two oldest samples: written L - 1 and L - 2 samples ago.
+        int older = line.writePosition + 1;
+        if (older >= length)
+            older -= length;
+        int newer = older + 1;
+        if (newer >= length)
+            newer -= length;
+        const float value = 0.5f * (line.buffer[static_cast<size_t> (older)] + line.buffer[static_cast<size_t> (newer)]);
+        line.dampingState += (value - line.dampingState) * k;
+        outputs[i] = line.dampingState;
+    }
+    return outputs;
+}
+
+void QuorinProcessor::ModernReverb::writeLines (const std::array<float, numLines>& outputs, float feedbackGain,
+                                                float input) noexcept
+{
+    auto mixed = outputs;
+    hadamard (mixed);
+    const float g = feedbackGain * voicing.feedbackTrim * hadamardNorm;
+    for (size_t i = 0; i < lines.size(); ++i)
+    {
+        auto& line = lines[i];
+        line.buffer[static_cast<size_t> (line.writePosition)] = g * mixed[i] + input;
+        if (++line.writePosition == static_cast<int> (line.buffer.size()))
+            line.writePosition = 0;
+    }
+}
+
+float QuorinProcessor::ModernReverb::filterOutput (OutputFilters& f, float x, const SampleControls& c) const noexcept
+{
+    f.lowCut += (x - f.lowCut) * c.lowCut;
+    x -= 0.38f * f.lowCut; // a partial low cut keeps some body in the tail
+    f.post += (x - f.post) * 0.095f;
+    f.brightness += (f.post - f.brightness) * c.brightness;
+    if (c.highCutEnabled > 0.02f)
+        f.highCut += (f.brightness - f.highCut) * (c.highCut * c.highCutEnabled + (1.0f - c.highCutEnabled));
+    else
+        f.highCut = f.brightness;
+    f.final += (f.highCut - f.final) * 0.085f;
+    return f.final;
+}
+
+void QuorinProcessor::ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel,
+                                             float widthAmount) noexcept
+{
+    const float wetTarget = juce::jlimit (0.0f, 1.0f, wetLevel);
+
+    // A silent bus freezes its tail instead of letting it decay.
+    if ((wetTarget <= silentWet && wet.current <= silentWet) || block.getNumSamples() < 1)
+        return;
+
+    wet.target = wetTarget;
+    width.target = juce::jlimit (0.0f, 1.0f, widthAmount);
+
+    auto* left = block.getChannelPointer (0);
+    auto* right = block.getNumChannels() > 1 ? block.getChannelPointer (1) : nullptr;
+
+    for (size_t i = 0; i < block.getNumSamples(); ++i)
+    {
+        const auto c = glideControls();
+        const float inLeft = left[i];
+        const float inRight = right != nullptr ? right[i] : inLeft;
+
+        const float networkInput = diffuse (readPreDelay ((inLeft + inRight) * 0.5f, c.preDelay));
+        const auto outputs = readLines (c.damping);
+        writeLines (outputs, c.feedback, networkInput);
+
+        float sum = 0.0f, sideLeft = 0.0f, sideRight = 0.0f;
+        for (size_t n = 0; n < outputs.size(); ++n)
+        {
+            sum += outputs[n];
+            sideLeft += sideDecode[n] * outputs[n];
+            sideRight += sideDecode[outputs.size() - 1 - n] * outputs[n];
+        }
+        const float mono = 0.125f * sum * voicing.monoWeight;
+        const float decodedLeft = filterOutput (outputFilters[0], mono + voicing.sideWeight * sideLeft, c);
+        const float decodedRight = filterOutput (outputFilters[1], mono + voicing.sideWeight * sideRight, c);
+
+        const float ws = juce::jlimit (0.0f, 1.38f, (0.38f * c.width + 1.0f + voicing.widthBoost) * c.width);
+        const float mid = (decodedLeft + decodedRight) * 0.5f;
+        const float side = (decodedLeft - decodedRight) * 0.5f * ws;
+        const float gain = c.wet * 0.82f;
+
+        left[i] = inLeft + (mid + side) * gain;
+        if (right != nullptr)
+            right[i] = inRight + (mid - side) * gain;
+    }
+}

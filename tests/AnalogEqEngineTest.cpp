@@ -1,0 +1,266 @@
+// The analog EQ engine: designs against their analog prototypes, clamps, glides, identities, channels.
+#include "TestSupport.h"
+#include "engines/AnalogEqEngine.h"
+
+#include <complex>
+#include <functional>
+
+namespace
+{
+using Engine = QuorinProcessor::AnalogEqEngine;
+using Section = Engine::AnalogBiquad;
+using Complex = std::complex<double>;
+constexpr double fs = 48000.0;
+
+// The cookbook designs are bilinear transforms of these analog prototypes, prewarped at the corner:
+// the digital response at f equals the prototype's at s = j·tan(πf/fs) / tan(πf0/fs).
+Complex warped (double f, double f0) { return { 0.0, std::tan (test::pi * f / fs) / std::tan (test::pi * f0 / fs) }; }
+
+double peakPrototype (double f, double f0, double q, double gainDb)
+{
+    const double a = std::pow (10.0, gainDb / 40.0);
+    const auto s = warped (f, f0);
+    return std::abs ((s * s + s * (a / q) + 1.0) / (s * s + s / (a * q) + 1.0));
+}
+
+double highPassPrototype (double f, double f0)
+{
+    const double q = 1.414 / 2.0;
+    const auto s = warped (f, f0);
+    return std::abs (s * s / (s * s + s / q + 1.0));
+}
+
+double highShelfPrototype (double f, double f0, double gainDb)
+{
+    const double a = std::pow (10.0, gainDb / 40.0);
+    const double inverseQ = std::sqrt ((a + 1.0 / a) * (1.0 / 0.72 - 1.0) + 2.0);
+    const auto s = warped (f, f0);
+    const double rootA = std::sqrt (a);
+    return std::abs (a * (a * s * s + rootA * inverseQ * s + 1.0) / (s * s + rootA * inverseQ * s + a));
+}
+
+double bandPassPrototype (double f, double f0, double q)
+{
+    const auto s = warped (f, f0);
+    return std::abs ((s / q) / (s * s + s / q + 1.0));
+}
+
+/** Steady-state gain of one section at a whole-hertz frequency, measured by driving it with a quiet sine
+    (quiet, so that the soft saturation stays out of the way) and projecting one second of output. */
+double measuredGain (Section& section, double f)
+{
+    constexpr float amplitude = 1.0e-3f;
+    const auto input = [&] (int n) { return amplitude * static_cast<float> (std::sin (2.0 * test::pi * f * n / fs)); };
+    int n = 0;
+    for (; n < 8192; ++n)
+        section.process (input (n));
+
+    Complex projection;
+    for (int i = 0; i < static_cast<int> (fs); ++i, ++n)
+        projection += static_cast<double> (section.process (input (n))) * std::polar (1.0, -2.0 * test::pi * f * n / fs);
+    return 2.0 * std::abs (projection) / fs / amplitude;
+}
+
+/** The raw cookbook peak, evaluated here to check the engine's clamps against. */
+BiquadCoeffs cookbookPeak (double f0, double q, double gainDb)
+{
+    const double w0 = 2.0 * test::pi * f0 / fs;
+    const double a = std::pow (10.0, gainDb / 40.0);
+    const double alpha = std::sin (w0) / (2.0 * q);
+    const double a0 = 1.0 + alpha / a;
+    return { (1.0 + alpha * a) / a0, -2.0 * std::cos (w0) / a0, (1.0 - alpha * a) / a0, -2.0 * std::cos (w0) / a0,
+             (1.0 - alpha / a) / a0 };
+}
+
+void expectCoefficientsNear (const BiquadCoeffs& actual, const BiquadCoeffs& expected, double tolerance = 1.0e-9)
+{
+    EXPECT_NEAR (actual.b0, expected.b0, tolerance);
+    EXPECT_NEAR (actual.b1, expected.b1, tolerance);
+    EXPECT_NEAR (actual.b2, expected.b2, tolerance);
+    EXPECT_NEAR (actual.a1, expected.a1, tolerance);
+    EXPECT_NEAR (actual.a2, expected.a2, tolerance);
+}
+
+struct RowCase
+{
+    const char* name;
+    int row;
+    std::function<double (double)> expectedGain;
+};
+
+class AnalogEqRows : public testing::TestWithParam<RowCase>
+{
+};
+} // namespace
+
+// Every row of the bank, as prepared and as the chain sets the tone curve, measured against its prototype.
+TEST_P (AnalogEqRows, MeasuredResponseFollowsTheCookbookPrototype)
+{
+    Engine engine;
+    engine.prepare (fs);
+    engine.setLiveToneCurve (120.0f, 2.0f, -1.5f, 2600.0f, 3.0f, 9000.0f, 4.0f);
+    const auto& c = GetParam();
+    for (double f : { 50.0, 100.0, 400.0, 1000.0, 2600.0, 6200.0, 12000.0 })
+    {
+        auto section = engine.section (c.row, 0);
+        EXPECT_NEAR (test::toDb (measuredGain (section, f)), test::toDb (c.expectedGain (f)), 0.01) << f << " Hz";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    AnalogEq, AnalogEqRows,
+    testing::Values (RowCase { "highPass", 0, [] (double f) { return highPassPrototype (f, 120.0); } },
+                     RowCase { "lowBell", 2, [] (double f) { return peakPrototype (f, 96.0, 0.55, 2.0); } },
+                     RowCase { "lowMidBell", 3, [] (double f) { return peakPrototype (f, 400.0, 0.82, -1.5); } },
+                     RowCase { "presenceBell", 4, [] (double f) { return peakPrototype (f, 2600.0, 0.78, 3.0); } },
+                     RowCase { "airShelf", 5, [] (double f) { return highShelfPrototype (f, 9000.0, 4.0); } },
+                     RowCase { "cuppedLowMid", 6, [] (double f) { return peakPrototype (f, 350.0, 1.1, -6.0); } },
+                     RowCase { "cuppedPresence", 7, [] (double f) { return peakPrototype (f, 2800.0, 0.9, 3.0); } },
+                     RowCase { "cuppedShelf", 8, [] (double f) { return highShelfPrototype (f, 5000.0, 5.0); } },
+                     RowCase { "detectorBand", 9, [] (double f) { return bandPassPrototype (f, 6200.0, 0.85); } }),
+    [] (const testing::TestParamInfo<RowCase>& row) { return std::string (row.param.name); });
+
+TEST (AnalogEqDesigns, CornerValuesMatchTheirClosedForms)
+{
+    // At its corner a peak gives its full gain, the 0.707-Q high-pass −3 dB, the shelf half its gain
+    // and the band-pass 0 dB; far below, the shelf and the peak are flat.
+    const auto gainAt = [] (const BiquadCoeffs& s, double f)
+    {
+        const auto z1 = std::polar (1.0, -2.0 * test::pi * f / fs);
+        return test::toDb (std::abs ((s.b0 + s.b1 * z1 + s.b2 * z1 * z1) / (1.0 + s.a1 * z1 + s.a2 * z1 * z1)));
+    };
+    EXPECT_NEAR (gainAt (Engine::makePeak (fs, 1000.0f, 1.0f, 6.0f), 1000.0), 6.0, 1.0e-6);
+    EXPECT_NEAR (gainAt (Engine::makeHighPass (fs, 200.0f), 200.0), test::toDb (0.707), 1.0e-6);
+    EXPECT_NEAR (gainAt (Engine::makeHighShelf (fs, 5000.0f, 8.0f), 5000.0), 4.0, 1.0e-6);
+    EXPECT_NEAR (gainAt (Engine::makeBandPass (fs, 6200.0f, 0.85f), 6200.0), 0.0, 1.0e-6);
+    EXPECT_NEAR (gainAt (Engine::makeHighShelf (fs, 5000.0f, 8.0f), 1.0), 0.0, 1.0e-4);
+}
+
+TEST (AnalogEqDesigns, FrequenciesAndQAreClamped)
+{
+    SCOPED_TRACE ("the peak design: 18 Hz floor, 0.48 × rate ceiling, Q floor 0.2");
+    expectCoefficientsNear (Engine::makePeak (fs, 10.0f, 1.0f, 6.0f), cookbookPeak (18.0, 1.0, 6.0));
+    expectCoefficientsNear (Engine::makePeak (fs, 30000.0f, 1.0f, 6.0f), cookbookPeak (23040.0, 1.0, 6.0));
+    expectCoefficientsNear (Engine::makePeak (fs, 1000.0f, 0.1f, 6.0f), cookbookPeak (1000.0, 0.2, 6.0), 1.0e-7);
+
+    SCOPED_TRACE ("notches never go below 30 Hz");
+    Engine engine;
+    engine.prepare (fs);
+    engine.setFeedbackNotches (20.0f, 30000.0f, 500.0f, 16.0f, -8.0f, true);
+    expectCoefficientsNear (engine.section (10, 0).target, cookbookPeak (30.0, 16.0, -8.0));
+    expectCoefficientsNear (engine.section (11, 1).target, cookbookPeak (23040.0, 16.0, -8.0));
+    expectCoefficientsNear (engine.section (12, 0).target, cookbookPeak (500.0, 16.0, -8.0));
+}
+
+TEST (AnalogEqDesigns, ZeroDecibelPeakIsAStraightWire)
+{
+    for (float f : { 30.0f, 400.0f, 2600.0f, 15000.0f })
+    {
+        const auto s = Engine::makePeak (fs, f, 0.78f, 0.0f);
+        EXPECT_NEAR (s.b0, 1.0, 1.0e-15) << f;
+        EXPECT_NEAR (s.b1, s.a1, 1.0e-15) << f;
+        EXPECT_NEAR (s.b2, s.a2, 1.0e-15) << f;
+    }
+}
+
+TEST (AnalogEqSection, WithMixAtZeroTheInputPassesBitForBit)
+{
+    Section section;
+    section.target = Engine::makePeak (fs, 1000.0f, 2.0f, 12.0f);
+    section.driveTarget = 3.0;
+    for (int n = 0; n < 2000; ++n)
+    {
+        const float x = 0.9f * static_cast<float> (std::sin (0.37 * n)) + 0.05f * static_cast<float> (n % 7);
+        ASSERT_EQ (section.process (x), x) << n;
+    }
+}
+
+TEST (AnalogEqSection, CoefficientsGlideByPointOneSixDriveAndMixByPointZeroNine)
+{
+    Section section;
+    section.target = { 0.5, -1.2, 0.3, -1.5, 0.6 };
+    section.driveTarget = 2.0;
+    section.mixTarget = 1.0;
+    for (int n = 1; n <= 60; ++n)
+    {
+        section.process (0.0f);
+        EXPECT_NEAR ((section.b1 - section.target.b1) / (0.0 - section.target.b1), std::pow (0.84, n), 1.0e-12) << n;
+        EXPECT_NEAR ((section.drive - 2.0) / (1.0 - 2.0), std::pow (0.91, n), 1.0e-12) << n;
+        EXPECT_NEAR (1.0 - section.mix, std::pow (0.91, n), 1.0e-12) << n;
+    }
+}
+
+TEST (AnalogEqSection, NinetyNinePercentOfAGlideTakesTwentySevenAndFortyNineSamples)
+{
+    const auto samplesToReach = [] (auto&& remaining)
+    {
+        Section section;
+        section.target.a1 = -1.8;
+        section.mixTarget = 1.0;
+        int n = 0;
+        while (remaining (section) > 0.01)
+        {
+            section.process (0.0f);
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ (samplesToReach ([] (const Section& s) { return 1.0 - s.a1 / -1.8; }), 27);
+    EXPECT_EQ (samplesToReach ([] (const Section& s) { return 1.0 - s.mix; }), 49);
+}
+
+TEST (AnalogEqLive, ChannelIndexSelectsLeftAtZeroOrBelowAndRightAbove)
+{
+    struct Case
+    {
+        int channel;
+        int expectedSide;
+    };
+    for (const auto& c : { Case { -1, 0 }, Case { 0, 0 }, Case { 1, 1 }, Case { 5, 1 } })
+    {
+        Engine engine;
+        engine.prepare (fs);
+        engine.setLiveToneCurve (80.0f, 2.0f, -1.0f, 2600.0f, 3.0f, 9000.0f, 2.0f);
+        for (int n = 0; n < 64; ++n)
+            engine.processLive (c.channel, 0.5f);
+        for (int side : { 0, 1 })
+            EXPECT_EQ (engine.section (0, side).s1 != 0.0, side == c.expectedSide) << "channel " << c.channel;
+    }
+}
+
+TEST (AnalogEqLive, SecondHighPassAndLowBellSwitchAtTheirThresholds)
+{
+    struct Case
+    {
+        float hpfHz, lowGainDb;
+        double secondHighPassMix, lowBellMix;
+    };
+    for (const auto& c : { Case { 95.0f, 0.03f, 1.0, 1.0 }, Case { 96.0f, 0.02f, 0.0, 0.0 },
+                           Case { 40.0f, -0.5f, 1.0, 1.0 }, Case { 140.0f, -0.02f, 0.0, 0.0 } })
+    {
+        Engine engine;
+        engine.prepare (fs);
+        engine.setLiveToneCurve (c.hpfHz, c.lowGainDb, 0.0f, 2600.0f, 0.0f, 9000.0f, 0.0f);
+        EXPECT_EQ (engine.section (1, 0).mixTarget, c.secondHighPassMix) << c.hpfHz;
+        EXPECT_EQ (engine.section (2, 1).mixTarget, c.lowBellMix) << c.lowGainDb;
+        expectCoefficientsNear (engine.section (1, 1).target, engine.section (0, 0).target, 0.0);
+    }
+}
+
+TEST (AnalogEqNotches, MixTargetsFollowEnabledAndEachFrequency)
+{
+    Engine engine;
+    engine.prepare (fs);
+    for (int row : { 10, 11, 12 })
+        EXPECT_EQ (engine.section (row, 0).mixTarget, 0.0) << "notches rest after prepare";
+
+    engine.setFeedbackNotches (0.0f, 400.0f, 2500.0f, 14.0f, -6.5f, true);
+    EXPECT_EQ (engine.section (10, 0).mixTarget, 0.0);
+    EXPECT_EQ (engine.section (11, 0).mixTarget, 1.0);
+    EXPECT_EQ (engine.section (12, 1).mixTarget, 1.0);
+    expectCoefficientsNear (engine.section (10, 0).target, cookbookPeak (30.0, 14.0, -6.5));
+
+    engine.setFeedbackNotches (250.0f, 400.0f, 2500.0f, 14.0f, -6.5f, false);
+    for (int row : { 10, 11, 12 })
+        EXPECT_EQ (engine.section (row, 1).mixTarget, 0.0);
+}
