@@ -39,7 +39,7 @@ public:
     TaughtModel taughtModel() const noexcept;
 
     /** Replaces the taught model, lowers both requests and cancels a learning run in progress
-        (message thread). Negative counts become 0. */
+        (message thread). Counts are clamped to 0..9. */
     void installModel (const TaughtModel& model) noexcept;
 
     // Shared with the message thread.
