@@ -246,6 +246,11 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
         if (bypassing)
             test::set (*processor, Param::bypass, 1.0f);
 
+        // Captures and a learning run (1.15 s, folded in within the loop) run along.
+        processor->calibrateRequested.store (true);
+        processor->analyzeRequested.store (true);
+        processor->requestAdaptiveHitLearn (2);
+
         ScopedAllocationCounter counter;
         for (int n = 0; n < 200; ++n)
         {

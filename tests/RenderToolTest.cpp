@@ -213,3 +213,140 @@ TEST_F (RenderTool, MeasureAndRenderReportVantorasOwnMetersBesideTheReference)
     EXPECT_NEAR (double (output["vantora_lufs"]), double (output["integrated_lufs"]), 0.2);
     EXPECT_TRUE (output.hasProperty ("vantora_true_peak_dbtp"));
 }
+
+//==============================================================================
+namespace
+{
+const char* const presetNames[] = { "Mix Clean", "YT Punch", "Streaming Safe", "Minimal", "Beatbox Tight" };
+
+/** The parameter values a saved state file holds, by id. */
+std::map<juce::String, double> savedParameters (const juce::File& stateFile)
+{
+    juce::MemoryBlock block;
+    stateFile.loadFileAsData (block);
+    std::map<juce::String, double> values;
+    if (auto xml = juce::AudioProcessor::getXmlFromBinary (block.getData(), int (block.getSize())))
+        if (auto* params = xml->getChildByName ("PARAMS"))
+            for (auto* p : params->getChildIterator())
+                values[p->getStringAttribute ("id")] = p->getDoubleAttribute ("value");
+    return values;
+}
+
+bool sameBytes (const juce::File& a, const juce::File& b)
+{
+    juce::MemoryBlock x, y;
+    return a.loadFileAsData (x) && b.loadFileAsData (y) && x.getSize() > 0 && x == y;
+}
+} // namespace
+
+TEST_F (RenderTool, RendersTheDemoWithEachFactoryPreset)
+{
+    // Each preset's own values show in the state the render used.
+    const std::pair<const char*, double> smackOf[] = { { "Mix Clean", 0.26 }, { "YT Punch", 0.34 },
+                                                       { "Streaming Safe", 0.22 }, { "Minimal", 0.18 },
+                                                       { "Beatbox Tight", 0.46 } };
+    for (const auto& [name, smack] : smackOf)
+    {
+        SCOPED_TRACE (name);
+        const auto run = render ({ demo.getFullPathName(), path ("preset.wav"), "--preset", name, "--save-state",
+                                   path ("preset.state") });
+        ASSERT_EQ (run.exitCode, 0) << run.output;
+        EXPECT_TRUE (folder.getChildFile ("preset.wav").existsAsFile());
+        const auto values = savedParameters (folder.getChildFile ("preset.state"));
+        EXPECT_NEAR (values.at ("smack"), smack, 1.0e-6);
+        EXPECT_EQ (values.at ("chainmode"), juce::String (name) == "Beatbox Tight" ? 1.0 : 0.0);
+    }
+}
+
+TEST_F (RenderTool, AWrongPresetNameListsTheValidOnes)
+{
+    const auto out = folder.getChildFile ("out.wav");
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--preset", "Mix Dirty" }, "unknown preset 'Mix Dirty'",
+                   out);
+    const auto run = render ({ demo.getFullPathName(), out.getFullPathName(), "--preset", "mix clean" });
+    for (const char* name : presetNames)
+        EXPECT_TRUE (run.output.contains (juce::String ("\"") + name + "\"")) << run.output;
+    EXPECT_FALSE (out.exists());
+}
+
+TEST_F (RenderTool, ASavedStateRendersTheSameAsTheSettingsItCameFrom)
+{
+    ASSERT_EQ (render ({ demo.getFullPathName(), path ("a.wav"), "--float", "--preset", "Beatbox Tight", "--set",
+                         "smack=0.9", "--set", "venue=Home", "--set", "loudness=0.6", "--save-state", path ("a.state") })
+                   .exitCode,
+               0);
+    ASSERT_EQ (render ({ demo.getFullPathName(), path ("b.wav"), "--float", "--state", path ("a.state"), "--save-state",
+                         path ("b.state") })
+                   .exitCode,
+               0);
+    EXPECT_TRUE (sameBytes (folder.getChildFile ("a.wav"), folder.getChildFile ("b.wav")));
+    const auto a = savedParameters (folder.getChildFile ("a.state"));
+    EXPECT_EQ (a, savedParameters (folder.getChildFile ("b.state")));
+    EXPECT_NEAR (a.at ("smack"), 0.9, 1.0e-6);
+    EXPECT_NEAR (a.at ("loudness"), 0.6, 1.0e-6);
+
+    // The same state as bare XML text.
+    juce::MemoryBlock block;
+    folder.getChildFile ("a.state").loadFileAsData (block);
+    const auto xml = juce::AudioProcessor::getXmlFromBinary (block.getData(), int (block.getSize()));
+    ASSERT_NE (xml, nullptr);
+    ASSERT_TRUE (xml->writeTo (folder.getChildFile ("a.xml")));
+    ASSERT_EQ (render ({ demo.getFullPathName(), path ("c.wav"), "--float", "--state", path ("a.xml") }).exitCode, 0);
+    EXPECT_TRUE (sameBytes (folder.getChildFile ("a.wav"), folder.getChildFile ("c.wav")));
+}
+
+TEST_F (RenderTool, AnUnreadableStateFileFailsClearly)
+{
+    const auto out = folder.getChildFile ("out.wav");
+    folder.getChildFile ("junk.state").replaceWithText ("<VANTORAV3_STATE version=\"3\"><PARAMS>");
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--state", path ("junk.state") },
+                   "holds no readable state", out);
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--state", path ("missing.state") },
+                   "cannot read state file", out);
+    EXPECT_FALSE (out.exists());
+}
+
+TEST_F (RenderTool, AnalyzeReportsWhatItMeasuredAndSet)
+{
+    // The first 5 s of the mono take, played on both sides: its loudness estimate sums both channels.
+    auto reader = open (demo);
+    ASSERT_NE (reader, nullptr);
+    const int n = 5 * 48000;
+    juce::AudioBuffer<float> opening (1, n);
+    reader->read (&opening, 0, n, 0, true, false);
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i)
+        sum += double (opening.getSample (0, i)) * opening.getSample (0, i);
+    const double rmsDb = 10.0 * std::log10 (sum / n);
+    const double lufs = 10.0 * std::log10 (2.0 * sum / n) - 0.691;
+    const double peakDb = 20.0 * std::log10 (opening.getMagnitude (0, 0, n));
+    const double over = std::max (0.0, lufs + 14.0);
+    const double ceiling = over > 0.0 ? std::clamp (-1.1 - 0.55 * over, -5.5, -0.8) : -1.1;
+    const double attack = std::clamp (0.34 - 0.018 * (peakDb - rmsDb - 11.0) - 0.022 * over, 0.14, 0.44);
+
+    const auto run = render ({ demo.getFullPathName(), path ("out.wav"), "--analyze", "--set", "limiterceiling=-2.5",
+                               "--save-state", path ("out.state"), "--json" });
+    ASSERT_EQ (run.exitCode, 0) << run.output;
+    const auto analysis = juce::JSON::parse (run.output)["analysis"];
+    ASSERT_TRUE (analysis.isObject()) << run.output;
+    EXPECT_NEAR (double (analysis["rms_dbfs"]), rmsDb, 0.01);
+    EXPECT_NEAR (double (analysis["lufs_estimate"]), lufs, 0.01);
+    EXPECT_NEAR (double (analysis["peak_dbfs"]), peakDb, 0.01);
+    EXPECT_NEAR (double (analysis["ceiling_db"]), ceiling, 0.01);
+    EXPECT_NEAR (double (analysis["attack"]), attack, 0.002);
+
+    // --analyze comes after --set, so its ceiling replaces the one asked for.
+    bool reportedCeiling = false;
+    for (const auto& change : *analysis["set"].getArray())
+        if (change["id"] == "limiterceiling")
+        {
+            reportedCeiling = true;
+            EXPECT_NEAR (double (change["from"]), -2.5, 1.0e-3);
+            EXPECT_NEAR (double (change["to"]), ceiling, 0.01);
+        }
+    EXPECT_TRUE (reportedCeiling) << run.output;
+    EXPECT_NEAR (savedParameters (folder.getChildFile ("out.state")).at ("limiterceiling"), ceiling, 0.01);
+
+    const auto text = render ({ demo.getFullPathName(), path ("out.wav"), "--analyze" });
+    EXPECT_TRUE (text.output.contains ("set limiterceiling")) << text.output;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chain/MacroMapping.h"
+#include "engines/AdaptiveHitEngine.h"
 #include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,23 @@ struct QuorinProcessorProbe
     static float& kickSubEnvelope (QuorinProcessor& p) { return p.kickSubEnv; }
     static void setDynamicsFade (QuorinProcessor& p, float fade) { p.dynamicsFade = fade; }
     static void setSaturationFade (QuorinProcessor& p, float fade) { p.saturationFade = fade; }
+
+    // Adaptive hit engine: the processor's instance, and its per-block steps driven one at a time.
+    using HitEngine = QuorinProcessor::AdaptiveHitEngine;
+    static HitEngine& hitEngine (QuorinProcessor& p) { return *p.adaptiveHitEngine; }
+    static HitEngine::Features measure (HitEngine& e, const juce::AudioBuffer<float>& b) { return e.measure (b); }
+    static HitResult decide (HitEngine& e, const HitEngine::Features& f, int n) { return e.decide (f, n); }
+
+    // Input captures and user profiles.
+    static void runInputCaptures (QuorinProcessor& p, const juce::AudioBuffer<float>& b) { p.runInputCaptures (b); }
+    static const juce::ValueTree& profileTree (const QuorinProcessor& p, int slot)
+    {
+        return p.userProfileTrees[static_cast<size_t> (slot)];
+    }
+    static const juce::ValueTree& profileModelTree (const QuorinProcessor& p, int slot)
+    {
+        return p.userProfileHitTrees[static_cast<size_t> (slot)];
+    }
 
     /** The block record the frame would build from the current parameters (no hit, no offsets),
         for driving one stage directly. */

@@ -1,5 +1,6 @@
 #include "processor/PluginProcessor.h"
 
+#include "engines/AdaptiveHitEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
 
 namespace
@@ -52,6 +53,7 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     prepareSpaceStage (stereo);
     prepareOutputStage (stereo);
     prepareInputCaptures();
+    adaptiveHitEngine->prepare (sampleRate);
 
     dryBuffer.setSize (2, maxBlock);
     dryBuffer.clear();

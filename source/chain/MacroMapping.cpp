@@ -1,4 +1,5 @@
 #include "chain/MacroMapping.h"
+#include "engines/AdaptiveHitEngine.h"
 #include "processor/PluginProcessor.h"
 
 namespace
@@ -148,16 +149,15 @@ MorphOffsets advanceMorphOffsets (const MorphOffsets& offsets, bool morphing, co
 }
 
 BlockControls QuorinProcessor::mapMacroControls (const ParameterSnapshot& params, const BlockFlags& flags,
-                                                 const juce::AudioBuffer<float>&)
+                                                 const juce::AudioBuffer<float>& buffer)
 {
-    HitResult hit; // the adaptive hit engine classifies the block in "Live Performance"
-    if (! flags.isLive)
-    {
-        adaptiveHitClass.store (0);
-        adaptiveHitConfidence.store (0.0f);
-    }
+    // In "Live Performance" the engine runs every block, morphing or not: learning and the
+    // editor's hit lamp depend on it.
+    const auto hit = flags.isLive ? adaptiveHitEngine->process (buffer) : HitResult {};
+    adaptiveHitClass.store (hit.hitClass);
+    adaptiveHitConfidence.store (hit.hitConfidence);
 
-    const bool morphing = false;
+    const bool morphing = flags.isLive && params.on (Param::adaptivehit);
     morphOffsets = advanceMorphOffsets (morphOffsets, morphing, hit, macro::logCurve (params[Param::adaptmix]));
     return shapeMacroControls (params, flags.isLive, hit, morphOffsets);
 }

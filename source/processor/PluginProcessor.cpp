@@ -30,6 +30,11 @@ QuorinProcessor::QuorinProcessor()
     }
 
     parameters.addParameterListener (parameterId (Param::venue), this);
+    emptyUserProfiles();
+
+    // The listener is already registered, so the preset's venue write also moves loudness; the
+    // preset writes loudness itself afterwards.
+    loadMixCleanPreset();
 }
 
 QuorinProcessor::~QuorinProcessor()
@@ -100,11 +105,21 @@ juce::String QuorinProcessor::getAdaptiveHitLabel() const
     }
 }
 
-void QuorinProcessor::requestAdaptiveHitLearn (int) {}
-void QuorinProcessor::clearAdaptiveHitLearnedModel() {}
-int QuorinProcessor::getAdaptiveHitLearningClass() const { return 0; }
-float QuorinProcessor::getAdaptiveHitLearningProgress() const { return 0.0f; }
-int QuorinProcessor::getAdaptiveHitLearnedMask() const { return 0; }
+void QuorinProcessor::requestAdaptiveHitLearn (int hitClass)
+{
+    adaptiveHitEngine->learnRequest.store (juce::jlimit (1, 3, hitClass));
+}
+
+void QuorinProcessor::clearAdaptiveHitLearnedModel() { adaptiveHitEngine->clearRequest.store (true); }
+
+int QuorinProcessor::getAdaptiveHitLearningClass() const { return adaptiveHitEngine->learningClass.load(); }
+
+float QuorinProcessor::getAdaptiveHitLearningProgress() const
+{
+    return adaptiveHitEngine->learningProgress.load();
+}
+
+int QuorinProcessor::getAdaptiveHitLearnedMask() const { return adaptiveHitEngine->learnedMask.load(); }
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {

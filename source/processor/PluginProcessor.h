@@ -11,6 +11,8 @@
 
 #include <array>
 #include <atomic>
+#include <initializer_list>
+#include <utility>
 
 /** The Vantora channel strip: parameters, the per-block chain and the values it publishes. */
 class QuorinProcessor : public juce::AudioProcessor, public juce::AudioProcessorValueTreeState::Listener
@@ -55,6 +57,22 @@ public:
     int getAdaptiveHitLearningClass() const;
     float getAdaptiveHitLearningProgress() const;
     int getAdaptiveHitLearnedMask() const;
+
+    // Factory presets and the reset (message thread): parameter writes as a host would make them.
+    void resetToDefaults();
+    void loadMixCleanPreset();
+    void loadMixYouTubePunchPreset();
+    void loadMixStreamingSafePreset();
+    void loadMixMinimalPreset();
+    void loadBeatboxTightPreset();
+
+    // User profiles (message thread). Slot numbers are clamped to 0..4.
+    static constexpr int numUserProfiles = 5;
+    void saveUserProfile (int slot);
+    bool loadUserProfile (int slot);
+    bool hasUserProfile (int slot) const;
+    juce::String getUserProfileName (int slot) const;
+    void setUserProfileName (int slot, const juce::String& name);
 
     juce::AudioProcessorValueTreeState parameters;
 
@@ -134,6 +152,22 @@ private:
 
     // Input analysis captures
     void runInputCaptures (const juce::AudioBuffer<float>& buffer);
+    void startRequestedCaptures();
+    void advanceCalibration (const juce::AudioBuffer<float>& buffer) noexcept;
+    void completeCalibration();
+    void advanceAnalysis (const juce::AudioBuffer<float>& buffer) noexcept;
+    void completeAnalysis();
+
+    // Parameter writes of the processor's own (presets, captures): the real value through the host
+    // notification path; an unknown id is skipped.
+    using ParameterValues = std::initializer_list<std::pair<Param, float>>;
+    void writeParameter (const char* id, float realValue);
+    void writeParameters (ParameterValues values);
+    void applyMixPreset (ParameterValues ownValues); // the SM58 base, then the preset's own values
+    void applyMixCleanValues();                       // Mix Clean without the reset (old saved states)
+
+    // User profiles
+    void emptyUserProfiles();
 
     // Input stage
     void runInputStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
@@ -260,6 +294,23 @@ private:
 
     //==============================================================================
     // Input analysis captures (working values; the published ones are public above)
+    int calTotal = 0, calRemaining = 0, calCount = 0;
+    float calPeak = 0.0f;
+    double calSumSquares = 0.0;
+    float calFloorFast = -1.0f, calFloor = 1.0f; // below 0 and at 1: the tracker has not started
+
+    int anTotal = 0, anRemaining = 0, anCount = 0;
+    float anPeak = 0.0f;
+    double anSumSquares = 0.0;      // of the mid signal
+    double anChannelPowerSum = 0.0; // of L² + R², a one-channel buffer counting its channel twice
+
+    //==============================================================================
+    // User profiles
+    std::array<juce::ValueTree, numUserProfiles> userProfileTrees;
+    std::array<bool, numUserProfiles> userProfileStored {};
+    std::array<juce::ValueTree, numUserProfiles> userProfileHitTrees;
+    std::array<bool, numUserProfiles> userProfileHitStored {};
+    std::array<juce::String, numUserProfiles> userProfileNames;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorinProcessor)
 };

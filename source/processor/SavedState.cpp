@@ -1,13 +1,366 @@
 #include "processor/PluginProcessor.h"
 
+#include "engines/AdaptiveHitEngine.h"
+#include "processor/StateBlock.h"
+
+#include <map>
+#include <optional>
+
+namespace
+{
+using HitEngine = QuorinProcessor::AdaptiveHitEngine;
+using TaughtModel = HitEngine::TaughtModel;
+
+const juce::Identifier stateTag ("VANTORAV3_STATE");
+const juce::Identifier previousStateTag ("VANTORAV2_STATE");
+const juce::Identifier profilesTag ("USER_PROFILES");
+const juce::Identifier profileTag ("PROFILE");
+const juce::Identifier modelTag ("ADAPTIVE_HIT_LEARN");
+const juce::Identifier hitTag ("HIT");
+const juce::Identifier parametersTag ("PARAMS"); // the parameter store's own tree types and keys
+const juce::Identifier parameterTag ("PARAM");
+const juce::Identifier idKey ("id"), valueKey ("value");
+const juce::Identifier versionKey ("version"), slotKey ("slot"), nameKey ("name");
+const juce::Identifier classKey ("class"), countKey ("count");
+const juce::Identifier transientKey ("transient"), lowRatioKey ("lowRatio"), highRatioKey ("highRatio"),
+    zcrKey ("zcr");
+
+constexpr int stateVersion = 3;
+constexpr int maxProfileNameLength = 30;
+
+juce::String defaultProfileName (int slot) { return "Profile " + juce::String (slot + 1); }
+
+int clampSlot (int slot) { return juce::jlimit (0, QuorinProcessor::numUserProfiles - 1, slot); }
+
+double numberAttribute (const juce::XmlElement& e, const juce::Identifier& key, double fallback)
+{
+    return stateblock::readNumber (e.getStringAttribute (key)).value_or (fallback);
+}
+
+int clampedInt (double value, int minimum, int maximum)
+{
+    return static_cast<int> (juce::jlimit (static_cast<double> (minimum), static_cast<double> (maximum), value));
+}
+
+float featureAttribute (const juce::XmlElement& hit, const juce::Identifier& key)
+{
+    const double value = numberAttribute (hit, key, 0.0);
+    return std::abs (value) <= std::numeric_limits<float>::max() ? static_cast<float> (value) : 0.0f;
+}
+
+const juce::XmlElement* firstChildElement (const juce::XmlElement& e)
+{
+    for (auto* child : e.getChildIterator())
+        if (! child->isTextElement())
+            return child;
+    return nullptr;
+}
+
+//==============================================================================
+// The learned hit model: "HIT" children for class 1, 2, 3 with count and the four features.
+
+juce::ValueTree modelTree (const TaughtModel& model)
+{
+    juce::ValueTree tree (modelTag);
+    for (size_t k = 0; k < model.size(); ++k)
+    {
+        const auto& c = model[k];
+        juce::ValueTree hit (hitTag);
+        hit.setProperty (classKey, static_cast<int> (k) + 1, nullptr);
+        hit.setProperty (countKey, c.count, nullptr);
+        hit.setProperty (transientKey, static_cast<double> (c.features.transient), nullptr);
+        hit.setProperty (lowRatioKey, static_cast<double> (c.features.lowRatio), nullptr);
+        hit.setProperty (highRatioKey, static_cast<double> (c.features.highRatio), nullptr);
+        hit.setProperty (zcrKey, static_cast<double> (c.features.zcr), nullptr);
+        tree.appendChild (hit, nullptr);
+    }
+    return tree;
+}
+
+/** Missing values read as 0; classes are clamped to 1..3 and counts to 0..9; a later "HIT" of the
+    same class wins. */
+TaughtModel readModel (const juce::XmlElement& element)
+{
+    TaughtModel model {};
+    for (auto* hit : element.getChildWithTagNameIterator (hitTag.toString()))
+    {
+        auto& c = model[static_cast<size_t> (clampedInt (numberAttribute (*hit, classKey, 0.0), 1, 3) - 1)];
+        c.count = clampedInt (numberAttribute (*hit, countKey, 0.0), 0, HitEngine::maxHitCount);
+        c.features = { featureAttribute (*hit, transientKey), featureAttribute (*hit, lowRatioKey),
+                       featureAttribute (*hit, highRatioKey), featureAttribute (*hit, zcrKey) };
+    }
+    return model;
+}
+
+//==============================================================================
+// Parameter trees, as the parameter store reads them: a parameter the tree leaves out takes its
+// default. The tree is rebuilt with every parameter, read values clamped into their range (a value
+// that is not a number counts as left out), and "venue" first: its listener rewrites "loudness",
+// which must not overwrite the loudness being restored.
+
+float realDefault (const juce::RangedAudioParameter& parameter)
+{
+    return parameter.convertFrom0to1 (parameter.getDefaultValue());
+}
+
+juce::ValueTree parameterStateTree (const juce::XmlElement& element, juce::AudioProcessorValueTreeState& store)
+{
+    std::map<juce::String, float> values; // a later entry for the same id wins
+    for (auto* child : element.getChildIterator())
+    {
+        const auto id = child->getStringAttribute (idKey);
+        auto* parameter = store.getParameter (id);
+        if (parameter == nullptr)
+            continue;
+
+        const auto& range = parameter->getNormalisableRange();
+        const auto stored = stateblock::readNumber (child->getStringAttribute (valueKey));
+        values[id] = stored ? static_cast<float> (juce::jlimit (static_cast<double> (range.start),
+                                                                static_cast<double> (range.end), *stored))
+                            : realDefault (*parameter);
+    }
+
+    juce::ValueTree tree (parametersTag);
+    const auto add = [&] (Param p) {
+        const juce::String id (parameterId (p));
+        const auto found = values.find (id);
+        const float value = found != values.end() ? found->second : realDefault (*store.getParameter (id));
+        tree.appendChild (juce::ValueTree (parameterTag, { { idKey, id }, { valueKey, value } }), nullptr);
+    };
+
+    add (Param::venue);
+    for (int i = 0; i < numParameters; ++i)
+        if (static_cast<Param> (i) != Param::venue)
+            add (static_cast<Param> (i));
+    return tree;
+}
+
+void restoreParameters (juce::AudioProcessorValueTreeState& store, const juce::ValueTree& snapshot)
+{
+    if (auto xml = snapshot.createXml())
+        store.replaceState (parameterStateTree (*xml, store));
+}
+
+//==============================================================================
+/** Everything a state block says, read before anything is changed. */
+struct StateContents
+{
+    struct Profile
+    {
+        juce::String name;
+        juce::ValueTree snapshot, model;
+    };
+
+    bool applyMixClean = false;
+    juce::ValueTree parameters;
+    std::array<std::optional<Profile>, QuorinProcessor::numUserProfiles> profiles;
+    std::optional<TaughtModel> model;
+};
+
+/** The elements that decide each part; a later element replaces an earlier one (only where it
+    carries something, for a profile), so only the last ones are converted. */
+struct DecidingElements
+{
+    struct Profile
+    {
+        juce::String name;
+        const juce::XmlElement* snapshot = nullptr;
+        const juce::XmlElement* model = nullptr;
+    };
+
+    const juce::XmlElement* parameters = nullptr;
+    const juce::XmlElement* model = nullptr;
+    std::array<std::optional<Profile>, QuorinProcessor::numUserProfiles> profiles;
+};
+
+void noteProfile (const juce::XmlElement& element, DecidingElements& deciding)
+{
+    const double slotValue = numberAttribute (element, slotKey, -1.0);
+    const int slot = slotValue < 0.0 ? 0 : clampedInt (slotValue, 0, QuorinProcessor::numUserProfiles - 1);
+
+    auto& profile = deciding.profiles[static_cast<size_t> (slot)];
+    if (! profile)
+        profile.emplace();
+    profile->name = element.getStringAttribute (nameKey, defaultProfileName (slot));
+
+    // The first child element (whatever its tag) is the snapshot; a model follows it.
+    const auto* first = firstChildElement (element);
+    if (first == nullptr)
+        return;
+    profile->snapshot = first;
+    for (auto* child : element.getChildWithTagNameIterator (modelTag.toString()))
+        if (child != first)
+            profile->model = child;
+}
+
+StateContents readState (const juce::XmlElement& root, juce::AudioProcessorValueTreeState& store)
+{
+    StateContents contents;
+    if (! root.hasTagName (stateTag) && ! root.hasTagName (previousStateTag))
+    {
+        contents.parameters = parameterStateTree (root, store); // a bare parameter tree
+        return contents;
+    }
+
+    DecidingElements deciding;
+    for (auto* child : root.getChildIterator())
+    {
+        if (child->isTextElement())
+            continue;
+        if (child->hasTagName (profilesTag))
+        {
+            for (auto* profile : child->getChildWithTagNameIterator (profileTag.toString()))
+                noteProfile (*profile, deciding);
+        }
+        else if (child->hasTagName (modelTag))
+            deciding.model = child;
+        else
+            deciding.parameters = child; // each parameter tree replaces the whole store
+    }
+
+    const int version = clampedInt (numberAttribute (root, versionKey, 0.0), std::numeric_limits<int>::min(),
+                                    std::numeric_limits<int>::max());
+    contents.applyMixClean = root.hasTagName (previousStateTag) || version <= 2;
+    if (deciding.parameters != nullptr)
+        contents.parameters = parameterStateTree (*deciding.parameters, store);
+    if (deciding.model != nullptr)
+        contents.model = readModel (*deciding.model);
+
+    for (size_t i = 0; i < deciding.profiles.size(); ++i)
+        if (const auto& found = deciding.profiles[i])
+        {
+            auto& profile = contents.profiles[i].emplace();
+            profile.name = found->name;
+            if (found->snapshot != nullptr)
+                profile.snapshot = parameterStateTree (*found->snapshot, store);
+            if (found->model != nullptr)
+                profile.model = modelTree (readModel (*found->model));
+        }
+    return contents;
+}
+} // namespace
+
+//==============================================================================
 void QuorinProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    if (auto xml = parameters.copyState().createXml())
-        copyXmlToBinary (*xml, destData);
+    juce::XmlElement root (stateTag);
+    root.setAttribute (versionKey, stateVersion);
+
+    if (auto params = parameters.copyState().createXml())
+        root.addChildElement (params.release());
+
+    auto* profiles = root.createNewChildElement (profilesTag);
+    for (int slot = 0; slot < numUserProfiles; ++slot)
+    {
+        const auto i = static_cast<size_t> (slot);
+        const bool hasProfile = hasUserProfile (slot);
+        if (! hasProfile && getUserProfileName (slot) == defaultProfileName (slot))
+            continue;
+
+        auto* profile = profiles->createNewChildElement (profileTag);
+        profile->setAttribute (slotKey, slot);
+        profile->setAttribute (nameKey, getUserProfileName (slot));
+        if (! hasProfile)
+            continue;
+
+        profile->addChildElement (userProfileTrees[i].createXml().release());
+        if (userProfileHitStored[i] && userProfileHitTrees[i].isValid())
+            profile->addChildElement (userProfileHitTrees[i].createXml().release());
+    }
+
+    root.addChildElement (modelTree (adaptiveHitEngine->taughtModel()).createXml().release());
+    copyXmlToBinary (root, destData);
 }
 
 void QuorinProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (auto xml = getXmlFromBinary (data, sizeInBytes))
-        parameters.replaceState (juce::ValueTree::fromXml (*xml));
+    // Read everything first: a block that cannot be read changes nothing.
+    const auto xml = stateblock::readXml (data, static_cast<size_t> (juce::jmax (0, sizeInBytes)));
+    if (xml == nullptr)
+        return;
+
+    const auto contents = readState (*xml, parameters);
+
+    adaptiveHitEngine->clearRequest.store (true); // forgotten on the next block unless a model follows
+    emptyUserProfiles();
+
+    for (int slot = 0; slot < numUserProfiles; ++slot)
+        if (const auto& profile = contents.profiles[static_cast<size_t> (slot)])
+        {
+            const auto i = static_cast<size_t> (slot);
+            setUserProfileName (slot, profile->name);
+            userProfileTrees[i] = profile->snapshot;
+            userProfileStored[i] = profile->snapshot.isValid();
+            userProfileHitTrees[i] = profile->model;
+            userProfileHitStored[i] = profile->model.isValid();
+        }
+
+    if (contents.parameters.isValid())
+        parameters.replaceState (contents.parameters);
+    if (contents.model)
+        adaptiveHitEngine->installModel (*contents.model);
+    // Older states are brought onto the Mix Clean values; parameters the preset does not set keep
+    // what was stored, so the preset is applied without its reset.
+    if (contents.applyMixClean)
+        applyMixCleanValues();
+}
+
+//==============================================================================
+void QuorinProcessor::emptyUserProfiles()
+{
+    for (int slot = 0; slot < numUserProfiles; ++slot)
+    {
+        const auto i = static_cast<size_t> (slot);
+        userProfileTrees[i] = {};
+        userProfileStored[i] = false;
+        userProfileHitTrees[i] = {};
+        userProfileHitStored[i] = false;
+        userProfileNames[i] = defaultProfileName (slot);
+    }
+}
+
+void QuorinProcessor::saveUserProfile (int slot)
+{
+    const auto i = static_cast<size_t> (clampSlot (slot));
+    userProfileTrees[i] = parameters.copyState();
+    userProfileStored[i] = userProfileTrees[i].isValid();
+    userProfileHitTrees[i] = modelTree (adaptiveHitEngine->taughtModel());
+    userProfileHitStored[i] = true;
+}
+
+bool QuorinProcessor::loadUserProfile (int slot)
+{
+    if (! hasUserProfile (slot))
+        return false;
+
+    const auto i = static_cast<size_t> (clampSlot (slot));
+    restoreParameters (parameters, userProfileTrees[i]);
+
+    const auto xml = userProfileHitStored[i] && userProfileHitTrees[i].isValid() ? userProfileHitTrees[i].createXml()
+                                                                                  : nullptr;
+    if (xml != nullptr)
+        adaptiveHitEngine->installModel (readModel (*xml));
+    else
+        adaptiveHitEngine->clearRequest.store (true);
+    return true;
+}
+
+bool QuorinProcessor::hasUserProfile (int slot) const
+{
+    const auto i = static_cast<size_t> (clampSlot (slot));
+    return userProfileStored[i] && userProfileTrees[i].isValid();
+}
+
+juce::String QuorinProcessor::getUserProfileName (int slot) const
+{
+    const int s = clampSlot (slot);
+    const auto name = userProfileNames[static_cast<size_t> (s)].trim();
+    return name.isEmpty() ? defaultProfileName (s) : name;
+}
+
+void QuorinProcessor::setUserProfileName (int slot, const juce::String& name)
+{
+    const int s = clampSlot (slot);
+    const auto trimmed = name.trim().substring (0, maxProfileNameLength);
+    userProfileNames[static_cast<size_t> (s)] = trimmed.isEmpty() ? defaultProfileName (s) : trimmed;
 }

@@ -4,22 +4,42 @@
 #include "processor/PluginProcessor.h"
 #include "render/AudioFiles.h"
 #include "render/ParameterSettings.h"
+#include "render/SavedSettings.h"
 
 namespace
 {
+constexpr double analysisSeconds = 5.0;
+
 juce::AudioChannelSet channelSet (int channels)
 {
     return channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
 }
 
-juce::String configure (QuorinProcessor& processor, const RenderOptions& options, int inputChannels, double rate)
+juce::String setLayout (QuorinProcessor& processor, int inputChannels, int outputChannels)
 {
     juce::AudioProcessor::BusesLayout layout;
     layout.inputBuses.add (channelSet (inputChannels));
-    layout.outputBuses.add (channelSet (options.outputChannels));
+    layout.outputBuses.add (channelSet (outputChannels));
     if (! processor.setBusesLayout (layout))
         return "the processor refused " + juce::String (inputChannels) + " input and "
-               + juce::String (options.outputChannels) + " output channels";
+               + juce::String (outputChannels) + " output channels";
+    return {};
+}
+
+/** The factory preset, then the saved state, then the --set writes. */
+juce::String applySettings (QuorinProcessor& processor, const RenderOptions& options)
+{
+    if (options.preset.isNotEmpty() && ! loadFactoryPreset (processor, options.preset))
+        return "unknown preset '" + options.preset + "'";
+
+    if (options.state != juce::File())
+    {
+        juce::String error;
+        const auto state = readStateFile (options.state, error);
+        if (error.isNotEmpty())
+            return error;
+        processor.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
+    }
 
     for (const auto& text : options.settings)
     {
@@ -29,9 +49,101 @@ juce::String configure (QuorinProcessor& processor, const RenderOptions& options
             return error;
         applyParameterSetting (setting);
     }
+    return {};
+}
+
+void copyState (QuorinProcessor& from, QuorinProcessor& to)
+{
+    juce::MemoryBlock state;
+    from.getStateInformation (state);
+    to.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
+}
+
+/** Reads the next block of the file into input and the processing buffer (zeros past the end);
+    returns how many samples came from the file. */
+int readBlock (juce::AudioFormatReader& reader, juce::int64 position, juce::AudioBuffer<float>& input,
+               juce::AudioBuffer<float>& buffer)
+{
+    buffer.clear();
+    const int count = static_cast<int> (std::clamp<juce::int64> (reader.lengthInSamples - position, 0, buffer.getNumSamples()));
+    if (count > 0)
+    {
+        reader.read (&input, 0, count, position, true, true);
+        for (int ch = 0; ch < input.getNumChannels(); ++ch)
+            buffer.copyFrom (ch, 0, input, ch, 0, count);
+    }
+    return count;
+}
+
+std::vector<AnalysisReport::Change> changedParameters (QuorinProcessor& before, QuorinProcessor& after)
+{
+    std::vector<AnalysisReport::Change> changes;
+    for (int i = 0; i < numParameters; ++i)
+    {
+        const auto* id = parameterId (static_cast<Param> (i));
+        const float from = before.parameters.getRawParameterValue (id)->load();
+        const float to = after.parameters.getRawParameterValue (id)->load();
+        if (from != to)
+        {
+            const auto& parameter = *before.parameters.getParameter (id);
+            changes.push_back ({ id, describeParameterValue (parameter, from), describeParameterValue (parameter, to),
+                                 from, to });
+        }
+    }
+    return changes;
+}
+
+/** Runs an ANALYZE capture over the opening of the input, as the editor's button would, on a copy of
+    the configured processor (so that the render starts from untouched chain state), then gives the
+    processor what the capture set. */
+juce::String analyzeOpening (QuorinProcessor& processor, juce::AudioFormatReader& reader, const RenderOptions& options,
+                             AnalysisReport& report)
+{
+    const int inChannels = static_cast<int> (reader.numChannels);
+    QuorinProcessor scratch;
+    if (const auto error = setLayout (scratch, inChannels, options.outputChannels); error.isNotEmpty())
+        return error;
+    copyState (processor, scratch);
+    scratch.setNonRealtime (true);
+    scratch.prepareToPlay (reader.sampleRate, options.blockSize);
+    scratch.analyzeRequested.store (true);
+
+    juce::AudioBuffer<float> input (inChannels, options.blockSize);
+    juce::AudioBuffer<float> buffer (juce::jmax (inChannels, options.outputChannels), options.blockSize);
+    juce::MidiBuffer midi;
+    const auto captureLength = static_cast<juce::int64> (analysisSeconds * reader.sampleRate);
+    for (juce::int64 position = 0; ! scratch.analysisDone.load() && position <= captureLength; position += options.blockSize)
+    {
+        readBlock (reader, position, input, buffer);
+        scratch.processBlock (buffer, midi);
+    }
+
+    report.ran = true;
+    report.rmsDb = scratch.analysisRmsDb.load();
+    report.peakDb = scratch.analysisPeakDb.load();
+    report.lufsEstimate = scratch.analysisLufsEstimate.load();
+    report.ceilingDb = scratch.analysisCeilingDb.load();
+    report.attack = scratch.analysisAttack.load();
+    report.sustain = scratch.analysisSustain.load();
+    report.changes = changedParameters (processor, scratch);
+    copyState (scratch, processor);
+    return {};
+}
+
+juce::String configure (QuorinProcessor& processor, const RenderOptions& options, juce::AudioFormatReader& reader,
+                        AnalysisReport& analysis)
+{
+    if (auto error = setLayout (processor, static_cast<int> (reader.numChannels), options.outputChannels);
+        error.isNotEmpty())
+        return error;
+    if (auto error = applySettings (processor, options); error.isNotEmpty())
+        return error;
+    if (options.analyze)
+        if (auto error = analyzeOpening (processor, reader, options, analysis); error.isNotEmpty())
+            return error;
 
     processor.setNonRealtime (true);
-    processor.prepareToPlay (rate, options.blockSize);
+    processor.prepareToPlay (reader.sampleRate, options.blockSize);
     return {};
 }
 
@@ -89,9 +201,19 @@ RenderResult renderFile (const RenderOptions& options, const std::function<void 
     const auto inputLength = reader->lengthInSamples;
     const auto totalLength = inputLength + static_cast<juce::int64> (std::llround (options.tailSeconds * rate));
 
+    for (const auto& other : { options.input, options.output })
+        if (options.saveState != juce::File() && audiofiles::sameFile (options.saveState, other))
+        {
+            result.error = "the state file path is the input or the output; choose another";
+            return result;
+        }
+
     QuorinProcessor processor;
-    if (result.error = configure (processor, options, inChannels, rate); result.error.isNotEmpty())
+    if (result.error = configure (processor, options, *reader, result.analysis); result.error.isNotEmpty())
         return result;
+
+    juce::MemoryBlock usedState;
+    processor.getStateInformation (usedState);
 
     audiofiles::AtomicAudioFileWriter writer (options.output, rate, outChannels, options.asFloat);
     if (result.error = writer.error(); result.error.isNotEmpty())
@@ -118,14 +240,10 @@ RenderResult renderFile (const RenderOptions& options, const std::function<void 
             return result;
         }
 
-        buffer.clear();
-        const int fromFile = static_cast<int> (std::clamp<juce::int64> (inputLength - readPosition, 0, block));
+        const int fromFile = readBlock (*reader, readPosition, input, buffer);
         if (fromFile > 0)
         {
-            reader->read (&input, 0, fromFile, readPosition, true, true);
             inputMeter.add (input, 0, fromFile);
-            for (int ch = 0; ch < inChannels; ++ch)
-                buffer.copyFrom (ch, 0, input, ch, 0, fromFile);
             readPosition += fromFile;
         }
 
@@ -150,6 +268,12 @@ RenderResult renderFile (const RenderOptions& options, const std::function<void 
     const double seconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
     if (result.error = writer.commit(); result.error.isNotEmpty())
         return result;
+
+    if (options.saveState != juce::File() && ! options.saveState.replaceWithData (usedState.getData(), usedState.getSize()))
+    {
+        result.error = "cannot write state file '" + options.saveState.getFullPathName() + "'";
+        return result;
+    }
 
     result.input = inputMeter.reading();
     result.output = outputMeter.reading();

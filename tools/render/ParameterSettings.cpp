@@ -149,3 +149,12 @@ void applyParameterSetting (const ParameterSetting& setting)
 {
     setting.parameter->setValueNotifyingHost (setting.parameter->convertTo0to1 (setting.value));
 }
+
+juce::String describeParameterValue (const juce::RangedAudioParameter& parameter, float realValue)
+{
+    if (auto* choice = dynamic_cast<const juce::AudioParameterChoice*> (&parameter))
+        return choice->choices[juce::jlimit (0, choice->choices.size() - 1, juce::roundToInt (realValue))];
+    if (dynamic_cast<const juce::AudioParameterBool*> (&parameter) != nullptr)
+        return realValue > 0.5f ? "on" : "off";
+    return formatRangeValue (realValue);
+}

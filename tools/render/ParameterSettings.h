@@ -18,3 +18,6 @@ ParameterSetting parseParameterSetting (juce::AudioProcessor& processor, const j
 
 /** Writes the value through the host notification path, as an automation write would. */
 void applyParameterSetting (const ParameterSetting& setting);
+
+/** A real value as a person reads it: a choice's text, on/off for a switch, else the number. */
+juce::String describeParameterValue (const juce::RangedAudioParameter& parameter, float realValue);

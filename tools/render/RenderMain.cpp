@@ -1,6 +1,7 @@
 // vantora-render: runs Vantora on audio files and reports loudness and peaks.
 #include "render/OfflineRender.h"
 #include "render/Report.h"
+#include "render/SavedSettings.h"
 
 #include <juce_events/juce_events.h>
 
@@ -11,9 +12,10 @@
 namespace
 {
 const char* const usage =
-    "usage: vantora-render IN OUT [--set id=value]... [--block N] [--tail SECONDS] [--float]\n"
-    "                      [--channels 1|2] [--json]\n"
-    "       vantora-render --measure FILE [--json]\n";
+    "usage: vantora-render IN OUT [--preset NAME] [--state FILE] [--set id=value]... [--analyze]\n"
+    "                      [--save-state FILE] [--block N] [--tail SECONDS] [--float] [--channels 1|2] [--json]\n"
+    "       vantora-render --measure FILE [--json]\n"
+    "Settings apply in this order: --preset, --state, each --set, then what --analyze sets.\n";
 
 std::atomic<bool> interrupted { false };
 
@@ -70,6 +72,21 @@ juce::String parse (const juce::StringArray& args, CommandLine& cl)
                 return "--set needs id=value";
             cl.render.settings.add (value);
         }
+        else if (arg == "--preset")
+        {
+            if (! next (value) || ! factoryPresetNames().contains (value))
+                return "unknown preset '" + value + "'; the presets are \"" + factoryPresetNames().joinIntoString ("\", \"")
+                       + "\"";
+            cl.render.preset = value;
+        }
+        else if (arg == "--state" || arg == "--save-state")
+        {
+            if (! next (value))
+                return arg + " needs a file";
+            (arg == "--state" ? cl.render.state : cl.render.saveState) = cwd.getChildFile (value);
+        }
+        else if (arg == "--analyze")
+            cl.render.analyze = true;
         else if (arg == "--block")
         {
             if (! next (value) || ! parseInt (value, 1, 65536, cl.render.blockSize))

@@ -42,6 +42,42 @@ juce::String shape (const LoudnessReading& r)
            + juce::String (r.channels) + (r.channels == 1 ? " channel" : " channels");
 }
 
+juce::var analysisObject (const AnalysisReport& a)
+{
+    auto* object = new juce::DynamicObject();
+    object->setProperty ("rms_dbfs", number (a.rmsDb));
+    object->setProperty ("peak_dbfs", number (a.peakDb));
+    object->setProperty ("lufs_estimate", number (a.lufsEstimate));
+    object->setProperty ("ceiling_db", number (a.ceilingDb));
+    object->setProperty ("attack", number (a.attack));
+    object->setProperty ("sustain", number (a.sustain));
+
+    juce::Array<juce::var> changes;
+    for (const auto& c : a.changes)
+    {
+        auto* change = new juce::DynamicObject();
+        change->setProperty ("id", c.id);
+        change->setProperty ("from", number (c.from));
+        change->setProperty ("to", number (c.to));
+        change->setProperty ("to_text", c.toText);
+        changes.add (juce::var (change));
+    }
+    object->setProperty ("set", changes);
+    return juce::var (object);
+}
+
+juce::String analysisLines (const AnalysisReport& a)
+{
+    juce::String text;
+    text << "analysis of the first 5 s: rms " << juce::String (a.rmsDb, 1) << " dBFS, peak " << juce::String (a.peakDb, 1)
+         << " dBFS, loudness estimate " << juce::String (a.lufsEstimate, 1) << " LUFS\n";
+    if (a.changes.empty())
+        return text << "  it set nothing new\n";
+    for (const auto& c : a.changes)
+        text << "  set " << c.id << ": " << c.fromText << " -> " << c.toText << "\n";
+    return text;
+}
+
 juce::String readingRows (const std::vector<std::pair<juce::String, const LoudnessReading*>>& columns)
 {
     juce::String header = juce::String().paddedRight (' ', 22);
@@ -70,6 +106,8 @@ juce::String renderReport (const RenderOptions& options, const RenderResult& res
         object->setProperty ("input", readingObject (result.input));
         object->setProperty ("output", withVantoraMeters (readingObject (result.output), result.vantora));
         object->setProperty ("realtime_factor", number (result.realtimeFactor));
+        if (result.analysis.ran)
+            object->setProperty ("analysis", analysisObject (result.analysis));
         return juce::JSON::toString (juce::var (object), true) + "\n";
     }
 
@@ -77,6 +115,7 @@ juce::String renderReport (const RenderOptions& options, const RenderResult& res
     text << "input   " << options.input.getFullPathName() << " (" << shape (result.input) << ")\n"
          << "output  " << options.output.getFullPathName() << " (" << shape (result.output) << ")\n"
          << "speed   " << juce::String (result.realtimeFactor, 1) << " x real time\n\n"
+         << (result.analysis.ran ? analysisLines (result.analysis) + "\n" : juce::String())
          << readingRows ({ { "input", &result.input }, { "output", &result.output } })
          << "(loudness and peaks measured with libebur128, ITU-R BS.1770-4)\n"
          << "output " << vantoraLines (result.vantora);

@@ -1,0 +1,354 @@
+#include "engines/AdaptiveHitEngine.h"
+
+namespace
+{
+using Engine = QuorinProcessor::AdaptiveHitEngine;
+
+enum HitClass
+{
+    noHit = 0,
+    kick = 1,
+    snare = 2,
+    hiHat = 3,
+    inwardK = 4
+};
+
+constexpr double kickHoldSeconds = 0.06;
+constexpr double otherHoldSeconds = 0.042;
+constexpr double learningRunSeconds = 1.15;
+
+float clamp01 (float v) noexcept { return juce::jlimit (0.0f, 1.0f, v); }
+
+float onePoleCoefficient (float sampleRate, float cutoffHz) noexcept
+{
+    const float dt = 1.0f / sampleRate;
+    return dt / (dt + 1.0f / (juce::MathConstants<float>::twoPi * cutoffHz));
+}
+
+/** How far a block lies from a taught profile; 0 is identical, 1 or more is unrelated. */
+float profileDistance (const Engine::Features& f, const Engine::Features& profile) noexcept
+{
+    return 220.0f * std::abs (f.transient - profile.transient) + 1.9f * std::abs (f.lowRatio - profile.lowRatio)
+           + 1.7f * std::abs (f.highRatio - profile.highRatio) + 140.0f * std::abs (f.zcr - profile.zcr);
+}
+
+float blendTowardRun (float taught, float runMean, bool alreadyTaught) noexcept
+{
+    return alreadyTaught ? 0.64f * taught + 0.36f * runMean : runMean;
+}
+} // namespace
+
+void QuorinProcessor::AdaptiveHitEngine::prepare (double newSampleRate) noexcept
+{
+    sampleRate = newSampleRate;
+    const auto fs = static_cast<float> (sampleRate);
+    fastCoeff = 1.0f - std::exp (-1.0f / (fs * 0.0022f));
+    slowCoeff = 1.0f - std::exp (-1.0f / (fs * 0.04f));
+    lowCoeff = onePoleCoefficient (fs, 220.0f);
+    bandCoeff = onePoleCoefficient (fs, 3000.0f);
+
+    fastEnv = slowEnv = lowState = bandState = prevSample = 0.0f;
+    holdSamples = heldClass = 0;
+    heldConfidence = 0.0f;
+
+    // A preparation forgets what was taught until a model is installed or taught again.
+    cancelRunRequest.store (false);
+    learnRequest.store (0);
+    clearRequest.store (false);
+    forgetModel();
+}
+
+HitResult QuorinProcessor::AdaptiveHitEngine::process (const juce::AudioBuffer<float>& buffer) noexcept
+{
+    takeRequests();
+    const auto features = measure (buffer);
+    const int numSamples = buffer.getNumSamples();
+    auto result = decide (features, numSamples);
+    advanceRun (features, numSamples);
+    result.kickMatch = kickMatch (features, result);
+    return result;
+}
+
+QuorinProcessor::AdaptiveHitEngine::TaughtModel QuorinProcessor::AdaptiveHitEngine::taughtModel() const noexcept
+{
+    TaughtModel model;
+    for (size_t k = 0; k < model.size(); ++k)
+    {
+        model[k].features = taughtFeatures (static_cast<int> (k));
+        model[k].count = taught[k].hitCount.load();
+    }
+    return model;
+}
+
+void QuorinProcessor::AdaptiveHitEngine::installModel (const TaughtModel& model) noexcept
+{
+    // Raised first, so that a run completing on the audio thread meanwhile is dropped, not folded in.
+    cancelRunRequest.store (true);
+
+    int mask = 0;
+    for (size_t k = 0; k < model.size(); ++k)
+    {
+        const auto& source = model[k];
+        auto& target = taught[k];
+        target.transient.store (source.features.transient);
+        target.lowRatio.store (source.features.lowRatio);
+        target.highRatio.store (source.features.highRatio);
+        target.zcr.store (source.features.zcr);
+        const int count = juce::jlimit (0, maxHitCount, source.count);
+        target.hitCount.store (count);
+        if (count > 0)
+            mask |= 1 << k;
+    }
+
+    learnedMask.store (mask);
+    clearRequest.store (false);
+    learnRequest.store (0);
+    learningClass.store (0);
+    learningProgress.store (0.0f);
+}
+
+//==============================================================================
+void QuorinProcessor::AdaptiveHitEngine::takeRequests() noexcept
+{
+    if (cancelRunRequest.exchange (false))
+        cancelRun();
+    if (clearRequest.exchange (false))
+        forgetModel();
+    if (const int request = learnRequest.exchange (0); request >= kick && request <= hiHat)
+        startRun (request);
+}
+
+void QuorinProcessor::AdaptiveHitEngine::forgetModel() noexcept
+{
+    for (auto& c : taught)
+    {
+        c.transient.store (0.0f);
+        c.lowRatio.store (0.0f);
+        c.highRatio.store (0.0f);
+        c.zcr.store (0.0f);
+        c.hitCount.store (0);
+    }
+    learnedMask.store (0);
+    cancelRun();
+}
+
+void QuorinProcessor::AdaptiveHitEngine::startRun (int hitClass) noexcept
+{
+    runLength = runRemaining = juce::jmax (1, juce::roundToInt (sampleRate * learningRunSeconds));
+    runClass = hitClass;
+    runSums = {};
+    runWeight = 0.0;
+    learningClass.store (hitClass);
+    learningProgress.store (0.0f);
+}
+
+void QuorinProcessor::AdaptiveHitEngine::cancelRun() noexcept
+{
+    runClass = runRemaining = runLength = 0;
+    learningClass.store (0);
+    learningProgress.store (0.0f);
+}
+
+QuorinProcessor::AdaptiveHitEngine::Features
+QuorinProcessor::AdaptiveHitEngine::measure (const juce::AudioBuffer<float>& buffer) noexcept
+{
+    const int numSamples = buffer.getNumChannels() > 0 ? buffer.getNumSamples() : 0;
+    const float* left = numSamples > 0 ? buffer.getReadPointer (0) : nullptr;
+    const float* right = buffer.getNumChannels() > 1 ? buffer.getReadPointer (1) : nullptr;
+
+    double transientSum = 0.0, lowSum = 0.0, highSum = 0.0;
+    int zeroCrossings = 0;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        // Halved before the sum, so that two full-scale channels cannot overflow.
+        const float x = right != nullptr ? left[i] * 0.5f + right[i] * 0.5f : left[i];
+
+        if ((x >= 0.0f) != (prevSample >= 0.0f))
+            ++zeroCrossings;
+        prevSample = x;
+
+        fastEnv += (std::abs (x) - fastEnv) * fastCoeff;
+        slowEnv += (std::abs (x) - slowEnv) * slowCoeff;
+        transientSum += juce::jmax (0.0f, fastEnv - slowEnv);
+
+        lowState += (x - lowState) * lowCoeff;
+        bandState += ((x - lowState) - bandState) * bandCoeff;
+        lowSum += std::abs (lowState);
+        highSum += std::abs (bandState);
+    }
+
+    // Samples near the float limit can still overflow a one-pole state; start afresh rather than
+    // carry infinities into every later block and into the taught model.
+    if (! (std::isfinite (fastEnv) && std::isfinite (slowEnv) && std::isfinite (lowState) && std::isfinite (bandState)))
+    {
+        fastEnv = slowEnv = lowState = bandState = 0.0f;
+        return {};
+    }
+
+    const double n = juce::jmax (numSamples, 1);
+    const auto low = static_cast<float> (lowSum / n);
+    const auto high = static_cast<float> (highSum / n);
+    const float total = low + high + 0.000001f;
+
+    Features f;
+    f.transient = static_cast<float> (transientSum / n);
+    f.lowRatio = low / total;
+    f.highRatio = high / total;
+    f.zcr = static_cast<float> (zeroCrossings / n);
+    return f;
+}
+
+QuorinProcessor::AdaptiveHitEngine::ClassScores
+QuorinProcessor::AdaptiveHitEngine::score (const Features& f) const noexcept
+{
+    const float T = f.transient, Lr = f.lowRatio, Hr = f.highRatio, Z = f.zcr;
+    const float kc = clamp01 ((Lr - 0.48f) * 3.0f);
+    const float hc = clamp01 ((Hr - 0.46f) * 3.0f);
+
+    ClassScores result;
+    result.kickCurve = kc;
+    auto& s = result.score;
+    s[0] = 1.22f * T + 2.05f * Lr + 0.62f * kc - 0.68f * Hr - 0.55f * Z;
+    s[1] = 1.18f * T + 0.56f * (1.0f - std::abs (Lr - 0.52f)) + 0.2f * Hr - 0.36f * kc;
+    s[2] = 1.42f * Hr + 1.85f * Z + 0.46f * T - 0.76f * Lr - 0.4f * kc;
+    s[3] = 0.95f * T + 1.12f * Z + 0.66f * Hr + 0.32f * (1.0f - Lr) - 0.26f * kc;
+
+    if (Lr > 0.58f && T > 0.0014f)
+    {
+        const float a = clamp01 ((Lr - 0.58f) * 3.5f);
+        s[0] += 0.18f + 0.24f * a;
+        s[1] -= 0.07f + 0.1f * a;
+        s[2] -= 0.14f + 0.18f * a;
+        s[3] -= 0.08f + 0.12f * a;
+    }
+
+    if (Lr > 0.64f || (kc > 0.68f && hc < 0.32f))
+    {
+        s[2] -= 0.2f;
+        s[3] -= 0.13f;
+    }
+
+    if (learnedMask.load() != 0)
+        for (int k = 0; k < numTaughtClasses; ++k)
+            if (const int count = taught[static_cast<size_t> (k)].hitCount.load(); count > 0)
+            {
+                const float similarity = clamp01 (1.0f - profileDistance (f, taughtFeatures (k)));
+                const float weight = juce::jlimit (0.15f, 0.58f, 0.085f * static_cast<float> (count) + 0.24f);
+                s[static_cast<size_t> (k)] += similarity * weight;
+            }
+
+    return result;
+}
+
+HitResult QuorinProcessor::AdaptiveHitEngine::decide (const Features& f, int numSamples) noexcept
+{
+    const auto scores = score (f);
+    const auto& s = scores.score;
+
+    size_t winner = 0;
+    for (size_t k = 1; k < s.size(); ++k)
+        if (s[k] > s[winner])
+            winner = k;
+
+    float runnerUp = -std::numeric_limits<float>::max();
+    for (size_t k = 0; k < s.size(); ++k)
+        if (k != winner)
+            runnerUp = juce::jmax (runnerUp, s[k]);
+
+    float confidence = s[winner] < 0.01f ? 0.0f : clamp01 ((s[winner] - runnerUp) * 2.7f + 0.48f);
+    int hitClass = static_cast<int> (winner) + 1;
+    bool kickRules = hitClass == kick;
+
+    // A block that is nearly a kick, low-heavy and with some attack is taken as a kick.
+    if (! kickRules && s[winner] - s[0] < 0.1f && f.lowRatio > 0.56f && f.transient > 0.0012f)
+    {
+        hitClass = kick;
+        confidence = juce::jmax (confidence, 0.52f + 0.25f * scores.kickCurve);
+        kickRules = true;
+    }
+
+    if (confidence >= (kickRules ? 0.5f : 0.58f))
+    {
+        heldClass = hitClass;
+        heldConfidence = confidence;
+        holdSamples = juce::roundToInt (sampleRate * (kickRules ? kickHoldSeconds : otherHoldSeconds));
+        return { hitClass, confidence, 0.0f };
+    }
+
+    if (holdSamples > 0)
+    {
+        holdSamples -= numSamples;
+        return { heldClass, juce::jmax (0.0f, heldConfidence - 0.03f), 0.0f };
+    }
+
+    heldClass = noHit;
+    heldConfidence = 0.0f;
+    return {};
+}
+
+void QuorinProcessor::AdaptiveHitEngine::advanceRun (const Features& f, int numSamples) noexcept
+{
+    if (runClass <= 0 || runRemaining <= 0)
+        return;
+
+    const double n = juce::jmax (numSamples, 1);
+    runSums[0] += n * f.transient;
+    runSums[1] += n * f.lowRatio;
+    runSums[2] += n * f.highRatio;
+    runSums[3] += n * f.zcr;
+    runWeight += n;
+    runRemaining -= numSamples;
+
+    const double left = juce::jmax (runRemaining, 0);
+    learningProgress.store (clamp01 (static_cast<float> (1.0 - left / runLength)));
+
+    if (runRemaining <= 0 && runWeight > 0.0 && ! cancelRunRequest.load())
+        foldRun();
+}
+
+void QuorinProcessor::AdaptiveHitEngine::foldRun() noexcept
+{
+    const int k = juce::jlimit (0, numTaughtClasses - 1, runClass - 1);
+    auto& c = taught[static_cast<size_t> (k)];
+    const int count = c.hitCount.load();
+    const auto mean = [this] (size_t i) { return static_cast<float> (runSums[i] / runWeight); };
+
+    c.transient.store (blendTowardRun (c.transient.load(), mean (0), count > 0));
+    c.lowRatio.store (blendTowardRun (c.lowRatio.load(), mean (1), count > 0));
+    c.highRatio.store (blendTowardRun (c.highRatio.load(), mean (2), count > 0));
+    c.zcr.store (blendTowardRun (c.zcr.load(), mean (3), count > 0));
+    c.hitCount.store (juce::jmin (count + 1, maxHitCount));
+    learnedMask.fetch_or (1 << k);
+    cancelRun();
+}
+
+float QuorinProcessor::AdaptiveHitEngine::kickMatch (const Features& f, const HitResult& reported) const noexcept
+{
+    if (reported.hitClass != kick || reported.hitConfidence < 0.02f || taught[0].hitCount.load() < 1)
+        return 0.0f;
+
+    const auto profile = taughtFeatures (0);
+    const float similarity = clamp01 (1.0f - profileDistance (f, profile));
+    if (similarity < 0.36f)
+        return 0.0f;
+
+    // Too soft, or too little edge for a kick that was taught with a sharp click.
+    if (f.transient < 0.38f * profile.transient || f.transient < 0.001f
+        || (f.zcr < 0.52f * profile.zcr && f.transient < 0.75f * profile.transient))
+        return 0.0f;
+
+    const float ratio = f.transient / juce::jmax (profile.transient, 0.00001f);
+    float match = similarity * reported.hitConfidence;
+    if (ratio < 0.35f)
+        match *= 0.35f;
+    else if (ratio <= 1.0f)
+        match *= ratio;
+    return clamp01 (match);
+}
+
+QuorinProcessor::AdaptiveHitEngine::Features QuorinProcessor::AdaptiveHitEngine::taughtFeatures (int index) const noexcept
+{
+    const auto& c = taught[static_cast<size_t> (index)];
+    return { c.transient.load(), c.lowRatio.load(), c.highRatio.load(), c.zcr.load() };
+}
