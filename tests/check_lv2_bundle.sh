@@ -14,19 +14,21 @@ fi
 server="vantora-test-$$"
 jackd --no-realtime -n "$server" -d dummy -r 48000 -p 256 >/dev/null 2>&1 &
 jack_pid=$!
-trap 'kill $jack_pid 2>/dev/null || true' EXIT
-sleep 1
+log=$(mktemp)
+trap 'kill $jack_pid 2>/dev/null || true; rm -f "$log"' EXIT
+for _ in $(seq 1 50); do # wait until the server answers (slow on a busy machine)
+  jack_lsp -s "$server" >/dev/null 2>&1 && break
+  sleep 0.2
+done
 
-# jalv runs until killed: still running after two seconds means it instantiated and processed.
+# jalv runs until killed: still running after three seconds means it instantiated and processed.
 set +e
-JACK_DEFAULT_SERVER="$server" timeout 2 jalv -i "$uri" >/tmp/jalv-$$.log 2>&1
+JACK_DEFAULT_SERVER="$server" timeout 3 jalv -i "$uri" >"$log" 2>&1
 status=$?
 set -e
-if [[ $status -ne 124 ]] || ! grep -q "Block length" /tmp/jalv-$$.log; then
+if [[ $status -ne 124 ]] || ! grep -q "Block length" "$log"; then
   echo "jalv could not run the plug-in (exit $status):"
-  cat /tmp/jalv-$$.log
-  rm -f /tmp/jalv-$$.log
+  cat "$log"
   exit 1
 fi
-rm -f /tmp/jalv-$$.log
 echo "lv2ls and jalv found $uri"
