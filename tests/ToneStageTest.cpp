@@ -256,6 +256,35 @@ TEST (ToneStageLinearPhase, FirstBlockAfterPrepareRunsTheKernelOfTheCurrentSetti
     }
 }
 
+// A linear-phase response is symmetric about its delay: the click comes out centred exactly on the
+// latency the processor reports, at every usual rate.
+TEST (ToneStageLatency, ImpulseResponseIsCentredOnTheReportedLatency)
+{
+    for (double rate : { 44100.0, 48000.0, 96000.0 })
+    {
+        SCOPED_TRACE (rate);
+        auto p = test::makeProcessor (rate, 512);
+        setMixLinearPhase (*p, 1.0f);
+        juce::AudioBuffer<float> click (2, 512);
+        click.clear();
+        click.setSample (0, 0, 0.01f);
+        click.setSample (1, 0, 0.01f);
+        juce::MidiBuffer midi;
+        auto silence = click;
+        silence.clear();
+        p->processBlock (silence, midi); // the frame reports the latency of the block's path
+
+        const int latency = p->getLatencySamples();
+        ASSERT_EQ (latency, 128);
+        auto block = QuorinProcessorProbe::blockFor (*p, 512);
+        QuorinProcessorProbe::runToneStage (*p, click, block);
+
+        for (int k = 1; k <= latency; ++k)
+            ASSERT_NEAR (click.getSample (0, latency + k), click.getSample (0, latency - k), 1.0e-9f) << k;
+        EXPECT_EQ (click.findMinMax (0, 0, 512).getEnd(), click.getSample (0, latency));
+    }
+}
+
 //==============================================================================
 TEST (ToneStageLatency, ReportedLatencyFollowsTheSwitchesOnTheNextBlock)
 {
