@@ -1,6 +1,6 @@
 #pragma once
 
-#include <juce_audio_basics/juce_audio_basics.h>
+#include "TestSupport.h"
 
 #include <cmath>
 #include <complex>
@@ -17,29 +17,6 @@ inline std::vector<int> thirdOctaveFrequencies (int low, int high)
         frequencies.push_back (static_cast<int> (std::lround (f)));
     frequencies.push_back (high);
     return frequencies;
-}
-
-/** Runs a stereo signal through `process` block by block. */
-inline void processInBlocks (juce::AudioBuffer<float>& signal, int blockSize,
-                             const std::function<void (juce::AudioBuffer<float>&)>& process)
-{
-    for (int start = 0; start < signal.getNumSamples(); start += blockSize)
-    {
-        const int n = juce::jmin (blockSize, signal.getNumSamples() - start);
-        juce::AudioBuffer<float> view (signal.getArrayOfWritePointers(), signal.getNumChannels(), start, n);
-        process (view);
-    }
-}
-
-/** The complex amplitude of one whole-hertz frequency over one second of a channel, from `start`. */
-inline std::complex<double> componentAt (const juce::AudioBuffer<float>& b, int channel, int start, int frequency,
-                                         int sampleRate)
-{
-    std::complex<double> sum;
-    const double w = 2.0 * juce::MathConstants<double>::pi * frequency / sampleRate;
-    for (int i = 0; i < sampleRate; ++i)
-        sum += static_cast<double> (b.getSample (channel, start + i)) * std::polar (1.0, -w * (start + i));
-    return sum;
 }
 
 /** The magnitude response in dB, on channel 0, of a process that is linear at the level used. The

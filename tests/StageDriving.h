@@ -17,15 +17,12 @@ using BlockEdit = std::function<void (ChainBlock&)>;
 inline void driveStage (QuorinProcessor& p, juce::AudioBuffer<float>& signal, int blockSize, const Step& step,
                         const BlockEdit& edit = {})
 {
-    for (int start = 0; start < signal.getNumSamples(); start += blockSize)
-    {
-        const int n = juce::jmin (blockSize, signal.getNumSamples() - start);
-        juce::AudioBuffer<float> view (signal.getArrayOfWritePointers(), signal.getNumChannels(), start, n);
-        auto block = QuorinProcessorProbe::blockFor (p, n);
+    processInBlocks (signal, blockSize, [&] (juce::AudioBuffer<float>& view) {
+        auto block = QuorinProcessorProbe::blockFor (p, view.getNumSamples());
         if (edit)
             edit (block);
         step (p, view, block);
-    }
+    });
 }
 
 /** A processor prepared after the settings are written, so that its fades start where they point. */

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <memory>
 
 /** Reaches the processor's chain state for tests. */
@@ -159,16 +160,34 @@ inline float get (QuorinProcessor& p, Param param)
     return p.parameters.getRawParameterValue (parameterId (param))->load();
 }
 
-/** Runs a long signal through the processor in place, block by block. */
-inline void process (QuorinProcessor& p, juce::AudioBuffer<float>& signal, int blockSize)
+/** Runs `step` on consecutive views of at most blockSize samples of the signal, in place. */
+template <typename Step>
+void processInBlocks (juce::AudioBuffer<float>& signal, int blockSize, Step&& step)
 {
-    juce::MidiBuffer midi;
     for (int start = 0; start < signal.getNumSamples(); start += blockSize)
     {
         const int n = juce::jmin (blockSize, signal.getNumSamples() - start);
         juce::AudioBuffer<float> view (signal.getArrayOfWritePointers(), signal.getNumChannels(), start, n);
-        p.processBlock (view, midi);
+        step (view);
     }
+}
+
+/** Runs a long signal through the processor in place, block by block. */
+inline void process (QuorinProcessor& p, juce::AudioBuffer<float>& signal, int blockSize)
+{
+    juce::MidiBuffer midi;
+    processInBlocks (signal, blockSize, [&] (juce::AudioBuffer<float>& view) { p.processBlock (view, midi); });
+}
+
+/** The complex amplitude of one whole-hertz frequency over one second of a channel, from `start`. */
+inline std::complex<double> componentAt (const juce::AudioBuffer<float>& b, int channel, int start, int frequency,
+                                         int sampleRate)
+{
+    std::complex<double> sum;
+    const double w = 2.0 * pi * frequency / sampleRate;
+    for (int i = 0; i < sampleRate; ++i)
+        sum += static_cast<double> (b.getSample (channel, start + i)) * std::polar (1.0, -w * (start + i));
+    return sum;
 }
 
 inline juce::AudioBuffer<float> sine (int numChannels, int numSamples, double frequency, double sampleRate,
