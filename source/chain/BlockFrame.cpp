@@ -66,8 +66,10 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     prepareInputCaptures();
     adaptiveHitEngine->prepare (sampleRate);
 
-    fixedLatency.store (beastPath.latency() + outputStageLatency());
-    beastLatencyPad.prepare (2, DelayRing::lengthFor (maxBlock, beastPath.latency()));
+    // The Beast round trip comes before the ceiling's: together they delay a click by clickDelay (2).
+    beastPadLength = OversampledPath::clickDelay (2) - OversampledPath::clickDelay (1);
+    fixedLatency.store (beastPadLength + outputStageLatency());
+    beastLatencyPad.prepare (2, DelayRing::lengthFor (maxBlock, beastPadLength));
     dryBuffer.setSize (2, maxBlock);
     dryBuffer.clear();
     bypassInputRing.prepare (2, DelayRing::lengthFor (maxBlock, LinearPhaseEqEngine::centreTap + fixedLatency.load()));
@@ -247,7 +249,7 @@ void QuorinProcessor::runBypass (juce::AudioBuffer<float>& buffer)
 
 void QuorinProcessor::padBeastLatency (juce::AudioBuffer<float>& buffer) noexcept
 {
-    beastLatencyPad.delayInPlace (buffer, buffer.getNumSamples(), beastPath.latency());
+    beastLatencyPad.delayInPlace (buffer, buffer.getNumSamples(), beastPadLength);
 }
 
 ParameterSnapshot QuorinProcessor::readParameters() const noexcept

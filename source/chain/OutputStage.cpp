@@ -338,7 +338,7 @@ void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec& spec)
     loudnessAssistDb = 0.0f;
 }
 
-int QuorinProcessor::outputStageLatency() const noexcept { return limiterPath.latency() + truePeakGuard.latency(); }
+int QuorinProcessor::outputStageLatency() const { return OversampledPath::clickDelay (1) + truePeakGuard.latency(); }
 
 void QuorinProcessor::releaseOutputStage()
 {

@@ -1,47 +1,52 @@
 #include "chain/OversampledPath.h"
 
+namespace
+{
+std::unique_ptr<juce::dsp::Oversampling<float>> makeOversampler (int maxBlockSize)
+{
+    auto oversampler = std::make_unique<juce::dsp::Oversampling<float>> (
+        2, 2, juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, true, false);
+    oversampler->initProcessing (static_cast<size_t> (maxBlockSize));
+    oversampler->reset();
+    return oversampler;
+}
+
+/** Where a click comes out of `roundTrips` round trips in series. */
+int measureClickDelay (int roundTrips)
+{
+    constexpr int length = 256;
+    auto oversampler = makeOversampler (length);
+    juce::AudioBuffer<float> click (1, length);
+    click.clear();
+    click.setSample (0, 0, 1.0f);
+    for (int i = 0; i < roundTrips; ++i)
+    {
+        oversampler->reset();
+        juce::dsp::AudioBlock<float> block (click);
+        oversampler->processSamplesUp (block);
+        oversampler->processSamplesDown (block);
+    }
+    const auto* samples = click.getReadPointer (0);
+    return static_cast<int> (std::max_element (samples, samples + length, [] (float a, float b) { return std::abs (a) < std::abs (b); })
+                             - samples);
+}
+} // namespace
+
 void OversampledPath::prepare (int maxBlockSize)
 {
     chunkSize = static_cast<size_t> (juce::jmax (1, maxBlockSize));
-    oversampler = std::make_unique<juce::dsp::Oversampling<float>> (
-        2, 2, juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, true, false);
-    oversampler->initProcessing (chunkSize);
-
-    // Thiran all-passes are well behaved for delays from about 0.618 to 1.618 samples.
-    const auto latency = oversampler->getLatencyInSamples();
-    fractionalDelay = 1.0f - (latency - std::floor (latency));
-    if (fractionalDelay >= 1.0f)
-        fractionalDelay = 0.0f;
-    else if (fractionalDelay < 0.618f)
-        fractionalDelay += 1.0f;
-    fraction.prepare ({ 48000.0, static_cast<juce::uint32> (chunkSize), 2 });
-    fraction.setDelay (fractionalDelay);
-    reset();
+    oversampler = makeOversampler (maxBlockSize);
 }
 
 void OversampledPath::reset() noexcept
 {
     if (oversampler != nullptr)
         oversampler->reset();
-    fraction.reset();
 }
 
-int OversampledPath::latency() const noexcept
+int OversampledPath::clickDelay (int roundTrips)
 {
-    return oversampler != nullptr ? juce::roundToInt (oversampler->getLatencyInSamples() + fractionalDelay) : 0;
-}
-
-void OversampledPath::roundUpLatency (juce::dsp::AudioBlock<float>& chunk) noexcept
-{
-    if (fractionalDelay <= 0.0f)
-        return;
-    for (size_t ch = 0; ch < chunk.getNumChannels(); ++ch)
-    {
-        auto* samples = chunk.getChannelPointer (ch);
-        for (size_t i = 0; i < chunk.getNumSamples(); ++i)
-        {
-            fraction.pushSample (static_cast<int> (ch), samples[i]);
-            samples[i] = fraction.popSample (static_cast<int> (ch));
-        }
-    }
+    // The filters are designed for the normalised rate, so the delays hold at every sample rate.
+    static const std::array<int, 3> delays { 0, measureClickDelay (1), measureClickDelay (2) };
+    return delays[static_cast<size_t> (juce::jlimit (0, 2, roundTrips))];
 }

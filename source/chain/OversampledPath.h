@@ -2,11 +2,11 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include <array>
 #include <memory>
 
 /** The chain's 4× oversampling (two half-band stages, polyphase IIR, maximum quality) for the first
-    two channels of a block. A fractional delay rounds its latency up to whole samples, so that the
-    chain can report it. Blocks go through in chunks no longer than the
+    two channels of a block. Blocks go through in chunks no longer than the
     prepared size, so a host block beyond it still fits without allocating. */
 class OversampledPath
 {
@@ -16,8 +16,10 @@ public:
     void reset() noexcept;
     bool isPrepared() const noexcept { return oversampler != nullptr; }
 
-    /** Whole samples a round trip delays the signal by. */
-    int latency() const noexcept;
+    /** The sample at which a click comes out of this many round trips in series (0 to 2). The
+        filters are not linear-phase: a click peaks later than their low-frequency delay, and the
+        chain reports the click's delay, which is what a host's alignment is checked with. */
+    static int clickDelay (int roundTrips);
 
     /** Up-samples the block, lets shape (juce::dsp::AudioBlock<float>&) work on each oversampled
         chunk, and down-samples the result back into the block. */
@@ -32,7 +34,6 @@ public:
             auto up = oversampler->processSamplesUp (chunk).getSubsetChannelBlock (0, chunk.getNumChannels());
             shape (up);
             oversampler->processSamplesDown (chunk);
-            roundUpLatency (chunk);
         }
     }
 
@@ -43,12 +44,6 @@ public:
     }
 
 private:
-    void roundUpLatency (juce::dsp::AudioBlock<float>& chunk) noexcept;
-
     std::unique_ptr<juce::dsp::Oversampling<float>> oversampler;
-    // The all-pass fraction of a sample that makes the round trip's delay whole (per channel, so that a
-    // one-channel block works too).
-    juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Thiran> fraction { 4 };
-    float fractionalDelay = 0.0f;
     size_t chunkSize = 1;
 };

@@ -217,7 +217,7 @@ private:
     void matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept;
     void runTruePeakGuard (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept;
     void runOutputMeters (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    int outputStageLatency() const noexcept;
+    int outputStageLatency() const;
 
     //==============================================================================
     std::array<std::atomic<float>*, numParameters> rawParameterValues {};
@@ -248,6 +248,7 @@ private:
     // While the Beast drive does not run, the signal waits as long as its round trip would take, so
     // that switching it never changes the latency.
     DelayRing beastLatencyPad;
+    int beastPadLength = 0;
     juce::AudioBuffer<float> beastDryScratch; // one chunk of the dry as it was before the round trip
 
     std::array<juce::dsp::IIR::Filter<float>, 2> transientBandFilters;
