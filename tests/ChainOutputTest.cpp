@@ -128,3 +128,71 @@ TEST (ChainOutput, MetersReadWhatLeavesThePlugin)
             EXPECT_LE (reference.truePeakDbtp, 0.1) << preset.name << ", gain " << outputGain;
         }
 }
+
+// The loudness assist steers toward the target over a bar or so; it does not lift the gaps between
+// the hits of a take and drop again at the next hit.
+TEST (ChainOutput, TheAssistDoesNotRideTheHits)
+{
+    for (const int blockSize : { 64, 512, 4096 })
+    {
+        auto p = configured (&QuorinProcessor::loadMixCleanPreset, {}, 48000.0, blockSize, 1);
+        const auto take = demo::makeDemoTake();
+        juce::AudioBuffer<float> buffer (2, take.getNumSamples());
+        buffer.clear();
+        buffer.copyFrom (0, 0, take, 0, 0, take.getNumSamples());
+
+        std::vector<float> assistDb;
+        test::processInBlocks (buffer, blockSize, [&] (juce::AudioBuffer<float>& view) {
+            juce::MidiBuffer midi;
+            p->processBlock (view, midi);
+            for (int i = 0; i < view.getNumSamples(); ++i)
+                assistDb.push_back (QuorinProcessorProbe::loudnessAssistDb (*p));
+        });
+
+        // Every quarter-second stretch after the first five seconds holds a hit and the gap after it.
+        const size_t settled = 5 * 48000, stretch = 12000;
+        float widest = 0.0f;
+        for (size_t start = settled; start + stretch < assistDb.size(); start += 480)
+        {
+            const auto [low, high] = std::minmax_element (assistDb.begin() + long (start), assistDb.begin() + long (start + stretch));
+            widest = juce::jmax (widest, *high - *low);
+        }
+        EXPECT_LE (widest, 1.0f) << blockSize;
+        RecordProperty ("assist_movement_db_block_" + std::to_string (blockSize), std::to_string (widest));
+    }
+}
+
+// Switching the width stage off and on mid-stream crossfades: no output step exceeds what the signal
+// itself moves from one sample to the next.
+TEST (ChainOutput, WidthSwitchesWithoutAClick)
+{
+    auto p = configured (&QuorinProcessor::loadMixCleanPreset,
+                         { { Param::width, 0.7f }, { Param::widpct, 0.6f }, { Param::dynamicson, 0.0f },
+                           { Param::reverbon, 0.0f }, { Param::saturationon, 0.0f }, { Param::gate, 0.0f } },
+                         48000.0, 64);
+    constexpr int blocks = 400, switchOff = 150, switchOn = 260;
+    auto signal = test::sine (2, 64 * blocks, 540.0, 48000.0, 0.2f);
+    signal.applyGain (1, 0, signal.getNumSamples(), 0.5f); // side content for the stage to widen
+
+    int block = 0;
+    test::processInBlocks (signal, 64, [&] (juce::AudioBuffer<float>& view) {
+        if (block == switchOff || block == switchOn)
+            test::set (*p, Param::widthon, block == switchOn ? 1.0f : 0.0f);
+        juce::MidiBuffer midi;
+        p->processBlock (view, midi);
+        ++block;
+    });
+
+    const auto largestStep = [&] (int ch, int fromBlock, int toBlock) {
+        float step = 0.0f;
+        for (int i = fromBlock * 64 + 1; i < toBlock * 64; ++i)
+            step = juce::jmax (step, std::abs (signal.getSample (ch, i) - signal.getSample (ch, i - 1)));
+        return step;
+    };
+    for (int ch = 0; ch < 2; ++ch)
+    {
+        const float own = juce::jmax (largestStep (ch, 60, 140), largestStep (ch, 220, 250), largestStep (ch, 340, 400));
+        EXPECT_LE (largestStep (ch, switchOff - 2, switchOff + 60), own * 1.05f) << "switched off, channel " << ch;
+        EXPECT_LE (largestStep (ch, switchOn - 2, switchOn + 60), own * 1.05f) << "switched on, channel " << ch;
+    }
+}
