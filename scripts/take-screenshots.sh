@@ -28,12 +28,14 @@ done
 [[ -n $window ]] || { echo "no window titled Vantora v3 appeared"; exit 1; }
 sleep 1.5
 
-# The editor fills the bottom of the window (the framework may put a notice bar above it) and
-# shows the 1240 x 840 canvas at 1080 / 1240 of its size.
+# The editor fills the bottom of the window inside an even frame (the framework may put a notice bar
+# above it) and shows the 1240 x 840 canvas at 1080 / 1240 of its size.
 eval "$(xdotool getwindowgeometry --shell "$window")"
-editorTop=$((Y + HEIGHT - 732))
+border=$(( (WIDTH - 1080) / 2 ))
+editorLeft=$((X + border))
+editorTop=$((Y + HEIGHT - border - 732))
 click() { # canvas x, canvas y
-  xdotool mousemove $((X + $1 * 1080 / 1240)) $((editorTop + $2 * 1080 / 1240)) click 1
+  xdotool mousemove $((editorLeft + $1 * 1080 / 1240)) $((editorTop + $2 * 1080 / 1240)) click 1
   sleep 0.6
 }
 shot() {
