@@ -60,7 +60,7 @@ void placeKnob (juce::Component& knob, juce::Component& onSwitch, int x, bool bi
 //==============================================================================
 bool QuorinProcessorEditor::isOn (Param parameter) const
 {
-    return processor.parameters.getRawParameterValue (parameterId (parameter))->load() > 0.5f;
+    return audioProcessor.parameters.getRawParameterValue (parameterId (parameter))->load() > 0.5f;
 }
 
 QuorinProcessorEditor::ViewState QuorinProcessorEditor::readViewState() const
@@ -70,7 +70,7 @@ QuorinProcessorEditor::ViewState QuorinProcessorEditor::readViewState() const
     state.advanced = advancedView && ! showGuide;
     state.page = state.advanced ? focusModule : FocusModule::None;
     state.home = ! showGuide && (! advancedView || state.page == FocusModule::None);
-    state.mix = processor.parameters.getRawParameterValue ("chainmode")->load() < 0.5f;
+    state.mix = audioProcessor.parameters.getRawParameterValue ("chainmode")->load() < 0.5f;
     state.colourModulesEnabled = ! (isOn (Param::wildcardmode) && ! isOn (Param::wildcardhybridfx));
     state.transientOn = isOn (Param::punchknobon);
     state.adaptiveHitOn = isOn (Param::adaptivehit);
@@ -206,50 +206,43 @@ void QuorinProcessorEditor::applyVisibility (const ViewState& state)
     updatePanelVisibility();
 }
 
-std::vector<juce::Component*> QuorinProcessorEditor::pageControls (FocusModule page)
+void QuorinProcessorEditor::collectPageControls()
 {
-    std::vector<juce::Component*> list;
-    auto add = [&list] (std::initializer_list<juce::Component*> more) { list.insert (list.end(), more); };
-
-    switch (page)
+    auto add = [this] (FocusModule page, std::initializer_list<juce::Component*> more)
     {
-        case FocusModule::Engine:
-            add ({ &limiterSpeedCombo, &responseCombo, &outputTargetCombo, &chainModeCombo,
-                   &beastModeCombo, &venueCombo, &microphoneCombo, &engineAdaptMix });
-            for (auto& notch : notchSliders)
-                list.push_back (&notch);
-            break;
-        case FocusModule::Output:
-            add ({ &profileCombo, &saveButton, &loadButton, &presetNameBox, &renameButton,
-                   &inputGain, &autoGainToggle, &matchToggle, &outputGain, &padCombo,
-                   &listeningCombo, &limiterCeiling });
-            break;
-        case FocusModule::Eq:
-            add ({ &eqSliders[0], &eqSliders[1], &eqSliders[2], &linearPhaseToggle });
-            break;
-        case FocusModule::Reverb:
-            for (auto* column : { &liveColumn, &flavourColumn })
-                for (auto* slider : column->rows())
-                    list.push_back (slider);
-            break;
-        case FocusModule::Control:
-            add ({ &bypassToggle, &voiceModeToggle, &wildcardToggle, &wildcardHybridToggle,
-                   &cuppedToggle, &popFilterToggle, &learnPercussionToggle,
-                   &learnButtons[0], &learnButtons[1], &learnButtons[2], &clearLearnedButton,
-                   &transientOnSwitch, &transientHeader, &transientAttack, &transientSustain,
-                   &transientBand, &transientSnap, &transientCeiling, &transientSmooth,
-                   &pathHeader, &chainBlendHeader });
-            for (auto& label : transientRowLabels)
-                list.push_back (&label);
-            for (size_t k = 0; k < pathSliders.size(); ++k)
-                add ({ &pathRowLabels[k], &pathSliders[k] });
-            for (size_t m = 0; m < chainBlendSliders.size(); ++m)
-                add ({ &moduleSwitches[m], &chainBlendRowLabels[m], &chainBlendSliders[m] });
-            break;
-        case FocusModule::None:
-            break;
-    }
-    return list;
+        for (auto* control : more)
+            pageControlLists[static_cast<size_t> (page)].push_back (control);
+    };
+
+    // The Engine page lists its combo boxes in construction order, so the chain-mode selector lies
+    // above the output-target one.
+    add (FocusModule::Engine, { &limiterSpeedCombo, &responseCombo, &outputTargetCombo, &chainModeCombo,
+                                &beastModeCombo, &venueCombo, &microphoneCombo, &engineAdaptMix });
+    for (auto& notch : notchSliders)
+        add (FocusModule::Engine, { &notch });
+
+    add (FocusModule::Output, { &profileCombo, &saveButton, &loadButton, &presetNameBox, &renameButton, &inputGain,
+                                &autoGainToggle, &matchToggle, &outputGain, &padCombo, &listeningCombo,
+                                &limiterCeiling });
+
+    add (FocusModule::Eq, { &eqSliders[0], &eqSliders[1], &eqSliders[2], &linearPhaseToggle });
+
+    for (auto* column : { &liveColumn, &flavourColumn })
+        for (auto* slider : column->rows())
+            add (FocusModule::Reverb, { slider });
+
+    add (FocusModule::Control, { &bypassToggle, &voiceModeToggle, &wildcardToggle, &wildcardHybridToggle,
+                                 &cuppedToggle, &popFilterToggle, &learnPercussionToggle, &learnButtons[0],
+                                 &learnButtons[1], &learnButtons[2], &clearLearnedButton, &transientOnSwitch,
+                                 &transientHeader, &transientAttack, &transientSustain, &transientBand,
+                                 &transientSnap, &transientCeiling, &transientSmooth, &pathHeader,
+                                 &chainBlendHeader });
+    for (auto& label : transientRowLabels)
+        add (FocusModule::Control, { &label });
+    for (size_t k = 0; k < pathSliders.size(); ++k)
+        add (FocusModule::Control, { &pathRowLabels[k], &pathSliders[k] });
+    for (size_t m = 0; m < chainBlendSliders.size(); ++m)
+        add (FocusModule::Control, { &moduleSwitches[m], &chainBlendRowLabels[m], &chainBlendSliders[m] });
 }
 
 void QuorinProcessorEditor::updatePanelVisibility()
@@ -259,7 +252,7 @@ void QuorinProcessorEditor::updatePanelVisibility()
                        FocusModule::Control })
     {
         const bool open = state.page == page;
-        for (auto* control : pageControls (page))
+        for (auto* control : pageControlLists[static_cast<size_t> (page)])
         {
             control->setVisible (open);
             if (open)

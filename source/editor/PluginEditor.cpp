@@ -46,12 +46,54 @@ constexpr juce::uint32 plainText = 0xffd7dde7;
 constexpr juce::uint32 amberText = 0xfff6b05c;
 } // namespace
 
-QuorinProcessorEditor::QuorinProcessorEditor (QuorinProcessor& p) : juce::AudioProcessorEditor (p), processor (p)
+QuorinProcessorEditor::QuorinProcessorEditor (QuorinProcessor& p) : juce::AudioProcessorEditor (p), audioProcessor (p)
 {
     setLookAndFeel (&uiLookAndFeel);
     setResizable (true, true);
     setResizeLimits (720, 500, 4000, 2400);
 
+    // Every control is set up and bound in the order below; a slider's set-up precedes its attachment,
+    // so the parameter's range, text and double-click default win.
+    setUpSliders();
+    setUpSwitches();
+    setUpPathBlock();
+    setUpTransientBlock();
+    setUpCombo (listeningCombo, { "Off", "Small Speaker", "Small Room", "Large Room" }, "speaker");
+    setUpCombo (padCombo, { "0 dB", "-3 dB", "-6 dB" }, "output");
+    setUpChainBlendBlock();
+
+    setUpOnSwitches();
+    setUpFooterAndHeaderButtons();
+    setUpEngineCombos();
+    setUpNotchSliders();
+
+    collectPageControls();
+    wireViewButtons();
+    fillProfileControls();
+
+    for (auto* id : kInteractWatchIds)
+        audioProcessor.parameters.addParameterListener (id, this);
+
+    updateControlVisibility();
+    startTimerHz (60);
+    setSize (1080, 732);
+}
+
+QuorinProcessorEditor::~QuorinProcessorEditor()
+{
+    for (auto* id : kInteractWatchIds)
+        audioProcessor.parameters.removeParameterListener (id, this);
+
+    stopTimer();
+    setLookAndFeel (nullptr);
+    for (auto* control : controls)
+        if (auto* slider = dynamic_cast<juce::Slider*> (control))
+            slider->setLookAndFeel (nullptr);
+}
+
+//==============================================================================
+void QuorinProcessorEditor::setUpSliders()
+{
     for (int k = gateKnob; k <= flavourKnob; ++k)
         setUpKnob (knobs[static_cast<size_t> (k)], false, knobParameterIds[static_cast<size_t> (k)]);
     setUpLinear (engineAdaptMix, 76, 22, "adaptmix", "adaptmix");
@@ -75,7 +117,10 @@ QuorinProcessorEditor::QuorinProcessorEditor (QuorinProcessor& p) : juce::AudioP
     setUpLinear (limiterCeiling, 76, 22, "limiterceiling", "limiterceiling");
     for (int k = beastKnob; k <= detailKnob; ++k)
         setUpKnob (knobs[static_cast<size_t> (k)], true, knobParameterIds[static_cast<size_t> (k)]);
+}
 
+void QuorinProcessorEditor::setUpSwitches()
+{
     setUpToggle (bypassToggle, "BYPASS", "bypass");
     setUpToggle (voiceModeToggle, "VOICE MODE", "voicemode");
     setUpToggle (wildcardToggle, "WILDCARD", "wildcardmode");
@@ -91,13 +136,10 @@ QuorinProcessorEditor::QuorinProcessorEditor (QuorinProcessor& p) : juce::AudioP
     for (size_t m = 0; m < moduleSwitches.size(); ++m)
         setUpToggle (moduleSwitches[m], moduleSwitchTexts[m], moduleSwitchIds[m]);
     setUpToggle (linearPhaseToggle, "LINEAR PHASE", "lineareq");
+}
 
-    setUpPathBlock();
-    setUpTransientBlock();
-    setUpCombo (listeningCombo, { "Off", "Small Speaker", "Small Room", "Large Room" }, "speaker");
-    setUpCombo (padCombo, { "0 dB", "-3 dB", "-6 dB" }, "output");
-    setUpChainBlendBlock();
-
+void QuorinProcessorEditor::setUpOnSwitches()
+{
     for (size_t k = 0; k < knobOnSwitches.size(); ++k)
     {
         // The transient shaper's switch stands third, where the on-switches list it.
@@ -105,9 +147,10 @@ QuorinProcessorEditor::QuorinProcessorEditor (QuorinProcessor& p) : juce::AudioP
             setUpToggle (transientOnSwitch, "ON", "punchknobon");
         setUpToggle (knobOnSwitches[k], "ON", knobSwitchIds[k]);
     }
+}
 
-    setUpFooterAndHeaderButtons();
-    setUpEngineCombos();
+void QuorinProcessorEditor::setUpNotchSliders()
+{
     for (size_t i = 0; i < notchSliders.size(); ++i)
     {
         const auto id = "fbfreq" + juce::String (i + 1);
@@ -115,28 +158,6 @@ QuorinProcessorEditor::QuorinProcessorEditor (QuorinProcessor& p) : juce::AudioP
         addControl (notchSliders[i], id);
         attach (notchSliders[i], id);
     }
-
-    wireViewButtons();
-    fillProfileControls();
-
-    for (auto* id : kInteractWatchIds)
-        processor.parameters.addParameterListener (id, this);
-
-    updateControlVisibility();
-    startTimerHz (60);
-    setSize (1080, 732);
-}
-
-QuorinProcessorEditor::~QuorinProcessorEditor()
-{
-    for (auto* id : kInteractWatchIds)
-        processor.parameters.removeParameterListener (id, this);
-
-    stopTimer();
-    setLookAndFeel (nullptr);
-    for (auto* control : controls)
-        if (auto* slider = dynamic_cast<juce::Slider*> (control))
-            slider->setLookAndFeel (nullptr);
 }
 
 //==============================================================================
@@ -150,7 +171,7 @@ void QuorinProcessorEditor::addControl (juce::Component& control, const juce::St
 void QuorinProcessorEditor::attach (juce::Slider& slider, const juce::String& parameterId)
 {
     sliderAttachments.push_back (
-        std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (processor.parameters, parameterId, slider));
+        std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (audioProcessor.parameters, parameterId, slider));
 }
 
 void QuorinProcessorEditor::setUpKnob (juce::Slider& knob, bool big, const juce::String& parameterId)
@@ -176,7 +197,7 @@ void QuorinProcessorEditor::setUpToggle (juce::ToggleButton& toggle, const juce:
     toggle.setButtonText (text);
     addControl (toggle, parameterId);
     buttonAttachments.push_back (
-        std::make_unique<juce::AudioProcessorValueTreeState::ButtonAttachment> (processor.parameters, parameterId, toggle));
+        std::make_unique<juce::AudioProcessorValueTreeState::ButtonAttachment> (audioProcessor.parameters, parameterId, toggle));
 }
 
 namespace
@@ -203,7 +224,7 @@ void QuorinProcessorEditor::setUpCombo (juce::ComboBox& combo, const juce::Strin
     colourCombo (combo);
     addControl (combo, parameterId);
     comboAttachments.push_back (
-        std::make_unique<juce::AudioProcessorValueTreeState::ComboBoxAttachment> (processor.parameters, parameterId, combo));
+        std::make_unique<juce::AudioProcessorValueTreeState::ComboBoxAttachment> (audioProcessor.parameters, parameterId, combo));
 }
 
 void QuorinProcessorEditor::setUpButton (juce::TextButton& button, const juce::String& text, juce::Colour onColour,
@@ -340,7 +361,7 @@ void QuorinProcessorEditor::setUpMicrophoneCombo()
         const auto id = microphoneCombo.getSelectedId();
         if (id <= 0)
             return;
-        auto* mic = processor.parameters.getParameter ("mic");
+        auto* mic = audioProcessor.parameters.getParameter ("mic");
         mic->beginChangeGesture();
         mic->setValueNotifyingHost (mic->convertTo0to1 (static_cast<float> (id - 1)));
         mic->endChangeGesture();
@@ -349,16 +370,16 @@ void QuorinProcessorEditor::setUpMicrophoneCombo()
 
 void QuorinProcessorEditor::syncMicrophoneCombo()
 {
-    const auto index = juce::roundToInt (processor.parameters.getRawParameterValue ("mic")->load());
+    const auto index = juce::roundToInt (audioProcessor.parameters.getRawParameterValue ("mic")->load());
     microphoneCombo.setSelectedId (index < 0 ? 1 : index < 15 ? index + 1 : 15, juce::dontSendNotification);
 }
 
 void QuorinProcessorEditor::fillProfileControls()
 {
     for (int slot = 0; slot < QuorinProcessor::numUserProfiles; ++slot)
-        profileCombo.addItem (processor.getUserProfileName (slot), slot + 1);
+        profileCombo.addItem (audioProcessor.getUserProfileName (slot), slot + 1);
     profileCombo.setSelectedId (1, juce::dontSendNotification);
-    presetNameBox.setText (processor.getUserProfileName (0), false);
+    presetNameBox.setText (audioProcessor.getUserProfileName (0), false);
 }
 
 //==============================================================================

@@ -114,6 +114,10 @@ private:
     void setUpCombo (juce::ComboBox&, const juce::StringArray& items, const juce::String& parameterId);
     void setUpButton (juce::TextButton&, const juce::String& text, juce::Colour onColour, juce::Colour offTextColour);
     void setUpLabel (juce::Label&, const juce::String& text, bool header);
+    void setUpSliders();
+    void setUpSwitches();
+    void setUpOnSwitches();
+    void setUpNotchSliders();
     void setUpPathBlock();
     void setUpTransientBlock();
     void setUpChainBlendBlock();
@@ -133,7 +137,7 @@ private:
     void applyTextsAndToggles (const ViewState&);
     void applyZOrder (const ViewState&);
     bool isKnobVisible (Knob, const ViewState&) const;
-    std::vector<juce::Component*> pageControls (FocusModule);
+    void collectPageControls();
     void layoutHeader();
     void layoutFooter (const ViewState&);
     void layoutKnobArea (const ViewState&);
@@ -144,7 +148,7 @@ private:
     void layoutControlPage();
     void syncMicrophoneCombo();
 
-    QuorinProcessor& processor;
+    QuorinProcessor& audioProcessor;
 
     KnobLookAndFeel knobLookAndFeel;
     UiLookAndFeel uiLookAndFeel;
@@ -200,6 +204,8 @@ private:
 
     // Every control in construction order: the canvas transform and the alpha pass reach them all.
     std::vector<juce::Component*> controls;
+    // The controls of each module page, indexed by FocusModule (None holds none).
+    std::array<std::vector<juce::Component*>, 6> pageControlLists;
 
     float uiScale = 1.0f;
     int uiOffsetX = 0, uiOffsetY = 0;
