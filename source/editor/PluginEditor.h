@@ -96,7 +96,7 @@ private:
         std::array<bool, numKnobs> knobOn {};
     };
 
-    /** The five reverb-page sliders and the two extra controls of one bus, top to bottom. */
+    /** The seven Reverb-page sliders of one bus, top to bottom. */
     struct ReverbColumn
     {
         PercentSlider level;
@@ -126,6 +126,7 @@ private:
     void setUpMicrophoneCombo();
     void wireViewButtons();
     void fillProfileControls();
+    /** Shows a control and names it: its parameter id, or "button." / "label." and its text. */
     void addControl (juce::Component&, const juce::String& componentId);
     void attach (juce::Slider&, const juce::String& parameterId);
 
