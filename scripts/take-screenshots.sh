@@ -39,7 +39,7 @@ click() { # canvas x, canvas y
   sleep 0.6
 }
 shot() {
-  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$1.png"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -strip "$out/$1.png"
   echo "wrote $out/$1.png"
 }
 
