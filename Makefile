@@ -15,7 +15,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release \
 SANITIZE_FLAGS := -DVANTORA_SANITIZE=ON -DVANTORA_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
                   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
 
-.PHONY: all deps configure build run test demo bench install clean
+.PHONY: all deps configure build run test demo bench screenshots install clean
 
 all: build
 
@@ -46,6 +46,11 @@ demo: build
 
 bench: build
 	$(BUILD_DIR)/bench/vantora-bench
+
+# The standalone application on a headless X server, clicked into each view; one PNG per view.
+screenshots: configure
+	@cmake --build $(BUILD_DIR) --target Vantora_Standalone
+	scripts/take-screenshots.sh "$(STANDALONE)" docs/screenshots
 
 install: build
 	mkdir -p ~/.vst3 ~/.lv2 ~/.local/bin

@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
   # headless checks of the window and of the LV2 bundle
   xvfb x11-utils imagemagick lilv-utils jalv jackd2
+  # the editor's embedded fallback faces, and the clicks of the screenshot command
+  fonts-roboto-unhinted fonts-bebas-neue fonts-lato xdotool
 )
 
 missing=()

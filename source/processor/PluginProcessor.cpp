@@ -1,5 +1,7 @@
 #include "processor/PluginProcessor.h"
 
+#include "editor/PluginEditor.h"
+
 #include "engines/AdaptiveHitEngine.h"
 #include "engines/AnalogEqEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
@@ -63,7 +65,7 @@ bool QuorinProcessor::producesMidi() const { return false; }
 
 juce::AudioProcessorEditor* QuorinProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new QuorinProcessorEditor (*this);
 }
 
 bool QuorinProcessor::hasEditor() const { return true; }
