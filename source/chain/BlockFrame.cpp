@@ -38,6 +38,36 @@ void zeroNonFinite (juce::AudioBuffer<float>& buffer) noexcept
     }
 }
 
+/** Where a click comes out of the chain's fixed filters in series: the Beast round trip (when asked),
+    the final low-pass and the ceiling's round trip. None of them is linear-phase, so a click peaks
+    later than their low-frequency delay; the chain reports the click's delay, which is what a host's
+    alignment is checked with. */
+int fixedClickDelay (bool throughBeast, const juce::dsp::FirstOrderTPTFilter<float>& finalLowPass)
+{
+    constexpr int length = 256;
+    juce::AudioBuffer<float> click (1, length);
+    click.clear();
+    click.setSample (0, 0, 1.0f);
+    const auto roundTrip = [&click] {
+        OversampledPath path;
+        path.prepare (length);
+        path.roundTrip (juce::dsp::AudioBlock<float> (click));
+    };
+
+    if (throughBeast)
+        roundTrip();
+    auto lowPass = finalLowPass;
+    lowPass.reset();
+    for (int i = 0; i < length; ++i)
+        click.setSample (0, i, lowPass.processSample (0, click.getSample (0, i)));
+    roundTrip();
+
+    const auto* samples = click.getReadPointer (0);
+    const auto loudest = std::max_element (samples, samples + length,
+                                           [] (float a, float b) { return std::abs (a) < std::abs (b); });
+    return static_cast<int> (loudest - samples);
+}
+
 double summedMagnitude (const float* samples, int numSamples) noexcept
 {
     double sum = 0.0;
@@ -66,9 +96,9 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     prepareInputCaptures();
     adaptiveHitEngine->prepare (sampleRate);
 
-    // The Beast round trip comes before the ceiling's: together they delay a click by clickDelay (2).
-    beastPadLength = OversampledPath::clickDelay (2) - OversampledPath::clickDelay (1);
-    fixedLatency.store (beastPadLength + outputStageLatency());
+    const int withoutBeast = fixedClickDelay (false, finalLowPass[0]);
+    beastPadLength = fixedClickDelay (true, finalLowPass[0]) - withoutBeast;
+    fixedLatency.store (beastPadLength + withoutBeast + truePeakGuard.latency());
     beastLatencyPad.prepare (2, DelayRing::lengthFor (maxBlock, beastPadLength));
     dryBuffer.setSize (2, maxBlock);
     dryBuffer.clear();

@@ -338,8 +338,6 @@ void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec& spec)
     loudnessAssistDb = 0.0f;
 }
 
-int QuorinProcessor::outputStageLatency() const { return OversampledPath::clickDelay (1) + truePeakGuard.latency(); }
-
 void QuorinProcessor::releaseOutputStage()
 {
     resetFilters (listeningFilters);

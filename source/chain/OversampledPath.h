@@ -2,7 +2,6 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-#include <array>
 #include <memory>
 
 /** The chain's 4× oversampling (two half-band stages, polyphase IIR, maximum quality) for the first
@@ -16,10 +15,6 @@ public:
     void reset() noexcept;
     bool isPrepared() const noexcept { return oversampler != nullptr; }
 
-    /** The sample at which a click comes out of this many round trips in series (0 to 2). The
-        filters are not linear-phase: a click peaks later than their low-frequency delay, and the
-        chain reports the click's delay, which is what a host's alignment is checked with. */
-    static int clickDelay (int roundTrips);
 
     /** Up-samples the block, lets shape (juce::dsp::AudioBlock<float>&) work on each oversampled
         chunk, and down-samples the result back into the block. */

@@ -217,7 +217,6 @@ private:
     void matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept;
     void runTruePeakGuard (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept;
     void runOutputMeters (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    int outputStageLatency() const;
 
     //==============================================================================
     std::array<std::atomic<float>*, numParameters> rawParameterValues {};
