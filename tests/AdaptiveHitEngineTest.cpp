@@ -861,3 +861,117 @@ TEST (HitLearning, LearnKickOverKicksAndGapsLearnsTheKicksAndTheMatchFiresOnKick
     for (float m : kickMatches (engine, labelled::arrange (rate, others, labelled::Background::roomNoise)))
         EXPECT_EQ (m, 0.0f);
 }
+
+//==============================================================================
+namespace
+{
+/** The demo take's own kicks, each from 10 ms before to 120 ms after its onset, one every 0.4 s over
+    silence: what a player gives LEARN KICK. */
+juce::AudioBuffer<float> demoKicksAndGaps (const labelled::Sequence& take, int kicks)
+{
+    const int step = int (0.4 * take.sampleRate), before = int (0.01 * take.sampleRate), length = int (0.13 * take.sampleRate);
+    juce::AudioBuffer<float> passage (2, step * (kicks + 2));
+    passage.clear();
+    int placed = 0;
+    for (const auto& hit : take.hits)
+        if (hit.hitClass == 1 && placed < kicks)
+        {
+            ++placed;
+            for (int ch = 0; ch < 2; ++ch)
+                passage.copyFrom (ch, step * placed, take.audio, 0, hit.start - before, length);
+        }
+    return passage;
+}
+
+/** Energy below 100 Hz (two second-order low-passes) in each of the given sample ranges. */
+std::vector<double> lowEnergy (const juce::AudioBuffer<float>& b, double sampleRate,
+                               const std::vector<std::pair<int, int>>& ranges)
+{
+    juce::dsp::IIR::Filter<float> first, second;
+    first.coefficients = juce::dsp::IIR::Coefficients<float>::makeLowPass (sampleRate, 100.0f);
+    second.coefficients = first.coefficients;
+    std::vector<float> low (size_t (b.getNumSamples()));
+    for (int i = 0; i < b.getNumSamples(); ++i)
+        low[size_t (i)] = second.processSample (first.processSample (b.getSample (0, i)));
+    std::vector<double> energies;
+    for (const auto& [from, to] : ranges)
+    {
+        double e = 0.0;
+        for (int i = from; i < to; ++i)
+            e += double (low[size_t (i)]) * low[size_t (i)];
+        energies.push_back (e);
+    }
+    return energies;
+}
+} // namespace
+
+TEST (KickSub, ALearnedKickAddsSubOnTheDemoTakesKicksAndNothingInTheGaps)
+{
+    const auto take = labelled::demoSequence (rate, demo::takeSeconds);
+    const auto render = [&] (bool learnKick) {
+        auto processor = test::makeProcessor (rate, blockSize);
+        test::set (*processor, Param::chainmode, 1.0f); // "Live Performance"
+        test::set (*processor, Param::adaptivehit, 1.0f);
+        test::set (*processor, Param::adaptmix, 1.0f);
+        if (learnKick)
+        {
+            processor->requestAdaptiveHitLearn (1);
+            auto passage = demoKicksAndGaps (take, 6);
+            test::process (*processor, passage, blockSize);
+            EXPECT_EQ (processor->getAdaptiveHitLearnedMask(), 1);
+            EXPECT_EQ (processor->getAdaptiveHitLearningHits(), 4);
+            processor->prepareToPlay (rate, blockSize); // the taught kick survives; the chain starts afresh
+        }
+        juce::AudioBuffer<float> out (2, take.audio.getNumSamples());
+        out.copyFrom (0, 0, take.audio, 0, 0, take.audio.getNumSamples());
+        out.copyFrom (1, 0, take.audio, 0, 0, take.audio.getNumSamples());
+        test::process (*processor, out, blockSize);
+        return out;
+    };
+
+    // Kick blocks: the first 150 ms of each kick. Gaps: from 450 ms after a kick to the next sound.
+    std::vector<std::pair<int, int>> kicks, gaps;
+    for (size_t h = 0; h < take.hits.size(); ++h)
+    {
+        const int start = take.hits[h].start;
+        if (take.hits[h].hitClass != 1)
+            continue;
+        kicks.push_back ({ start, start + int (0.15 * rate) });
+        int next = take.audio.getNumSamples();
+        for (size_t k = h + 1; k < take.hits.size(); ++k)
+            if (take.hits[k].hitClass == 1)
+            {
+                next = take.hits[k].start;
+                break;
+            }
+        if (next - start > int (0.6 * rate))
+            gaps.push_back ({ start + int (0.45 * rate), next - int (0.01 * rate) });
+    }
+    ASSERT_EQ (kicks.size(), 24u);
+    ASSERT_GE (gaps.size(), 10u);
+
+    const auto taught = render (true), untaught = render (false);
+    auto added = taught;
+    added.addFrom (0, 0, untaught, 0, 0, untaught.getNumSamples(), -1.0f);
+    const auto toDb = [] (double energy, double samples) { return 10.0 * std::log10 (energy / samples + 1.0e-30); };
+    const auto rangeLength = [] (const std::pair<int, int>& r) { return double (r.second - r.first); };
+
+    const auto addedOnKicks = lowEnergy (added, rate, kicks), kickLow = lowEnergy (untaught, rate, kicks);
+    const auto addedInGaps = lowEnergy (added, rate, gaps);
+    int kicksWithSub = 0;
+    double meanAddedDb = 0.0, meanKickDb = 0.0, loudestGapDb = -300.0;
+    for (size_t k = 0; k < kicks.size(); ++k)
+    {
+        const double addedDb = toDb (addedOnKicks[k], rangeLength (kicks[k]));
+        meanAddedDb += addedDb / double (kicks.size());
+        meanKickDb += toDb (kickLow[k], rangeLength (kicks[k])) / double (kicks.size());
+        kicksWithSub += addedDb > -40.0 ? 1 : 0;
+    }
+    for (size_t g = 0; g < gaps.size(); ++g)
+        loudestGapDb = std::max (loudestGapDb, toDb (addedInGaps[g], rangeLength (gaps[g])));
+    std::cout << "added below 100 Hz by the learned kick: " << meanAddedDb << " dBFS mean square on " << kicks.size()
+              << " kicks (their own low band " << meanKickDb << " dBFS; " << kicksWithSub
+              << " kicks above -40 dBFS); loudest gap " << loudestGapDb << " dBFS over " << gaps.size() << " gaps\n";
+    EXPECT_GE (kicksWithSub, int (0.9 * double (kicks.size())));
+    EXPECT_LT (loudestGapDb, meanAddedDb - 40.0);
+}
