@@ -842,6 +842,11 @@ TEST (HitLearning, LearnKickOverKicksAndGapsLearnsTheKicksAndTheMatchFiresOnKick
     std::cout << "learned T " << learned.features.transient << " Lr " << learned.features.lowRatio << " Hr "
               << learned.features.highRatio << " Z " << learned.features.zcr << "\nkicks alone T " << kicksAlone.transient
               << " Lr " << kicksAlone.lowRatio << " Hr " << kicksAlone.highRatio << " Z " << kicksAlone.zcr << "\n";
+    const auto withinTenPercent = [] (float learnedValue, float alone) { return std::abs (learnedValue - alone) <= 0.1f * alone; };
+    EXPECT_TRUE (withinTenPercent (learned.features.transient, kicksAlone.transient));
+    EXPECT_TRUE (withinTenPercent (learned.features.lowRatio, kicksAlone.lowRatio));
+    EXPECT_TRUE (withinTenPercent (learned.features.highRatio, kicksAlone.highRatio));
+    EXPECT_TRUE (withinTenPercent (learned.features.zcr, kicksAlone.zcr));
 
     for (float offsetDb : { 0.0f, -6.0f, 6.0f })
     {
