@@ -193,7 +193,7 @@ TEST_P (TruePeakAgainstReference, MeterReadsInterSamplePeaks)
     auto processor = test::preparedWith ({ { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 0.0f } });
     auto signal = test::sine (2, static_cast<int> (rate), GetParam().frequency, rate, 0.5f, GetParam().phase);
     const auto input = signal;
-    test::driveStage (*processor, signal, 512, QuorinProcessorProbe::runTruePeakMeter);
+    test::driveStage (*processor, signal, 512, QuorinProcessorProbe::runOutputMeters);
 
     EXPECT_NEAR (processor->truePeakDb.load(), referenceTruePeak (input), 0.5);
     if (GetParam().frequency == rate / 4.0)
@@ -209,7 +209,7 @@ TEST (TruePeakMeter, HoldFallsFourTenthsOfADecibelPerBlock)
 {
     auto processor = test::preparedWith ({ { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 0.0f } });
     auto loud = test::sine (2, 512, 1000.0, rate, 1.0f);
-    test::driveStage (*processor, loud, 512, QuorinProcessorProbe::runTruePeakMeter);
+    test::driveStage (*processor, loud, 512, QuorinProcessorProbe::runOutputMeters);
     const float held = processor->truePeakDb.load();
     EXPECT_NEAR (held, 0.0f, 0.2f);
 
@@ -217,7 +217,7 @@ TEST (TruePeakMeter, HoldFallsFourTenthsOfADecibelPerBlock)
     {
         juce::AudioBuffer<float> silence (2, 512);
         silence.clear();
-        test::driveStage (*processor, silence, 512, QuorinProcessorProbe::runTruePeakMeter);
+        test::driveStage (*processor, silence, 512, QuorinProcessorProbe::runOutputMeters);
         EXPECT_NEAR (processor->truePeakDb.load(), held - 0.4f * n, 1.0e-4f) << "block " << n;
     }
 }

@@ -51,7 +51,15 @@ struct QuorinProcessorProbe
     static void applyOutputGains (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.applyOutputGains (b, block); }
     static void runListeningSimulator (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runListeningSimulator (b, block); }
     static void runCeiling (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runCeiling (b, block); }
-    static void runTruePeakMeter (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runTruePeakMeter (b, block); }
+    static void runOutputMeters (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runOutputMeters (b, block); }
+    static void runTruePeakGuard (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runTruePeakGuard (b, block); }
+    /** Puts the assist's own loudness reading and its short-term level where a test wants them. */
+    static void setAssistReadings (QuorinProcessor& p, float lufs, float blockLufs)
+    {
+        p.assistLoudnessLufs.store (lufs);
+        p.assistBlockLoudness.reset (blockLufs);
+    }
+    static float assistLoudnessLufs (const QuorinProcessor& p) { return p.assistLoudnessLufs.load(); }
     static float autoGain (const QuorinProcessor& p) { return p.autoGain; }
     static float loudnessAssistDb (const QuorinProcessor& p) { return p.loudnessAssistDb; }
 

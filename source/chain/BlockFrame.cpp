@@ -9,6 +9,17 @@ constexpr float fadeFloor = 0.001f;
 
 bool moduleActive (bool switchedOn, float fade) noexcept { return switchedOn || fade > fadeFloor; }
 
+bool isRawMode (const ParameterSnapshot& params) noexcept
+{
+    return params.on (Param::wildcardmode) && ! params.on (Param::wildcardhybridfx);
+}
+
+bool linearPhaseRuns (const ParameterSnapshot& params) noexcept
+{
+    const bool isLive = params.index (Param::chainmode) >= 1;
+    return params.on (Param::eqon) && (params.on (Param::lineareq) || ! isLive) && ! isRawMode (params);
+}
+
 float absolutePeak (const juce::AudioBuffer<float>& buffer, int channel) noexcept
 {
     return buffer.getMagnitude (channel, 0, buffer.getNumSamples());
@@ -55,11 +66,11 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     prepareInputCaptures();
     adaptiveHitEngine->prepare (sampleRate);
 
+    fixedLatency.store (beastPath.latency() + outputStageLatency());
+    beastLatencyPad.prepare (2, DelayRing::lengthFor (maxBlock, beastPath.latency()));
     dryBuffer.setSize (2, maxBlock);
     dryBuffer.clear();
-    bypassInputRing.prepare (2, DelayRing::lengthFor (maxBlock));
-
-    setLatencySamples (0);
+    bypassInputRing.prepare (2, DelayRing::lengthFor (maxBlock, LinearPhaseEqEngine::centreTap + fixedLatency.load()));
 
     morphOffsets = {};
 
@@ -69,14 +80,17 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     saturationFade = params.on (Param::saturationon) ? 1.0f : 0.0f;
     reverbFade = params.on (Param::reverbon) ? 1.0f : 0.0f;
     widthFade = params.on (Param::widthon) ? 1.0f : 0.0f;
+    widthFadeApplied = widthFade;
 
     adaptiveHitClass.store (0);
     adaptiveHitConfidence.store (0.0f);
     outputTargetLufs.store (-14.0f);
     loudnessLufs.store (-70.0f);
     truePeakDb.store (-90.0f);
-    setLatencySamples (0);
-    reportedLatency = 0;
+
+    // The host hears the latency the first block will have, not a change when playback starts.
+    reportedLatency = latencyFor (makeBlockFlags (params));
+    setLatencySamples (reportedLatency);
 }
 
 void QuorinProcessor::releaseResources()
@@ -92,6 +106,7 @@ void QuorinProcessor::releaseResources()
 
     dryBuffer.setSize (0, 0);
     bypassInputRing.release();
+    beastLatencyPad.release();
     morphOffsets = {};
     adaptiveHitClass.store (0);
     adaptiveHitConfidence.store (0.0f);
@@ -141,8 +156,12 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
         linearPhaseRingPrimed = false; // the delayed dry starts clean when the path comes back
 
     const bool colouring = ! flags.rawMode && ! flags.voiceMode;
+    if (flags.beastActive)
+        beastLatencyPad.write (buffer, block.numSamples); // keeps the pad's history in time for when Beast stops
     if (flags.saturationActive && colouring)
         runSaturationStage (buffer, block); // step 9
+    if (! flags.beastActive)
+        padBeastLatency (buffer);
     if (colouring)
         runTransientShaper (buffer, block); // step 10
     if (flags.dynamicsActive && ! flags.rawMode)
@@ -171,7 +190,8 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     runListeningSimulator (buffer, block);      // step 22
     runFinalLowPass (buffer);                   // step 23
     runCeiling (buffer, block);                 // step 24
-    runTruePeakMeter (buffer, block);           // step 25
+    runTruePeakGuard (buffer, block);           //   and its true-peak guard
+    runOutputMeters (buffer, block);            // step 25 (loudness and true peak of the output)
     sanitiseAndMeasurePeaks (buffer);           // step 26
 }
 
@@ -221,19 +241,13 @@ void QuorinProcessor::runBypass (juce::AudioBuffer<float>& buffer)
 {
     // The host delays the rest of the mix by the latency we report, so the bypassed input comes out
     // that late too; the ring carries the processed blocks' input, so switching is seamless in time.
-    const int delay = juce::jmax (0, reportedLatency);
-    bypassInputRing.write (buffer, buffer.getNumSamples(), delay, [&] (int start, int count) noexcept
-    {
-        if (delay == 0)
-            return;
-        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-        {
-            auto* out = buffer.getWritePointer (ch, start);
-            for (int i = 0; i < count; ++i)
-                out[i] = bypassInputRing.delayed (ch, i, delay);
-        }
-    });
+    bypassInputRing.delayInPlace (buffer, buffer.getNumSamples(), juce::jmax (0, reportedLatency));
     publishPeaks (buffer);
+}
+
+void QuorinProcessor::padBeastLatency (juce::AudioBuffer<float>& buffer) noexcept
+{
+    beastLatencyPad.delayInPlace (buffer, buffer.getNumSamples(), beastPath.latency());
 }
 
 ParameterSnapshot QuorinProcessor::readParameters() const noexcept
@@ -253,16 +267,17 @@ BlockFlags QuorinProcessor::makeBlockFlags (const ParameterSnapshot& params) con
 {
     BlockFlags flags;
     flags.isLive = params.index (Param::chainmode) >= 1;
-    flags.rawMode = params.on (Param::wildcardmode) && ! params.on (Param::wildcardhybridfx);
+    flags.rawMode = isRawMode (params);
     flags.voiceMode = params.on (Param::voicemode);
-    flags.linearPhaseActive = params.on (Param::eqon) && (params.on (Param::lineareq) || ! flags.isLive)
-                              && ! flags.rawMode;
+    flags.linearPhaseActive = linearPhaseRuns (params);
     flags.stageLive = flags.isLive && params.index (Param::venue) == 0;
     flags.notchesOn = flags.isLive && params.on (Param::antifeedback);
     flags.dynamicsActive = moduleActive (params.on (Param::dynamicson), dynamicsFade);
     flags.saturationActive = moduleActive (params.on (Param::saturationon), saturationFade);
     flags.reverbActive = moduleActive (params.on (Param::reverbon), reverbFade);
     flags.widthActive = moduleActive (params.on (Param::widthon), widthFade);
+    flags.beastActive = flags.isLive && params.index (Param::mixmode) > 0 && flags.saturationActive
+                        && ! flags.rawMode && ! flags.voiceMode;
     return flags;
 }
 
@@ -281,15 +296,21 @@ void QuorinProcessor::updateModuleFades (const ParameterSnapshot& params, int nu
     follow (widthFade, Param::widthon);
 }
 
-void QuorinProcessor::updateLatency (const BlockFlags& flags)
+int QuorinProcessor::latencyFor (const BlockFlags& flags) const noexcept
 {
-    const int latency = flags.linearPhaseActive ? LinearPhaseEqEngine::centreTap : 0;
-    if (latency != reportedLatency)
-    {
-        setLatencySamples (latency);
-        reportedLatency = latency;
-    }
+    return (flags.linearPhaseActive ? LinearPhaseEqEngine::centreTap : 0) + fixedLatency.load();
 }
+
+void QuorinProcessor::updateLatency (const BlockFlags& flags) noexcept { reportedLatency = latencyFor (flags); }
+
+void QuorinProcessor::publishLatency()
+{
+    BlockFlags flags;
+    flags.linearPhaseActive = linearPhaseRuns (readParameters());
+    setLatencySamples (latencyFor (flags));
+}
+
+void QuorinProcessor::handleAsyncUpdate() { publishLatency(); }
 
 void QuorinProcessor::captureDry (const juce::AudioBuffer<float>& block)
 {

@@ -4,8 +4,9 @@
 
 #include <memory>
 
-/** The chain's 4× oversampling (two half-band stages, polyphase IIR, maximum quality, fractional
-    latency) for the first two channels of a block. Blocks go through in chunks no longer than the
+/** The chain's 4× oversampling (two half-band stages, polyphase IIR, maximum quality) for the first
+    two channels of a block. A fractional delay rounds its latency up to whole samples, so that the
+    chain can report it. Blocks go through in chunks no longer than the
     prepared size, so a host block beyond it still fits without allocating. */
 class OversampledPath
 {
@@ -14,6 +15,9 @@ public:
     void prepare (int maxBlockSize);
     void reset() noexcept;
     bool isPrepared() const noexcept { return oversampler != nullptr; }
+
+    /** Whole samples a round trip delays the signal by. */
+    int latency() const noexcept;
 
     /** Up-samples the block, lets shape (juce::dsp::AudioBlock<float>&) work on each oversampled
         chunk, and down-samples the result back into the block. */
@@ -28,6 +32,7 @@ public:
             auto up = oversampler->processSamplesUp (chunk).getSubsetChannelBlock (0, chunk.getNumChannels());
             shape (up);
             oversampler->processSamplesDown (chunk);
+            roundUpLatency (chunk);
         }
     }
 
@@ -38,6 +43,12 @@ public:
     }
 
 private:
+    void roundUpLatency (juce::dsp::AudioBlock<float>& chunk) noexcept;
+
     std::unique_ptr<juce::dsp::Oversampling<float>> oversampler;
+    // The all-pass fraction of a sample that makes the round trip's delay whole (per channel, so that a
+    // one-channel block works too).
+    juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Thiran> fraction { 4 };
+    float fractionalDelay = 0.0f;
     size_t chunkSize = 1;
 };

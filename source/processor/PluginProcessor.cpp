@@ -7,6 +7,13 @@
 #include "engines/ModernReverb.h"
 #include "engines/MultibandDynamics.h"
 
+namespace
+{
+// The parameters that decide whether the linear-phase EQ runs, and so the latency.
+constexpr Param latencyParameters[] { Param::eqon, Param::lineareq, Param::chainmode, Param::wildcardmode,
+                                      Param::wildcardhybridfx };
+} // namespace
+
 QuorinProcessor::QuorinProcessor()
     : AudioProcessor (BusesProperties()
                           .withInput ("Input", juce::AudioChannelSet::stereo(), true)
@@ -18,7 +25,8 @@ QuorinProcessor::QuorinProcessor()
       multibandDynamics (std::make_unique<MultibandDynamics>()),
       loudnessAnalyzer (std::make_unique<LoudnessAnalyzer>()),
       adaptiveHitEngine (std::make_unique<AdaptiveHitEngine>()),
-      linearPhaseEq (std::make_unique<LinearPhaseEqEngine>())
+      linearPhaseEq (std::make_unique<LinearPhaseEqEngine>()),
+      outputLoudnessAnalyzer (std::make_unique<LoudnessAnalyzer>())
 {
     for (int i = 0; i < numParameters; ++i)
     {
@@ -30,6 +38,8 @@ QuorinProcessor::QuorinProcessor()
     }
 
     parameters.addParameterListener (parameterId (Param::venue), this);
+    for (auto p : latencyParameters)
+        parameters.addParameterListener (parameterId (p), this);
     emptyUserProfiles();
 
     // The listener is already registered, so the preset's venue write also moves loudness; the
@@ -39,6 +49,9 @@ QuorinProcessor::QuorinProcessor()
 
 QuorinProcessor::~QuorinProcessor()
 {
+    cancelPendingUpdate();
+    for (auto p : latencyParameters)
+        parameters.removeParameterListener (parameterId (p), this);
     parameters.removeParameterListener (parameterId (Param::venue), this);
 }
 
@@ -85,7 +98,14 @@ bool QuorinProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 void QuorinProcessor::parameterChanged (const juce::String& parameterID, float newValue)
 {
     if (parameterID != parameterId (Param::venue))
+    {
+        // Automation may arrive on the audio thread; the host hears of the latency on the message thread.
+        if (juce::MessageManager::existsAndIsCurrentThread())
+            publishLatency();
+        else
+            triggerAsyncUpdate();
         return;
+    }
 
     // "Home" sits the macro higher than "Stage"; loudness is a 0..1 parameter, so these are real values.
     const bool home = juce::roundToInt (newValue) > 0;
