@@ -143,6 +143,8 @@ float QuorinProcessor::getAdaptiveHitLearningProgress() const
 
 int QuorinProcessor::getAdaptiveHitLearnedMask() const { return adaptiveHitEngine->learnedMask.load(); }
 
+int QuorinProcessor::getAdaptiveHitLearningHits() const { return adaptiveHitEngine->learningHits.load(); }
+
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {
     return new QuorinProcessor();

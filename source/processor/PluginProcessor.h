@@ -61,6 +61,9 @@ public:
     int getAdaptiveHitLearningClass() const;
     float getAdaptiveHitLearningProgress() const;
     int getAdaptiveHitLearnedMask() const;
+    // Hits heard by the learning run in progress, or by the last run once it has ended: 0 after a
+    // run means it heard none and taught nothing.
+    int getAdaptiveHitLearningHits() const;
 
     // Factory presets and the reset (message thread): parameter writes as a host would make them.
     void resetToDefaults();
