@@ -307,9 +307,11 @@ void QuorinProcessor::runOutputMeters (const juce::AudioBuffer<float>& buffer, c
     outputLoudnessAnalyzer->process (buffer, loudnessLufs);
     blockLoudnessDb.store (outputBlockLoudness.process (buffer));
 
-    const float reading = TruePeakMeter::toDbtp (truePeakMeter.measure (buffer));
+    // Only a reading above the falling hold changes it.
     const auto fall = truePeakFallDbPerSecond * static_cast<float> (block.numSamples / block.sampleRate);
-    truePeakDb.store (juce::jmax (reading, truePeakDb.load() - fall));
+    const float falling = truePeakDb.load() - fall;
+    const float reading = TruePeakMeter::toDbtp (truePeakMeter.measure (buffer, gainOf (falling)));
+    truePeakDb.store (juce::jmax (reading, falling));
 }
 
 //==============================================================================

@@ -176,7 +176,7 @@ public:
         remaining -= count;
         meter.add (block, skip, count);
         const juce::AudioBuffer<float> written (block.getArrayOfWritePointers(), channels, skip, count);
-        largestTruePeak = juce::jmax (largestTruePeak, truePeakMeter.measure (written));
+        largestTruePeak = juce::jmax (largestTruePeak, truePeakMeter.measure (written, largestTruePeak));
         return writer.write (block, skip, count);
     }
 
@@ -319,7 +319,7 @@ RenderResult measureFile (const juce::File& file)
 
         const juce::AudioBuffer<float> samples (buffer.getArrayOfWritePointers(), channels, count);
         analyzer.process (samples, lufs);
-        largestPeak = juce::jmax (largestPeak, truePeak.measure (samples));
+        largestPeak = juce::jmax (largestPeak, truePeak.measure (samples, largestPeak));
     }
 
     result.output = meter.reading();
