@@ -13,8 +13,8 @@ packages=(
   libflac-dev libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
   # tests, benchmarks and loudness reference
   libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
-  # headless checks of the window and of the LV2 bundle
-  xvfb x11-utils imagemagick lilv-utils jalv jackd2
+  # headless checks of the window and of the LV2 bundle and its description
+  xvfb x11-utils imagemagick lilv-utils jalv jackd2 sordi
 )
 
 missing=()

@@ -207,19 +207,21 @@ struct StateContents
 
 /** The elements that decide each part; a later element replaces an earlier one (only where it
     carries something, for a profile), so only the last ones are converted. */
+// Outside the struct that holds it: a nested struct with member initialisers is incomplete for
+// std::optional until the enclosing struct is (clang rejects emplace() on it).
+struct DecidingProfileElements
+{
+    juce::String name;
+    const juce::XmlElement* snapshot = nullptr;
+    const juce::XmlElement* model = nullptr;
+};
+
 struct DecidingElements
 {
-    struct Profile
-    {
-        juce::String name;
-        const juce::XmlElement* snapshot = nullptr;
-        const juce::XmlElement* model = nullptr;
-    };
-
     const juce::XmlElement* parameters = nullptr;
     const juce::XmlElement* model = nullptr;
     bool profilesElement = false;
-    std::array<std::optional<Profile>, QuorinProcessor::numUserProfiles> profiles;
+    std::array<std::optional<DecidingProfileElements>, QuorinProcessor::numUserProfiles> profiles;
 };
 
 void noteProfile (const juce::XmlElement& element, DecidingElements& deciding)
