@@ -464,7 +464,9 @@ TEST (SavedStateExactness, EveryParameterHoldsItsLegalValueAfterARestoreAndTheHo
             const auto i = parameter->getParameterIndex();
             ASSERT_EQ (parameter->getValue(), legal[size_t (i)]) << parameter->getName (64) << " round " << round;
             if (host.told.count (i) > 0)
+            {
                 EXPECT_EQ (host.told[i], legal[size_t (i)]) << parameter->getName (64);
+            }
         }
         // The switch from the field report: an in-between value the restore would have skipped.
         auto* autogain = processor.parameters.getParameter ("autogain");

@@ -81,7 +81,7 @@ public:
     bool check()
     {
         skipSpace();
-        if (startsWith ("<?xml ") && ! skipPast ("?>"))
+        if (startsWith ("<?xml ") && ! skipDelimited ("<?xml ", "?>"))
             return false;
 
         for (;;)
@@ -89,7 +89,7 @@ public:
             skipSpace();
             if (! startsWith ("<!--"))
                 return consume ('<') && readElement (1);
-            if (! skipPast ("-->"))
+            if (! skipDelimited ("<!--", "-->"))
                 return false;
         }
     }
@@ -113,6 +113,14 @@ private:
     {
         const auto n = std::strlen (s);
         return static_cast<size_t> (end - pos) >= n && std::memcmp (pos, s, n) == 0;
+    }
+
+    /** Moves past `opening` and then past the next `terminator` (never one that overlaps the
+        opening: the framework's parser reads "<!-->" as the start of a comment, not a whole one). */
+    bool skipDelimited (const char* opening, const char* terminator) noexcept
+    {
+        pos += std::strlen (opening);
+        return skipPast (terminator);
     }
 
     bool skipPast (const char* terminator) noexcept
@@ -226,7 +234,7 @@ private:
                 return skipPast (">");
             if (startsWith ("<!--"))
             {
-                if (! skipPast ("-->"))
+                if (! skipDelimited ("<!--", "-->"))
                     return false;
             }
             else if (consume ('<'))
