@@ -11,6 +11,10 @@
 #include <cmath>
 #include <cstdlib>
 
+// BareXServer.cpp
+void createWindowManagerAtoms();
+void ignoreXErrors();
+
 namespace
 {
 enum class Format
@@ -64,16 +68,61 @@ juce::MemoryBlock stateOf (juce::AudioPluginInstance& p)
     return block;
 }
 
-/** Every output sample finite, not subnormal and within full scale. */
-void expectSane (const juce::AudioBuffer<float>& b, const juce::String& what)
+juce::AudioProcessorParameter* parameterNamed (juce::AudioPluginInstance& p, const char* name)
 {
-    for (int ch = 0; ch < b.getNumChannels(); ++ch)
-        for (int i = 0; i < b.getNumSamples(); ++i)
+    for (auto* parameter : p.getParameters())
+        if (parameter->getName (64) == name)
+            return parameter;
+    return nullptr;
+}
+
+bool isOn (juce::AudioPluginInstance& p, const char* name)
+{
+    const auto* parameter = parameterNamed (p, name);
+    return parameter != nullptr && parameter->getValue() > 0.5f;
+}
+
+/** What the output may hold: full scale at most, unless the limiter's amount blends the unlimited
+    signal back in after the ceiling; subnormals only when bypassed, the input (delayed by the
+    latency) passing through as it came. */
+struct OutputRule
+{
+    float bound = 1.0f;
+    bool subnormalsPass = false;
+};
+
+OutputRule outputRule (juce::AudioPluginInstance& p)
+{
+    const auto* amount = parameterNamed (p, "Limiter Amount");
+    const bool blended = isOn (p, "Limiter On") && amount != nullptr && amount->getValue() < 0.999f;
+    return { blended ? std::numeric_limits<float>::max() : 1.0f, isOn (p, "Bypass") };
+}
+
+/** Every output sample finite, within the bound, and not subnormal unless passed through. */
+void expectSane (const juce::AudioBuffer<float>& out, const OutputRule& rule, const juce::String& what)
+{
+    for (int ch = 0; ch < out.getNumChannels(); ++ch)
+        for (int i = 0; i < out.getNumSamples(); ++i)
         {
-            const float x = b.getSample (ch, i);
-            ASSERT_TRUE (std::isfinite (x) && std::fpclassify (x) != FP_SUBNORMAL && std::abs (x) <= 1.0f)
+            const float x = out.getSample (ch, i);
+            const bool subnormal = std::fpclassify (x) == FP_SUBNORMAL && ! rule.subnormalsPass;
+            ASSERT_TRUE (std::isfinite (x) && ! subnormal && std::abs (x) <= rule.bound)
                 << what << ": channel " << ch << " sample " << i << " is " << x;
         }
+}
+
+/** One block of quiet noise, so that parameter changes reach the plug-in, and a moment of the message
+    loop, so that the plug-in's answers reach the host's view of its parameters. */
+void exchangeParameters (juce::AudioPluginInstance& p)
+{
+    juce::AudioBuffer<float> buffer (2, 64);
+    juce::Random random (1);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 64; ++i)
+            buffer.setSample (ch, i, 0.01f * random.nextFloat());
+    juce::MidiBuffer midi;
+    p.processBlock (buffer, midi);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
 }
 
 /** Noise bursts, with NaN, infinity and subnormal values in some blocks. */
@@ -104,21 +153,36 @@ TEST_P (Hosted, StateRoundTripKeepsEveryValueAndTheBytes)
     for (int round = 0; round < 5; ++round)
     {
         auto first = load (f);
-        auto second = load (f);
-        ASSERT_TRUE (first != nullptr && second != nullptr);
+        ASSERT_NE (first, nullptr);
+        first->prepareToPlay (48000.0, 64);
         for (auto* parameter : first->getParameters())
             parameter->setValueNotifyingHost (random.nextFloat());
-
+        exchangeParameters (*first);
         const auto saved = stateOf (*first);
-        second->setStateInformation (saved.getData(), int (saved.getSize()));
 
-        const auto& a = first->getParameters();
+        // Two fresh instances restored from the block hold the same values and write the same bytes;
+        // the host's own view of the first instance keeps what it sent, not the plug-in's value on
+        // its step, so it is not the reference.
+        auto second = load (f);
+        auto third = load (f);
+        ASSERT_TRUE (second != nullptr && third != nullptr);
+        int awayFromDefault = 0;
+        for (auto* p : { second.get(), third.get() })
+        {
+            p->prepareToPlay (48000.0, 64);
+            p->setStateInformation (saved.getData(), int (saved.getSize()));
+            exchangeParameters (*p);
+            EXPECT_TRUE (stateOf (*p) == saved) << nameOf (f) << " round " << round;
+        }
         const auto& b = second->getParameters();
-        ASSERT_EQ (a.size(), b.size());
-        for (int i = 0; i < a.size(); ++i)
-            EXPECT_NEAR (b[i]->getValue(), a[i]->getValue(), 1.0e-6f)
-                << nameOf (f) << " " << a[i]->getName (64) << " round " << round;
-        EXPECT_TRUE (stateOf (*second) == saved) << nameOf (f) << " round " << round;
+        const auto& c = third->getParameters();
+        ASSERT_EQ (b.size(), c.size());
+        for (int i = 0; i < b.size(); ++i)
+        {
+            EXPECT_EQ (b[i]->getValue(), c[i]->getValue()) << nameOf (f) << " " << b[i]->getName (64) << " round " << round;
+            awayFromDefault += std::abs (b[i]->getValue() - b[i]->getDefaultValue()) > 1.0e-3f ? 1 : 0;
+        }
+        EXPECT_GT (awayFromDefault, b.size() / 2) << "the random values did not reach the state";
     }
 }
 
@@ -139,7 +203,8 @@ TEST_P (Hosted, EveryRateAndBlockSizeGivesSaneOutput)
             {
                 fillInput (buffer, random, n);
                 plugin->processBlock (buffer, midi);
-                expectSane (buffer, juce::String (nameOf (f)) + " " + juce::String (rate) + " Hz, block " + juce::String (block));
+                expectSane (buffer, outputRule (*plugin),
+                            juce::String (nameOf (f)) + " " + juce::String (rate) + " Hz, block " + juce::String (block));
                 if (testing::Test::HasFatalFailure())
                     return;
             }
@@ -165,7 +230,7 @@ TEST_P (Hosted, AutomatingEveryParameterWhileProcessingGivesSaneOutput)
             parameters[random.nextInt (parameters.size())]->setValueNotifyingHost (random.nextFloat());
         fillInput (buffer, random, n);
         plugin->processBlock (buffer, midi);
-        expectSane (buffer, juce::String (nameOf (f)) + " block " + juce::String (n));
+        expectSane (buffer, outputRule (*plugin), juce::String (nameOf (f)) + " block " + juce::String (n));
         if (testing::Test::HasFatalFailure())
             return;
     }
@@ -183,6 +248,7 @@ TEST_P (Hosted, TheEditorOpensAndCloses)
         ASSERT_NE (editor, nullptr) << nameOf (f);
         EXPECT_GT (editor->getWidth(), 0);
         EXPECT_GT (editor->getHeight(), 0);
+        ignoreXErrors(); // a plug-in's copy of the framework may have put back Xlib's default handler
         editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar);
         editor->setVisible (true);
         juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
@@ -200,5 +266,6 @@ int main (int argc, char** argv)
 {
     testing::InitGoogleTest (&argc, argv);
     juce::ScopedJuceInitialiser_GUI framework;
+    createWindowManagerAtoms();
     return RUN_ALL_TESTS();
 }
