@@ -23,7 +23,7 @@ RUNS ?= 1000000
 
 SECONDS ?= 600
 
-.PHONY: all deps configure build run test fuzz soak demo bench install clean
+.PHONY: all deps configure build run test fuzz soak demo bench screenshots install clean
 
 all: build
 
@@ -72,6 +72,11 @@ demo: build
 
 bench: build
 	$(BUILD_DIR)/bench/vantora-bench
+
+# The standalone application on a headless X server, clicked into each view; one PNG per view.
+screenshots: configure
+	@cmake --build $(BUILD_DIR) --target Vantora_Standalone
+	scripts/take-screenshots.sh "$(STANDALONE)" docs/screenshots
 
 install: build
 	mkdir -p ~/.vst3 ~/.lv2 ~/.local/bin

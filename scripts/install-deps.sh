@@ -13,8 +13,12 @@ packages=(
   libflac-dev libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
   # tests, benchmarks and loudness reference
   libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
+  # real drum recordings (kick, snare, hi-hat) for the hit engine's labelled sequences
+  hydrogen-data
   # headless checks of the window and of the LV2 bundle and its description
   xvfb x11-utils imagemagick lilv-utils jalv jackd2 sordi
+  # the editor's embedded fallback faces, and the clicks of the screenshot command
+  fonts-roboto-unhinted fonts-bebas-neue fonts-lato xdotool
 )
 
 missing=()

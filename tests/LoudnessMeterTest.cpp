@@ -1,4 +1,4 @@
-// Loudness analyzer and true-peak meter against libebur128.
+// Loudness analyzer against libebur128.
 #include "StageDriving.h"
 #include "engines/LoudnessAnalyzer.h"
 #include "render/Measurement.h"
@@ -157,67 +157,4 @@ TEST (LoudnessAnalyzer, OldBlocksLeaveTheIntegrationAfterTwoHundredFortySeconds)
 
     feed (quiet, 300);
     EXPECT_NEAR (lufs.load(), quietLufs, 0.05);
-}
-
-//==============================================================================
-namespace
-{
-struct TruePeakCase
-{
-    const char* name;
-    double frequency;
-    double phase;
-};
-
-const TruePeakCase truePeakCases[] {
-    // Samples fall at ±0.707 of the peak: the true peak is 3.01 dB above the sample peak.
-    { "quarter_rate_45_degrees", rate / 4.0, test::pi / 4.0 },
-    { "sine_997Hz", 997.0, 0.3 },
-    { "sine_15kHz", 15000.0, 1.1 },
-};
-
-class TruePeakAgainstReference : public testing::TestWithParam<TruePeakCase>
-{
-};
-
-double referenceTruePeak (const juce::AudioBuffer<float>& signal)
-{
-    ReferenceMeter meter (2, rate);
-    meter.add (signal, 0, signal.getNumSamples());
-    return meter.reading().truePeakDbtp;
-}
-} // namespace
-
-TEST_P (TruePeakAgainstReference, MeterReadsInterSamplePeaks)
-{
-    auto processor = test::preparedWith ({ { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 0.0f } });
-    auto signal = test::sine (2, static_cast<int> (rate), GetParam().frequency, rate, 0.5f, GetParam().phase);
-    const auto input = signal;
-    test::driveStage (*processor, signal, 512, QuorinProcessorProbe::runTruePeakMeter);
-
-    EXPECT_NEAR (processor->truePeakDb.load(), referenceTruePeak (input), 0.5);
-    if (GetParam().frequency == rate / 4.0)
-    {
-        EXPECT_NEAR (processor->truePeakDb.load(), test::toDb (input.getMagnitude (0, 0, 4800)) + 3.01, 0.5);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P (Signals, TruePeakAgainstReference, testing::ValuesIn (truePeakCases),
-                          [] (const auto& c) { return std::string (c.param.name); });
-
-TEST (TruePeakMeter, HoldFallsFourTenthsOfADecibelPerBlock)
-{
-    auto processor = test::preparedWith ({ { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 0.0f } });
-    auto loud = test::sine (2, 512, 1000.0, rate, 1.0f);
-    test::driveStage (*processor, loud, 512, QuorinProcessorProbe::runTruePeakMeter);
-    const float held = processor->truePeakDb.load();
-    EXPECT_NEAR (held, 0.0f, 0.2f);
-
-    for (int n = 1; n <= 20; ++n)
-    {
-        juce::AudioBuffer<float> silence (2, 512);
-        silence.clear();
-        test::driveStage (*processor, silence, 512, QuorinProcessorProbe::runTruePeakMeter);
-        EXPECT_NEAR (processor->truePeakDb.load(), held - 0.4f * n, 1.0e-4f) << "block " << n;
-    }
 }

@@ -51,7 +51,15 @@ struct QuorinProcessorProbe
     static void applyOutputGains (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.applyOutputGains (b, block); }
     static void runListeningSimulator (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runListeningSimulator (b, block); }
     static void runCeiling (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runCeiling (b, block); }
-    static void runTruePeakMeter (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runTruePeakMeter (b, block); }
+    static void runOutputMeters (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runOutputMeters (b, block); }
+    static void runTruePeakGuard (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runTruePeakGuard (b, block); }
+    /** Puts the assist's own loudness reading and its short-term level where a test wants them. */
+    static void setAssistReadings (QuorinProcessor& p, float lufs, float blockLufs)
+    {
+        p.assistLoudnessLufs.store (lufs);
+        p.assistBlockLoudness.reset (blockLufs);
+    }
+    static float assistLoudnessLufs (const QuorinProcessor& p) { return p.assistLoudnessLufs.load(); }
     static float autoGain (const QuorinProcessor& p) { return p.autoGain; }
     static float loudnessAssistDb (const QuorinProcessor& p) { return p.loudnessAssistDb; }
 
@@ -96,8 +104,20 @@ struct QuorinProcessorProbe
     // Adaptive hit engine: the processor's instance, and its per-block steps driven one at a time.
     using HitEngine = QuorinProcessor::AdaptiveHitEngine;
     static HitEngine& hitEngine (QuorinProcessor& p) { return *p.adaptiveHitEngine; }
-    static HitEngine::Features measure (HitEngine& e, const juce::AudioBuffer<float>& b) { return e.measure (b); }
-    static HitResult decide (HitEngine& e, const HitEngine::Features& f, int n) { return e.decide (f, n); }
+    /** The features of a whole buffer measured as one frame, from the engine's running state. */
+    static HitEngine::Features measure (HitEngine& e, const juce::AudioBuffer<float>& b)
+    {
+        const bool stereo = b.getNumChannels() > 1;
+        for (int i = 0; i < b.getNumSamples(); ++i)
+            e.accumulate (stereo ? b.getSample (0, i) * 0.5f + b.getSample (1, i) * 0.5f : b.getSample (0, i));
+        e.frameFill = b.getNumSamples();
+        return e.takeFrame().features;
+    }
+    static HitResult decide (HitEngine& e, const HitEngine::Features& f, bool gateOpen, int n)
+    {
+        return e.decide (f, gateOpen, n);
+    }
+    static int frameLength (const HitEngine& e) { return e.frameLength; }
 
     // Input captures and user profiles.
     static void runInputCaptures (QuorinProcessor& p, const juce::AudioBuffer<float>& b) { p.runInputCaptures (b); }

@@ -37,6 +37,7 @@ struct BlockFlags
     bool saturationActive = false;
     bool reverbActive = false;
     bool widthActive = false;
+    bool beastActive = false; // the Beast drive runs ("Live Performance", a Beast mode, saturation on)
 };
 
 /** Shaped macro values and derived controls that every stage reads. */

@@ -9,6 +9,17 @@ constexpr float fadeFloor = 0.001f;
 
 bool moduleActive (bool switchedOn, float fade) noexcept { return switchedOn || fade > fadeFloor; }
 
+bool isRawMode (const ParameterSnapshot& params) noexcept
+{
+    return params.on (Param::wildcardmode) && ! params.on (Param::wildcardhybridfx);
+}
+
+bool linearPhaseRuns (const ParameterSnapshot& params) noexcept
+{
+    const bool isLive = params.index (Param::chainmode) >= 1;
+    return params.on (Param::eqon) && (params.on (Param::lineareq) || ! isLive) && ! isRawMode (params);
+}
+
 float absolutePeak (const juce::AudioBuffer<float>& buffer, int channel) noexcept
 {
     return buffer.getMagnitude (channel, 0, buffer.getNumSamples());
@@ -25,6 +36,36 @@ void zeroNonFinite (juce::AudioBuffer<float>& buffer) noexcept
             if (! (std::abs (samples[i]) <= std::numeric_limits<float>::max()))
                 samples[i] = 0.0f;
     }
+}
+
+/** Where a click comes out of the chain's fixed filters in series: the Beast round trip (when asked),
+    the final low-pass and the ceiling's round trip. None of them is linear-phase, so a click peaks
+    later than their low-frequency delay; the chain reports the click's delay, which is what a host's
+    alignment is checked with. */
+int fixedClickDelay (bool throughBeast, const juce::dsp::FirstOrderTPTFilter<float>& finalLowPass)
+{
+    constexpr int length = 256;
+    juce::AudioBuffer<float> click (1, length);
+    click.clear();
+    click.setSample (0, 0, 1.0f);
+    const auto roundTrip = [&click] {
+        OversampledPath path;
+        path.prepare (length);
+        path.roundTrip (juce::dsp::AudioBlock<float> (click));
+    };
+
+    if (throughBeast)
+        roundTrip();
+    auto lowPass = finalLowPass;
+    lowPass.reset();
+    for (int i = 0; i < length; ++i)
+        click.setSample (0, i, lowPass.processSample (0, click.getSample (0, i)));
+    roundTrip();
+
+    const auto* samples = click.getReadPointer (0);
+    const auto loudest = std::max_element (samples, samples + length,
+                                           [] (float a, float b) { return std::abs (a) < std::abs (b); });
+    return static_cast<int> (loudest - samples);
 }
 
 double summedMagnitude (const float* samples, int numSamples) noexcept
@@ -56,11 +97,13 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     prepareInputCaptures();
     adaptiveHitEngine->prepare (sampleRate);
 
+    const int withoutBeast = fixedClickDelay (false, finalLowPass[0]);
+    beastPadLength = fixedClickDelay (true, finalLowPass[0]) - withoutBeast;
+    fixedLatency.store (beastPadLength + withoutBeast + truePeakGuard.latency());
+    beastLatencyPad.prepare (2, DelayRing::lengthFor (maxBlock, beastPadLength));
     dryBuffer.setSize (2, maxBlock);
     dryBuffer.clear();
-    bypassInputRing.prepare (2, DelayRing::lengthFor (maxBlock));
-
-    setLatencySamples (0);
+    bypassInputRing.prepare (2, DelayRing::lengthFor (maxBlock, LinearPhaseEqEngine::centreTap + fixedLatency.load()));
 
     morphOffsets = {};
 
@@ -70,14 +113,17 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     saturationFade = params.on (Param::saturationon) ? 1.0f : 0.0f;
     reverbFade = params.on (Param::reverbon) ? 1.0f : 0.0f;
     widthFade = params.on (Param::widthon) ? 1.0f : 0.0f;
+    widthFadeApplied = widthFade;
 
     adaptiveHitClass.store (0);
     adaptiveHitConfidence.store (0.0f);
     outputTargetLufs.store (-14.0f);
     loudnessLufs.store (-70.0f);
     truePeakDb.store (-90.0f);
-    setLatencySamples (0);
-    reportedLatency = 0;
+
+    // The host hears the latency the first block will have, not a change when playback starts.
+    reportedLatency = latencyFor (makeBlockFlags (params));
+    setLatencySamples (reportedLatency);
 }
 
 void QuorinProcessor::releaseResources()
@@ -94,6 +140,7 @@ void QuorinProcessor::releaseResources()
 
     dryBuffer.setSize (0, 0);
     bypassInputRing.release();
+    beastLatencyPad.release();
     morphOffsets = {};
     adaptiveHitClass.store (0);
     adaptiveHitConfidence.store (0.0f);
@@ -155,8 +202,12 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
         linearPhaseRingPrimed = false; // the delayed dry starts clean when the path comes back
 
     const bool colouring = ! flags.rawMode && ! flags.voiceMode;
+    if (flags.beastActive)
+        beastLatencyPad.write (buffer, block.numSamples); // keeps the pad's history in time for when Beast stops
     if (flags.saturationActive && colouring)
         runSaturationStage (buffer, block); // step 9
+    if (! flags.beastActive)
+        padBeastLatency (buffer);
     if (colouring)
         runTransientShaper (buffer, block); // step 10
     if (flags.dynamicsActive && ! flags.rawMode)
@@ -185,7 +236,8 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     runListeningSimulator (buffer, block);      // step 22
     runFinalLowPass (buffer);                   // step 23
     runCeiling (buffer, block);                 // step 24
-    runTruePeakMeter (buffer, block);           // step 25
+    runTruePeakGuard (buffer, block);           //   and its true-peak guard
+    runOutputMeters (buffer, block);            // step 25 (loudness and true peak of the output)
     sanitiseAndMeasurePeaks (buffer);           // step 26
 }
 
@@ -240,19 +292,13 @@ void QuorinProcessor::runBypass (juce::AudioBuffer<float>& buffer)
 {
     // The host delays the rest of the mix by the latency we report, so the bypassed input comes out
     // that late too; the ring carries the processed blocks' input, so switching is seamless in time.
-    const int delay = juce::jmax (0, reportedLatency);
-    bypassInputRing.write (buffer, buffer.getNumSamples(), delay, [&] (int start, int count) noexcept
-    {
-        if (delay == 0)
-            return;
-        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-        {
-            auto* out = buffer.getWritePointer (ch, start);
-            for (int i = 0; i < count; ++i)
-                out[i] = bypassInputRing.delayed (ch, i, delay);
-        }
-    });
+    bypassInputRing.delayInPlace (buffer, buffer.getNumSamples(), juce::jmax (0, reportedLatency));
     publishPeaks (buffer);
+}
+
+void QuorinProcessor::padBeastLatency (juce::AudioBuffer<float>& buffer) noexcept
+{
+    beastLatencyPad.delayInPlace (buffer, buffer.getNumSamples(), beastPadLength);
 }
 
 ParameterSnapshot QuorinProcessor::readParameters() const noexcept
@@ -272,16 +318,17 @@ BlockFlags QuorinProcessor::makeBlockFlags (const ParameterSnapshot& params) con
 {
     BlockFlags flags;
     flags.isLive = params.index (Param::chainmode) >= 1;
-    flags.rawMode = params.on (Param::wildcardmode) && ! params.on (Param::wildcardhybridfx);
+    flags.rawMode = isRawMode (params);
     flags.voiceMode = params.on (Param::voicemode);
-    flags.linearPhaseActive = params.on (Param::eqon) && (params.on (Param::lineareq) || ! flags.isLive)
-                              && ! flags.rawMode;
+    flags.linearPhaseActive = linearPhaseRuns (params);
     flags.stageLive = flags.isLive && params.index (Param::venue) == 0;
     flags.notchesOn = flags.isLive && params.on (Param::antifeedback);
     flags.dynamicsActive = moduleActive (params.on (Param::dynamicson), dynamicsFade);
     flags.saturationActive = moduleActive (params.on (Param::saturationon), saturationFade);
     flags.reverbActive = moduleActive (params.on (Param::reverbon), reverbFade);
     flags.widthActive = moduleActive (params.on (Param::widthon), widthFade);
+    flags.beastActive = flags.isLive && params.index (Param::mixmode) > 0 && flags.saturationActive
+                        && ! flags.rawMode && ! flags.voiceMode;
     return flags;
 }
 
@@ -300,15 +347,21 @@ void QuorinProcessor::updateModuleFades (const ParameterSnapshot& params, int nu
     follow (widthFade, Param::widthon);
 }
 
-void QuorinProcessor::updateLatency (const BlockFlags& flags)
+int QuorinProcessor::latencyFor (const BlockFlags& flags) const noexcept
 {
-    const int latency = flags.linearPhaseActive ? LinearPhaseEqEngine::centreTap : 0;
-    if (latency != reportedLatency)
-    {
-        setLatencySamples (latency);
-        reportedLatency = latency;
-    }
+    return (flags.linearPhaseActive ? LinearPhaseEqEngine::centreTap : 0) + fixedLatency.load();
 }
+
+void QuorinProcessor::updateLatency (const BlockFlags& flags) noexcept { reportedLatency = latencyFor (flags); }
+
+void QuorinProcessor::publishLatency()
+{
+    BlockFlags flags;
+    flags.linearPhaseActive = linearPhaseRuns (readParameters());
+    setLatencySamples (latencyFor (flags));
+}
+
+void QuorinProcessor::handleAsyncUpdate() { publishLatency(); }
 
 void QuorinProcessor::captureDry (const juce::AudioBuffer<float>& block)
 {

@@ -23,6 +23,21 @@ void DelayRing::write (const juce::AudioBuffer<float>& source, int numSamples) n
     write (source, numSamples, 0, [] (int, int) {});
 }
 
+void DelayRing::delayInPlace (juce::AudioBuffer<float>& buffer, int numSamples, int delay) noexcept
+{
+    write (buffer, numSamples, delay, [&] (int start, int count) noexcept
+    {
+        if (delay == 0)
+            return;
+        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        {
+            auto* out = buffer.getWritePointer (ch, start);
+            for (int i = 0; i < count; ++i)
+                out[i] = delayed (ch, i, delay);
+        }
+    });
+}
+
 float DelayRing::delayed (int channel, int offset, int delay) const noexcept
 {
     return ring.getSample (juce::jmin (channel, ring.getNumChannels() - 1), indexOf (stretchStart + offset - delay));

@@ -8,8 +8,11 @@
 class DelayRing
 {
 public:
-    /** Room for a block of the prepared size plus a delay of up to 256 samples (the FIR's span). */
-    static int lengthFor (int maxBlockSize) noexcept { return juce::jmax (maxBlockSize + 256, 512); }
+    /** Room for a block of the prepared size plus a delay of up to maxDelay samples. */
+    static int lengthFor (int maxBlockSize, int maxDelay = 256) noexcept
+    {
+        return juce::jmax (maxBlockSize + maxDelay, 2 * maxDelay, 512);
+    }
 
     void prepare (int numChannels, int length);
     void release();
@@ -31,6 +34,10 @@ public:
             read (start, count);
         }
     }
+
+    /** Writes the first `numSamples` of the buffer and replaces them with what was written `delay`
+        samples earlier. */
+    void delayInPlace (juce::AudioBuffer<float>& buffer, int numSamples, int delay) noexcept;
 
     /** Writes without reading back. */
     void write (const juce::AudioBuffer<float>& source, int numSamples) noexcept;

@@ -33,6 +33,14 @@ struct CeilingShape
 constexpr float meterFloorLufs = -70.0f;
 constexpr float finalLowPassHz = 18000.0f;
 
+// Smoothing as time constants, so that the host's block size does not change the sound; each equals
+// the per-block step it replaces at 512 samples and 48 kHz (0.08, 0.22 and 0.4 dB per block).
+constexpr double assistSeconds = 0.12795;        // -(512 / 48000) / ln (1 - 0.08)
+constexpr double displayedBlockSeconds = 0.04293; // -(512 / 48000) / ln (1 - 0.22)
+constexpr float truePeakFallDbPerSecond = 37.5f;  // 0.4 dB × 48000 / 512
+// The assist's short-term term follows about a bar of music, not each hit and the gap after it.
+constexpr double assistBlockSeconds = 1.5;
+
 float gainOf (float db) noexcept { return juce::Decibels::decibelsToGain (db, -100.0f); }
 
 const OutputTarget& targetOf (const ParameterSnapshot& params) noexcept
@@ -59,11 +67,6 @@ float perBlockCoefficient (int numSamples, double seconds, double sampleRate) no
     return static_cast<float> (1.0 - std::exp (-numSamples / (span > 1.0 ? span : 1.0)));
 }
 
-float clampedPerBlockCoefficient (int numSamples, double seconds, double sampleRate) noexcept
-{
-    return juce::jlimit (0.005f, 1.0f, perBlockCoefficient (numSamples, seconds, sampleRate));
-}
-
 /** Gain (dB) that brings the processed level back toward the input level, with a 1 dB dead band,
     partial correction and limits of -4 and +3 dB. */
 float autoGainTargetDb (float inLevel, float outLevel) noexcept
@@ -78,21 +81,6 @@ float autoGainTargetDb (float inLevel, float outLevel) noexcept
         return 0.0f;
     const float corrected = d > 0.0f ? (d - 1.0f) * 0.55f : (d + 1.0f) * 0.45f;
     return juce::jlimit (-4.0f, 3.0f, corrected);
-}
-
-/** Mean of L² + R² over the block in dB (unweighted, LUFS-like offset); a one-channel buffer
-    counts its channel on both sides, as the loudness analyzer does. */
-float blockLoudness (const juce::AudioBuffer<float>& buffer) noexcept
-{
-    const int n = buffer.getNumSamples();
-    double sum = 0.0;
-    for (int ch = 0; ch < 2; ++ch)
-    {
-        const auto* x = buffer.getReadPointer (juce::jmin (ch, buffer.getNumChannels() - 1));
-        for (int i = 0; i < n; ++i)
-            sum += static_cast<double> (x[i]) * x[i];
-    }
-    return 10.0f * std::log10 (static_cast<float> (juce::jmax (sum / juce::jmax (1, n), 1.0e-12))) - 0.691f;
 }
 
 float assistTargetDb (const ParameterSnapshot& params, bool isLive, float measuredLufs, float blockLufs) noexcept
@@ -187,11 +175,11 @@ void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const Chain
     const bool active = ! block.flags.rawMode && block.params.on (Param::autogain) && block.params.on (Param::dynamicson);
     if (! active)
     {
-        autoGain += (1.0f - autoGain) * clampedPerBlockCoefficient (n, 0.2, fs);
+        autoGain += (1.0f - autoGain) * perBlockCoefficient (n, 0.2, fs);
         return;
     }
 
-    const float k = clampedPerBlockCoefficient (n, 0.6, fs);
+    const float k = perBlockCoefficient (n, 0.6, fs);
     const auto levelOf = [n] (double energy) {
         return static_cast<float> (std::sqrt (juce::jmax (energy, 0.0) / juce::jmax (1, n)));
     };
@@ -207,23 +195,24 @@ void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const Chain
 
 void QuorinProcessor::runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
+    // The assist reads the level here, before the output gains; the published meters read the output.
     const auto& params = block.params;
     outputTargetLufs.store (targetOf (params).lufs);
 
     if (meterActive (params))
     {
-        loudnessAnalyzer->process (buffer, loudnessLufs);
-        const float current = blockLoudnessDb.load();
-        blockLoudnessDb.store (current + (blockLoudness (buffer) - current) * 0.22f);
+        loudnessAnalyzer->process (buffer, assistLoudnessLufs);
+        assistBlockLoudness.process (buffer);
     }
     else
     {
-        loudnessLufs.store (meterFloorLufs);
-        blockLoudnessDb.store (meterFloorLufs);
+        assistLoudnessLufs.store (meterFloorLufs);
+        assistBlockLoudness.reset();
     }
 
-    const float target = assistTargetDb (params, block.flags.isLive, loudnessLufs.load(), blockLoudnessDb.load());
-    loudnessAssistDb += (target - loudnessAssistDb) * 0.08f;
+    const float target = assistTargetDb (params, block.flags.isLive, assistLoudnessLufs.load(),
+                                         assistBlockLoudness.current());
+    loudnessAssistDb += (target - loudnessAssistDb) * perBlockCoefficient (block.numSamples, assistSeconds, block.sampleRate);
 }
 
 void QuorinProcessor::applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
@@ -298,15 +287,30 @@ void QuorinProcessor::matchDryToCeilingOversampling (const juce::AudioBuffer<flo
     ceilingDryPath.roundTrip (drySnapshotOf (block));
 }
 
-void QuorinProcessor::runTruePeakMeter (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void QuorinProcessor::runTruePeakGuard (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
+{
+    // The clip limits samples; between them the reconstructed wave (and any dry blended back) can
+    // still pass the ceiling, which the guard holds.
+    truePeakGuard.process (buffer, ceilingShape (block.params).ceiling);
+}
+
+void QuorinProcessor::runOutputMeters (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
     if (! meterActive (block.params))
     {
+        loudnessLufs.store (meterFloorLufs);
+        blockLoudnessDb.store (meterFloorLufs);
+        outputBlockLoudness.reset();
         truePeakDb.store (-90.0f);
         return;
     }
+
+    outputLoudnessAnalyzer->process (buffer, loudnessLufs);
+    blockLoudnessDb.store (outputBlockLoudness.process (buffer));
+
     const float reading = TruePeakMeter::toDbtp (truePeakMeter.measure (buffer));
-    truePeakDb.store (juce::jmax (reading, truePeakDb.load() - 0.4f));
+    const auto fall = truePeakFallDbPerSecond * static_cast<float> (block.numSamples / block.sampleRate);
+    truePeakDb.store (juce::jmax (reading, truePeakDb.load() - fall));
 }
 
 //==============================================================================
@@ -321,8 +325,14 @@ void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec& spec)
     limiterPath.prepare (maxBlock);
     ceilingDryPath.prepare (maxBlock);
     ceilingDryRunning = false;
-    truePeakMeter.prepare (maxBlock);
+    truePeakGuard.prepare (fs);
+    truePeakMeter.prepare (fs);
     loudnessAnalyzer->prepare (fs);
+    outputLoudnessAnalyzer->prepare (fs);
+    assistLoudnessLufs.store (meterFloorLufs);
+    assistBlockLoudness.prepare (fs, assistBlockSeconds);
+    outputBlockLoudness.prepare (fs, displayedBlockSeconds);
+    outputBlockLoudness.reset (blockLoudnessDb.load()); // the published reading carries over
 
     autoGain = 1.0f;
     autoGainInLevel = autoGainOutLevel = 0.08f;
@@ -336,6 +346,7 @@ void QuorinProcessor::releaseOutputStage()
     limiterPath.reset();
     ceilingDryPath.reset();
     ceilingDryRunning = false;
-    truePeakMeter.release();
+    truePeakGuard.reset();
+    truePeakMeter.reset();
     loudnessAssistDb = 0.0f;
 }

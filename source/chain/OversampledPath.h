@@ -4,8 +4,8 @@
 
 #include <memory>
 
-/** The chain's 4× oversampling (two half-band stages, polyphase IIR, maximum quality, fractional
-    latency) for the first two channels of a block. Blocks go through in chunks no longer than the
+/** The chain's 4× oversampling (two half-band stages, polyphase IIR, maximum quality) for the first
+    two channels of a block. Blocks go through in chunks no longer than the
     prepared size, so a host block beyond it still fits without allocating. */
 class OversampledPath
 {
@@ -14,6 +14,7 @@ public:
     void prepare (int maxBlockSize);
     void reset() noexcept;
     bool isPrepared() const noexcept { return oversampler != nullptr; }
+
 
     /** Up-samples the block, lets shape (juce::dsp::AudioBlock<float>&) work on each oversampled
         chunk, and down-samples the result back into the block. */

@@ -71,10 +71,9 @@ void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, cons
     const float amount = saturationFade * block.params.proportion (Param::satpct);
     saturateLowBand (buffer, saturationBandFilters, block.controls, amount);
 
-    const int beastMode = block.params.index (Param::mixmode);
-    if (block.flags.isLive && beastMode > 0)
+    if (block.flags.beastActive)
     {
-        runBeastDrive (buffer, beastDrive (block.controls, beastMode));
+        runBeastDrive (buffer, beastDrive (block.controls, block.params.index (Param::mixmode)));
         // A dry that skipped the oversampling filters would blend out of phase; while the module fades,
         // the dry leans back to the untouched input, which the chain carries once the stage stops.
         matchBeastDryPhase (drySnapshotOf (buffer), saturationFade);

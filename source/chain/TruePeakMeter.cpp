@@ -1,51 +1,27 @@
 #include "chain/TruePeakMeter.h"
 
-void TruePeakMeter::prepare (int maxBlockSize)
+void TruePeakMeter::prepare (double sampleRate) noexcept
 {
-    path.prepare (maxBlockSize);
-    scratch.setSize (2, juce::jmax (1, maxBlockSize));
-    scratch.clear();
+    for (auto& interpolator : interpolators)
+        interpolator.prepare (sampleRate);
 }
 
-void TruePeakMeter::reset() noexcept { path.reset(); }
-
-void TruePeakMeter::release()
+void TruePeakMeter::reset() noexcept
 {
-    reset();
-    scratch.setSize (0, 0);
+    for (auto& interpolator : interpolators)
+        interpolator.reset();
 }
 
 float TruePeakMeter::measure (const juce::AudioBuffer<float>& buffer) noexcept
 {
-    if (! path.isPrepared() || buffer.getNumChannels() < 1)
-        return 0.0f;
-
-    // The scratch copy holds one prepared block: longer blocks are measured in pieces.
     float peak = 0.0f;
-    const int piece = scratch.getNumSamples();
-    for (int start = 0; start < buffer.getNumSamples(); start += piece)
-        peak = juce::jmax (peak, measureChunk (buffer, start, juce::jmin (piece, buffer.getNumSamples() - start)));
-    return peak;
-}
-
-float TruePeakMeter::measureChunk (const juce::AudioBuffer<float>& buffer, int start, int count) noexcept
-{
-    const int lastChannel = buffer.getNumChannels() - 1;
-    for (int ch = 0; ch < 2; ++ch)
-        scratch.copyFrom (ch, 0, buffer, juce::jmin (ch, lastChannel), start, count);
-
-    // Down-sampled afterwards only to keep the filter states running with the signal.
-    float peak = 0.0f;
-    path.process (juce::dsp::AudioBlock<float> (scratch).getSubBlock (0, static_cast<size_t> (count)),
-                  [&peak] (juce::dsp::AudioBlock<float>& up) noexcept
-                  {
-                      for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
-                      {
-                          const auto range = juce::FloatVectorOperations::findMinAndMax (
-                              up.getChannelPointer (ch), static_cast<int> (up.getNumSamples()));
-                          peak = juce::jmax (peak, -range.getStart(), range.getEnd());
-                      }
-                  });
+    for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
+    {
+        auto& interpolator = interpolators[static_cast<size_t> (ch)];
+        const auto* samples = buffer.getReadPointer (ch);
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            peak = juce::jmax (peak, interpolator.push (samples[i]));
+    }
     return peak;
 }
 

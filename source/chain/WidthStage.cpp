@@ -43,23 +43,36 @@ float sideGainSlope (const ChainBlock& block) noexcept
 void QuorinProcessor::runWidthStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
     const bool stereo = buffer.getNumChannels() > 1;
-    float w = block.controls.widthAmt;
-    if (! block.flags.isLive && stereo)
-        w *= correlationGuard (blockCorrelation (buffer));
+    const int numSamples = buffer.getNumSamples();
 
-    const float sideGain = 1.0f + sideGainSlope (block) * w;
-    const float decorrelation = 0.92f * w * 0.5f;
-    const float amount = widthFade * block.params.proportion (Param::widpct);
-    const bool blend = amount < 0.999f;
+    // The correlation guard and the module fade both move sample by sample across the block: the
+    // guard no faster than a 20 ms ramp from 0 to 1, the fade from where the last block left it.
+    const float guardTarget = ! block.flags.isLive && stereo ? correlationGuard (blockCorrelation (buffer)) : 1.0f;
+    const auto maxGuardStep = static_cast<float> (numSamples / (0.02 * block.sampleRate));
+    const float guardEnd = widthGuardGain + juce::jlimit (-maxGuardStep, maxGuardStep, guardTarget - widthGuardGain);
+    const float guardStep = (guardEnd - widthGuardGain) / static_cast<float> (numSamples);
+    const float fadeStep = (widthFade - widthFadeApplied) / static_cast<float> (numSamples);
+
+    const float slope = sideGainSlope (block);
+    const float share = block.params.proportion (Param::widpct);
 
     auto* left = buffer.getWritePointer (0);
     auto* right = stereo ? buffer.getWritePointer (1) : nullptr;
 
-    for (int i = 0; i < buffer.getNumSamples(); ++i)
+    for (int i = 0; i < numSamples; ++i)
     {
+        const auto step = static_cast<float> (i + 1);
+        const float w = block.controls.widthAmt * (widthGuardGain + guardStep * step);
+        const float fade = widthFadeApplied + fadeStep * step;
+        const float sideGain = 1.0f + slope * w;
+        const float decorrelation = 0.92f * w * 0.5f;
+        const float amount = fade * share;
+
+        const float inL = left[i];
+        const float inR = stereo ? right[i] : inL;
         float lowL, highL, lowR, highR;
-        widthCrossover[0].processSample (0, left[i], lowL, highL);
-        widthCrossover[1].processSample (0, stereo ? right[i] : left[i], lowR, highR);
+        widthCrossover[0].processSample (0, inL, lowL, highL);
+        widthCrossover[1].processSample (0, inR, lowR, highR);
 
         const float mid = (lowL + lowR) * 0.5f + (highL + highR) * 0.5f;
         const float side = (highL - highR) * 0.5f;
@@ -73,17 +86,23 @@ void QuorinProcessor::runWidthStage (juce::AudioBuffer<float>& buffer, const Cha
         float outR = mid - widened - decor;
 
         // The crossover's bands sum to an all-pass; blending with the raw dry would cancel where it
-        // turns the phase by 180°, so the dry share is the same band sum.
-        if (blend)
+        // turns the phase by 180°, so the dry share is the same band sum. While the module fades it
+        // leans back to the untouched input, which the chain carries once the stage stops.
+        if (amount < 0.999f)
         {
-            outL = outL * amount + (lowL + highL) * (1.0f - amount);
-            outR = outR * amount + (lowR + highR) * (1.0f - amount);
+            const float dryL = (lowL + highL) * fade + inL * (1.0f - fade);
+            const float dryR = (lowR + highR) * fade + inR * (1.0f - fade);
+            outL = outL * amount + dryL * (1.0f - amount);
+            outR = outR * amount + dryR * (1.0f - amount);
         }
 
         left[i] = outL;
         if (stereo)
             right[i] = outR;
     }
+
+    widthGuardGain = guardEnd;
+    widthFadeApplied = widthFade;
 }
 
 void QuorinProcessor::prepareWidthStage (const juce::dsp::ProcessSpec& spec)
@@ -109,6 +128,8 @@ void QuorinProcessor::prepareWidthStage (const juce::dsp::ProcessSpec& spec)
     const double a = 1.0 / spec.sampleRate;
     sideLowPassCoef = static_cast<float> (a / (a + 0.00067725504));
     sideLowPass = 0.0f;
+    widthGuardGain = 1.0f;
+    widthFadeApplied = 1.0f;
 }
 
 void QuorinProcessor::releaseWidthStage()

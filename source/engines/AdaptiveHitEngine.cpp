@@ -15,7 +15,39 @@ enum HitClass
 
 constexpr double kickHoldSeconds = 0.06;
 constexpr double otherHoldSeconds = 0.042;
-constexpr double learningRunSeconds = 1.15;
+
+// The class scores were tuned on blocks of 512 samples at 48 kHz; frames keep that duration at
+// every rate and host block size.
+constexpr double analysisFrameSeconds = 512.0 / 48000.0;
+
+// The gate. Room noise alone reaches an onset (transient) of at most about 0.6 times its level;
+// the softest hits of the test recordings (-30 dBFS peak over -60 dBFS noise) reach 2.5 times the
+// noise level and more. Twice the quiet level lies between: false hits appeared from 1.5, misses
+// from 3.
+constexpr float gateRatio = 2.0f;
+// Below this onset (about -100 dBFS) nothing is a hit, even in digital silence.
+constexpr float minimumOnset = 1.0e-5f;
+// A frame whose onset is under a tenth of the strongest onset of the last ~50 ms belongs to that
+// hit's decay (the fast envelope still falling after it), not to a new hit.
+constexpr float tailRatio = 0.1f;
+constexpr double recentOnsetSeconds = 0.05;
+// The quiet level drops at once to a quieter frame and rises over 5 s, so that hits and their
+// tails barely lift it while a louder room is learned within seconds.
+constexpr double quietRiseSeconds = 5.0;
+
+// A kick needs low-band weight: without it the kick score (2.05 per unit of low ratio) outscores
+// the snare on any block with Lr above 0.48, and every acoustic snare (Lr about 0.5) is a kick.
+// 0.56 is where the kick rescue already asks for low weight.
+constexpr float kickLowRatioFloor = 0.56f;
+
+// A learning run ends once it has heard this many hits and the last has passed, or at its
+// time-out; four hits average out the player's velocity, and four seconds leave room for them
+// even at a slow 60 BPM.
+constexpr double learningTimeoutSeconds = 4.0;
+
+// Taught-profile likeness compares the onset level in dB: 24 dB apart costs the whole
+// similarity, so a hit 6 dB off the taught level keeps three quarters of it.
+constexpr float levelDbPerUnitDistance = 24.0f;
 
 float clamp01 (float v) noexcept { return juce::jlimit (0.0f, 1.0f, v); }
 
@@ -25,16 +57,29 @@ float onePoleCoefficient (float sampleRate, float cutoffHz) noexcept
     return dt / (dt + 1.0f / (juce::MathConstants<float>::twoPi * cutoffHz));
 }
 
-/** How far a block lies from a taught profile; 0 is identical, 1 or more is unrelated. */
+float onsetDb (float transient) noexcept { return 20.0f * std::log10 (juce::jmax (transient, 1.0e-9f)); }
+
+/** How far a frame lies from a taught profile; 0 is identical, 1 or more is unrelated. */
 float profileDistance (const Engine::Features& f, const Engine::Features& profile) noexcept
 {
-    return 220.0f * std::abs (f.transient - profile.transient) + 1.9f * std::abs (f.lowRatio - profile.lowRatio)
-           + 1.7f * std::abs (f.highRatio - profile.highRatio) + 140.0f * std::abs (f.zcr - profile.zcr);
+    return std::abs (onsetDb (f.transient) - onsetDb (profile.transient)) / levelDbPerUnitDistance
+           + 1.9f * std::abs (f.lowRatio - profile.lowRatio) + 1.7f * std::abs (f.highRatio - profile.highRatio)
+           + 140.0f * std::abs (f.zcr - profile.zcr);
 }
 
 float blendTowardRun (float taught, float runMean, bool alreadyTaught) noexcept
 {
     return alreadyTaught ? 0.64f * taught + 0.36f * runMean : runMean;
+}
+
+/** Index of the highest score among those allowed, the lower index on ties. */
+size_t bestScore (const std::array<float, 4>& s, bool kickAllowed) noexcept
+{
+    size_t best = kickAllowed ? 0 : 1;
+    for (size_t k = best + 1; k < s.size(); ++k)
+        if (s[k] > s[best])
+            best = k;
+    return best;
 }
 } // namespace
 
@@ -46,29 +91,53 @@ void QuorinProcessor::AdaptiveHitEngine::prepare (double newSampleRate) noexcept
     slowCoeff = 1.0f - std::exp (-1.0f / (fs * 0.04f));
     lowCoeff = onePoleCoefficient (fs, 220.0f);
     bandCoeff = onePoleCoefficient (fs, 3000.0f);
+    frameLength = juce::jmax (1, juce::roundToInt (sampleRate * analysisFrameSeconds));
+    quietRiseCoeff = static_cast<float> (1.0 - std::exp (-frameLength / (sampleRate * quietRiseSeconds)));
+    recentOnsetDecay = static_cast<float> (std::exp (-frameLength / (sampleRate * recentOnsetSeconds)));
 
     fastEnv = slowEnv = lowState = bandState = prevSample = 0.0f;
+    frameFill = zeroCrossings = 0;
+    transientSum = lowSum = highSum = 0.0;
+    lastFrameResult = {};
+    quietLevel = -1.0f;
+    recentOnset = 0.0f;
+    gateWasOpen = false;
     holdSamples = heldClass = 0;
     heldConfidence = 0.0f;
-
-    // A preparation forgets what was taught until a model is installed or taught again.
-    cancelRunRequest.store (false);
-    learnRequest.store (0);
-    clearRequest.store (false);
-    forgetModel();
+    cancelRun(); // its length was counted at the old rate
 }
 
 HitResult QuorinProcessor::AdaptiveHitEngine::process (const juce::AudioBuffer<float>& buffer) noexcept
 {
     takeRequests();
-    const auto features = measure (buffer);
-    const int numSamples = buffer.getNumSamples();
-    auto result = decide (features, numSamples);
-    advanceRun (features, numSamples);
-    result.kickMatch = kickMatch (features, result);
-    return result;
-}
 
+    const int numSamples = buffer.getNumChannels() > 0 ? buffer.getNumSamples() : 0;
+    const float* left = numSamples > 0 ? buffer.getReadPointer (0) : nullptr;
+    const float* right = buffer.getNumChannels() > 1 ? buffer.getReadPointer (1) : nullptr;
+
+    bool anyFrame = false;
+    HitResult strongest;
+    float kickMatchInBlock = 0.0f;
+    for (int i = 0; i < numSamples; ++i)
+    {
+        // Halved before the sum, so that two full-scale channels cannot overflow.
+        accumulate (right != nullptr ? left[i] * 0.5f + right[i] * 0.5f : left[i]);
+        if (++frameFill < frameLength)
+            continue;
+
+        lastFrameResult = analyseFrame (takeFrame());
+        if (! anyFrame || lastFrameResult.hitConfidence > strongest.hitConfidence)
+            strongest = lastFrameResult;
+        kickMatchInBlock = juce::jmax (kickMatchInBlock, lastFrameResult.kickMatch);
+        anyFrame = true;
+    }
+
+    if (! anyFrame)
+        return lastFrameResult;
+    if (strongest.hitClass == kick)
+        strongest.kickMatch = kickMatchInBlock;
+    return strongest;
+}
 QuorinProcessor::AdaptiveHitEngine::TaughtModel QuorinProcessor::AdaptiveHitEngine::taughtModel() const noexcept
 {
     TaughtModel model;
@@ -134,10 +203,12 @@ void QuorinProcessor::AdaptiveHitEngine::forgetModel() noexcept
 
 void QuorinProcessor::AdaptiveHitEngine::startRun (int hitClass) noexcept
 {
-    runLength = runRemaining = juce::jmax (1, juce::roundToInt (sampleRate * learningRunSeconds));
+    runLength = runRemaining = juce::jmax (1, juce::roundToInt (sampleRate * learningTimeoutSeconds));
     runClass = hitClass;
     runSums = {};
-    runWeight = 0.0;
+    runPeaks = runHits = 0;
+    runHitOpen = false;
+    learningHits.store (0);
     learningClass.store (hitClass);
     learningProgress.store (0.0f);
 }
@@ -149,54 +220,65 @@ void QuorinProcessor::AdaptiveHitEngine::cancelRun() noexcept
     learningProgress.store (0.0f);
 }
 
-QuorinProcessor::AdaptiveHitEngine::Features
-QuorinProcessor::AdaptiveHitEngine::measure (const juce::AudioBuffer<float>& buffer) noexcept
+void QuorinProcessor::AdaptiveHitEngine::accumulate (float x) noexcept
 {
-    const int numSamples = buffer.getNumChannels() > 0 ? buffer.getNumSamples() : 0;
-    const float* left = numSamples > 0 ? buffer.getReadPointer (0) : nullptr;
-    const float* right = buffer.getNumChannels() > 1 ? buffer.getReadPointer (1) : nullptr;
+    if ((x >= 0.0f) != (prevSample >= 0.0f))
+        ++zeroCrossings;
+    prevSample = x;
 
-    double transientSum = 0.0, lowSum = 0.0, highSum = 0.0;
-    int zeroCrossings = 0;
+    fastEnv += (std::abs (x) - fastEnv) * fastCoeff;
+    slowEnv += (std::abs (x) - slowEnv) * slowCoeff;
+    transientSum += juce::jmax (0.0f, fastEnv - slowEnv);
 
-    for (int i = 0; i < numSamples; ++i)
-    {
-        // Halved before the sum, so that two full-scale channels cannot overflow.
-        const float x = right != nullptr ? left[i] * 0.5f + right[i] * 0.5f : left[i];
+    lowState += (x - lowState) * lowCoeff;
+    bandState += ((x - lowState) - bandState) * bandCoeff;
+    lowSum += std::abs (lowState);
+    highSum += std::abs (bandState);
+}
 
-        if ((x >= 0.0f) != (prevSample >= 0.0f))
-            ++zeroCrossings;
-        prevSample = x;
-
-        fastEnv += (std::abs (x) - fastEnv) * fastCoeff;
-        slowEnv += (std::abs (x) - slowEnv) * slowCoeff;
-        transientSum += juce::jmax (0.0f, fastEnv - slowEnv);
-
-        lowState += (x - lowState) * lowCoeff;
-        bandState += ((x - lowState) - bandState) * bandCoeff;
-        lowSum += std::abs (lowState);
-        highSum += std::abs (bandState);
-    }
+QuorinProcessor::AdaptiveHitEngine::Frame QuorinProcessor::AdaptiveHitEngine::takeFrame() noexcept
+{
+    const double n = juce::jmax (frameFill, 1);
+    const auto transient = static_cast<float> (transientSum / n);
+    const auto low = static_cast<float> (lowSum / n);
+    const auto high = static_cast<float> (highSum / n);
+    const auto crossings = static_cast<float> (zeroCrossings / n);
+    frameFill = zeroCrossings = 0;
+    transientSum = lowSum = highSum = 0.0;
 
     // Samples near the float limit can still overflow a one-pole state; start afresh rather than
-    // carry infinities into every later block and into the taught model.
+    // carry infinities into every later frame, the gate and the taught model.
     if (! (std::isfinite (fastEnv) && std::isfinite (slowEnv) && std::isfinite (lowState) && std::isfinite (bandState)))
     {
         fastEnv = slowEnv = lowState = bandState = 0.0f;
         return {};
     }
 
-    const double n = juce::jmax (numSamples, 1);
-    const auto low = static_cast<float> (lowSum / n);
-    const auto high = static_cast<float> (highSum / n);
     const float total = low + high + 0.000001f;
+    return { { transient, low / total, high / total, crossings }, low + high };
+}
 
-    Features f;
-    f.transient = static_cast<float> (transientSum / n);
-    f.lowRatio = low / total;
-    f.highRatio = high / total;
-    f.zcr = static_cast<float> (zeroCrossings / n);
-    return f;
+HitResult QuorinProcessor::AdaptiveHitEngine::analyseFrame (const Frame& frame) noexcept
+{
+    const bool gateOpen = passesGate (frame);
+    auto result = decide (frame.features, gateOpen, frameLength);
+    advanceRun (frame.features, gateOpen);
+    gateWasOpen = gateOpen;
+    result.kickMatch = kickMatch (frame.features, result);
+    return result;
+}
+
+bool QuorinProcessor::AdaptiveHitEngine::passesGate (const Frame& frame) noexcept
+{
+    if (quietLevel < 0.0f)
+        quietLevel = frame.level;
+
+    const float onset = frame.features.transient;
+    const bool open = onset > gateRatio * quietLevel && onset > minimumOnset && onset > tailRatio * recentOnset;
+
+    recentOnset = juce::jmax (onset, recentOnset * recentOnsetDecay);
+    quietLevel = frame.level < quietLevel ? frame.level : quietLevel + (frame.level - quietLevel) * quietRiseCoeff;
+    return open;
 }
 
 QuorinProcessor::AdaptiveHitEngine::ClassScores
@@ -241,18 +323,15 @@ QuorinProcessor::AdaptiveHitEngine::score (const Features& f) const noexcept
     return result;
 }
 
-HitResult QuorinProcessor::AdaptiveHitEngine::decide (const Features& f, int numSamples) noexcept
+HitResult QuorinProcessor::AdaptiveHitEngine::decide (const Features& f, bool gateOpen, int numSamples) noexcept
 {
     const auto scores = score (f);
     const auto& s = scores.score;
 
-    size_t winner = 0;
-    for (size_t k = 1; k < s.size(); ++k)
-        if (s[k] > s[winner])
-            winner = k;
-
+    const bool kickAllowed = f.lowRatio > kickLowRatioFloor;
+    const size_t winner = bestScore (s, kickAllowed);
     float runnerUp = -std::numeric_limits<float>::max();
-    for (size_t k = 0; k < s.size(); ++k)
+    for (size_t k = kickAllowed ? 0 : 1; k < s.size(); ++k)
         if (k != winner)
             runnerUp = juce::jmax (runnerUp, s[k]);
 
@@ -268,7 +347,7 @@ HitResult QuorinProcessor::AdaptiveHitEngine::decide (const Features& f, int num
         kickRules = true;
     }
 
-    if (confidence >= (kickRules ? 0.5f : 0.58f))
+    if (gateOpen && confidence >= (kickRules ? 0.5f : 0.58f))
     {
         heldClass = hitClass;
         heldConfidence = confidence;
@@ -287,39 +366,69 @@ HitResult QuorinProcessor::AdaptiveHitEngine::decide (const Features& f, int num
     return {};
 }
 
-void QuorinProcessor::AdaptiveHitEngine::advanceRun (const Features& f, int numSamples) noexcept
+void QuorinProcessor::AdaptiveHitEngine::advanceRun (const Features& f, bool gateOpen) noexcept
 {
-    if (runClass <= 0 || runRemaining <= 0)
+    if (runClass <= 0)
         return;
 
-    const double n = juce::jmax (numSamples, 1);
-    runSums[0] += n * f.transient;
-    runSums[1] += n * f.lowRatio;
-    runSums[2] += n * f.highRatio;
-    runSums[3] += n * f.zcr;
-    runWeight += n;
-    runRemaining -= numSamples;
+    runRemaining -= frameLength;
+    if (gateOpen && ! gateWasOpen)
+    {
+        learningHits.store (++runHits);
+        runPeak = f;
+        runHitOpen = true;
+    }
+    else if (gateOpen && runHitOpen && f.transient > runPeak.transient)
+    {
+        runPeak = f;
+    }
+    else if (! gateOpen && runHitOpen)
+    {
+        addRunPeak();
+    }
 
-    const double left = juce::jmax (runRemaining, 0);
-    learningProgress.store (clamp01 (static_cast<float> (1.0 - left / runLength)));
+    const double timeDone = 1.0 - juce::jmax (runRemaining, 0) / static_cast<double> (runLength);
+    const double hitsDone = runHits / static_cast<double> (learnHitsNeeded);
+    learningProgress.store (clamp01 (static_cast<float> (juce::jmax (timeDone, hitsDone))));
 
-    if (runRemaining <= 0 && runWeight > 0.0 && ! cancelRunRequest.load())
-        foldRun();
+    const bool heardEnough = runHits >= learnHitsNeeded && ! runHitOpen;
+    if ((heardEnough || runRemaining <= 0) && ! cancelRunRequest.load())
+    {
+        if (runHitOpen)
+            addRunPeak();
+        finishRun();
+    }
 }
 
-void QuorinProcessor::AdaptiveHitEngine::foldRun() noexcept
+/** A hit teaches with its strongest frame: the profile is matched frame by frame, and a mean over a
+    hit's onset, peak and decay frames lies far from each of them. */
+void QuorinProcessor::AdaptiveHitEngine::addRunPeak() noexcept
 {
-    const int k = juce::jlimit (0, numTaughtClasses - 1, runClass - 1);
-    auto& c = taught[static_cast<size_t> (k)];
-    const int count = c.hitCount.load();
-    const auto mean = [this] (size_t i) { return static_cast<float> (runSums[i] / runWeight); };
+    runSums[0] += runPeak.transient;
+    runSums[1] += runPeak.lowRatio;
+    runSums[2] += runPeak.highRatio;
+    runSums[3] += runPeak.zcr;
+    ++runPeaks;
+    runHitOpen = false;
+}
 
-    c.transient.store (blendTowardRun (c.transient.load(), mean (0), count > 0));
-    c.lowRatio.store (blendTowardRun (c.lowRatio.load(), mean (1), count > 0));
-    c.highRatio.store (blendTowardRun (c.highRatio.load(), mean (2), count > 0));
-    c.zcr.store (blendTowardRun (c.zcr.load(), mean (3), count > 0));
-    c.hitCount.store (juce::jmin (count + 1, maxHitCount));
-    learnedMask.fetch_or (1 << k);
+/** Folds the run's mean into the class; a run that heard no hit teaches nothing. */
+void QuorinProcessor::AdaptiveHitEngine::finishRun() noexcept
+{
+    if (runPeaks > 0)
+    {
+        const int k = juce::jlimit (0, numTaughtClasses - 1, runClass - 1);
+        auto& c = taught[static_cast<size_t> (k)];
+        const int count = c.hitCount.load();
+        const auto mean = [this] (size_t i) { return static_cast<float> (runSums[i] / runPeaks); };
+
+        c.transient.store (blendTowardRun (c.transient.load(), mean (0), count > 0));
+        c.lowRatio.store (blendTowardRun (c.lowRatio.load(), mean (1), count > 0));
+        c.highRatio.store (blendTowardRun (c.highRatio.load(), mean (2), count > 0));
+        c.zcr.store (blendTowardRun (c.zcr.load(), mean (3), count > 0));
+        c.hitCount.store (juce::jmin (count + 1, maxHitCount));
+        learnedMask.fetch_or (1 << k);
+    }
     cancelRun();
 }
 

@@ -5,11 +5,17 @@
 #include <array>
 #include <atomic>
 
-/** Classifies percussive hits per block (kick, snare, hi-hat, inward K) and learns taught kick,
-    snare and hi-hat profiles.
+/** Classifies percussive hits (kick, snare, hi-hat, inward K) and learns taught kick, snare and
+    hi-hat profiles.
+
+    The features are measured over analysis frames of a fixed duration, whatever the host's block
+    size, and a frame counts as a hit only when its onset stands clearly above the input's running
+    quiet level. A block reports the strongest frame that ended in it, or the last frame's result.
 
     The audio thread calls prepare and process. The message thread writes the two requests, reads
-    the learning fields and the taught model, and installs models; every field it touches is atomic. */
+    the learning fields and the taught model, and installs models; every field it touches is atomic.
+    The taught model changes only by learning, a clear request or an installation: a preparation
+    keeps it. */
 class QuorinProcessor::AdaptiveHitEngine
 {
 public:
@@ -31,7 +37,9 @@ public:
     using TaughtModel = std::array<TaughtClass, numTaughtClasses>;
 
     static constexpr int maxHitCount = 9; // runs beyond this keep moving the profile, not the count
+    static constexpr int learnHitsNeeded = 4;
 
+    /** Sets the rate and clears the running analysis; the taught model and the requests stay. */
     void prepare (double newSampleRate) noexcept;
     HitResult process (const juce::AudioBuffer<float>& buffer) noexcept;
 
@@ -48,6 +56,9 @@ public:
     std::atomic<bool> clearRequest { false };
     std::atomic<int> learningClass { 0 };
     std::atomic<float> learningProgress { 0.0f };
+    // Hits heard by the learning run in progress, or by the last one after it ended (0: none heard,
+    // and nothing was learned).
+    std::atomic<int> learningHits { 0 };
 
 private:
     friend struct QuorinProcessorProbe;
@@ -64,15 +75,26 @@ private:
         float kickCurve = 0.0f;        // kc
     };
 
+    /** One analysis frame: its features and its level (mean low plus mean band magnitude). */
+    struct Frame
+    {
+        Features features;
+        float level = 0.0f;
+    };
+
     void takeRequests() noexcept;
     void forgetModel() noexcept;
     void startRun (int hitClass) noexcept;
     void cancelRun() noexcept;
-    Features measure (const juce::AudioBuffer<float>& buffer) noexcept;
+    void accumulate (float x) noexcept;
+    Frame takeFrame() noexcept;
+    HitResult analyseFrame (const Frame& frame) noexcept;
+    bool passesGate (const Frame& frame) noexcept;
     ClassScores score (const Features& f) const noexcept;
-    HitResult decide (const Features& f, int numSamples) noexcept;
-    void advanceRun (const Features& f, int numSamples) noexcept;
-    void foldRun() noexcept;
+    HitResult decide (const Features& f, bool gateOpen, int numSamples) noexcept;
+    void advanceRun (const Features& f, bool gateOpen) noexcept;
+    void addRunPeak() noexcept;
+    void finishRun() noexcept;
     float kickMatch (const Features& f, const HitResult& reported) const noexcept;
     Features taughtFeatures (int index) const noexcept;
 
@@ -84,11 +106,25 @@ private:
     float fastEnv = 0.0f, slowEnv = 0.0f, lowState = 0.0f, bandState = 0.0f, prevSample = 0.0f;
     float fastCoeff = 0.1f, slowCoeff = 0.01f, lowCoeff = 0.1f, bandCoeff = 0.1f;
 
+    // The frame being measured.
+    int frameLength = 470, frameFill = 0;
+    double transientSum = 0.0, lowSum = 0.0, highSum = 0.0;
+    int zeroCrossings = 0;
+    HitResult lastFrameResult;
+
+    // The gate: the input's running quiet level (negative until the first frame) and the strongest
+    // recent onset.
+    float quietLevel = -1.0f, quietRiseCoeff = 0.01f;
+    float recentOnset = 0.0f, recentOnsetDecay = 0.5f;
+    bool gateWasOpen = false;
+
     int holdSamples = 0;
     int heldClass = 0;
     float heldConfidence = 0.0f;
 
     int runClass = 0, runRemaining = 0, runLength = 0;
     std::array<double, 4> runSums {};
-    double runWeight = 0.0;
+    int runPeaks = 0, runHits = 0;
+    Features runPeak; // strongest frame of the hit in progress
+    bool runHitOpen = false;
 };

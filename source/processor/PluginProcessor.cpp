@@ -1,11 +1,20 @@
 #include "processor/PluginProcessor.h"
 
+#include "editor/PluginEditor.h"
+
 #include "engines/AdaptiveHitEngine.h"
 #include "engines/AnalogEqEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
 #include "engines/LoudnessAnalyzer.h"
 #include "engines/ModernReverb.h"
 #include "engines/MultibandDynamics.h"
+
+namespace
+{
+// The parameters that decide whether the linear-phase EQ runs, and so the latency.
+constexpr Param latencyParameters[] { Param::eqon, Param::lineareq, Param::chainmode, Param::wildcardmode,
+                                      Param::wildcardhybridfx };
+} // namespace
 
 QuorinProcessor::QuorinProcessor()
     : AudioProcessor (BusesProperties()
@@ -18,7 +27,8 @@ QuorinProcessor::QuorinProcessor()
       multibandDynamics (std::make_unique<MultibandDynamics>()),
       loudnessAnalyzer (std::make_unique<LoudnessAnalyzer>()),
       adaptiveHitEngine (std::make_unique<AdaptiveHitEngine>()),
-      linearPhaseEq (std::make_unique<LinearPhaseEqEngine>())
+      linearPhaseEq (std::make_unique<LinearPhaseEqEngine>()),
+      outputLoudnessAnalyzer (std::make_unique<LoudnessAnalyzer>())
 {
     for (int i = 0; i < numParameters; ++i)
     {
@@ -30,6 +40,8 @@ QuorinProcessor::QuorinProcessor()
     }
 
     parameters.addParameterListener (parameterId (Param::venue), this);
+    for (auto p : latencyParameters)
+        parameters.addParameterListener (parameterId (p), this);
     emptyUserProfiles();
 
     // The listener is already registered, so the preset's venue write also moves loudness; the
@@ -39,6 +51,9 @@ QuorinProcessor::QuorinProcessor()
 
 QuorinProcessor::~QuorinProcessor()
 {
+    cancelPendingUpdate();
+    for (auto p : latencyParameters)
+        parameters.removeParameterListener (parameterId (p), this);
     parameters.removeParameterListener (parameterId (Param::venue), this);
 }
 
@@ -50,7 +65,7 @@ bool QuorinProcessor::producesMidi() const { return false; }
 
 juce::AudioProcessorEditor* QuorinProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new QuorinProcessorEditor (*this);
 }
 
 bool QuorinProcessor::hasEditor() const { return true; }
@@ -91,7 +106,14 @@ juce::AudioProcessorParameter* QuorinProcessor::getBypassParameter() const
 void QuorinProcessor::parameterChanged (const juce::String& parameterID, float newValue)
 {
     if (parameterID != parameterId (Param::venue))
+    {
+        // Automation may arrive on the audio thread; the host hears of the latency on the message thread.
+        if (juce::MessageManager::existsAndIsCurrentThread())
+            publishLatency();
+        else
+            triggerAsyncUpdate();
         return;
+    }
 
     // "Home" sits the macro higher than "Stage"; loudness is a 0..1 parameter, so these are real values.
     const bool home = juce::roundToInt (newValue) > 0;
@@ -126,6 +148,8 @@ float QuorinProcessor::getAdaptiveHitLearningProgress() const
 }
 
 int QuorinProcessor::getAdaptiveHitLearnedMask() const { return adaptiveHitEngine->learnedMask.load(); }
+
+int QuorinProcessor::getAdaptiveHitLearningHits() const { return adaptiveHitEngine->learningHits.load(); }
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "chain/BlockControls.h"
+#include "chain/BlockLoudness.h"
 #include "chain/DelayRing.h"
 #include "chain/OversampledPath.h"
+#include "chain/TruePeakGuard.h"
 #include "chain/TruePeakMeter.h"
 #include "processor/ParameterLayout.h"
 
@@ -15,7 +17,9 @@
 #include <utility>
 
 /** The Vantora channel strip: parameters, the per-block chain and the values it publishes. */
-class QuorinProcessor : public juce::AudioProcessor, public juce::AudioProcessorValueTreeState::Listener
+class QuorinProcessor : public juce::AudioProcessor,
+                        public juce::AudioProcessorValueTreeState::Listener,
+                        private juce::AsyncUpdater
 {
 public:
     // The DSP engines, each defined in its own header under engines/.
@@ -61,6 +65,9 @@ public:
     int getAdaptiveHitLearningClass() const;
     float getAdaptiveHitLearningProgress() const;
     int getAdaptiveHitLearnedMask() const;
+    // Hits heard by the learning run in progress, or by the last run once it has ended: 0 after a
+    // run means it heard none and taught nothing.
+    int getAdaptiveHitLearningHits() const;
 
     // Factory presets and the reset (message thread): parameter writes as a host would make them.
     void resetToDefaults();
@@ -123,7 +130,14 @@ private:
     ParameterSnapshot readParameters() const noexcept;
     BlockFlags makeBlockFlags (const ParameterSnapshot& params) const noexcept;
     void updateModuleFades (const ParameterSnapshot& params, int numSamples) noexcept;
-    void updateLatency (const BlockFlags& flags);
+    /** The delay the chain gives the signal with these flags: the linear-phase FIR's, the padded
+        Beast path's, the ceiling's oversampling and the true-peak guard's. */
+    int latencyFor (const BlockFlags& flags) const noexcept;
+    void updateLatency (const BlockFlags& flags) noexcept;
+    /** Tells the host the latency the current parameters give (message thread). */
+    void publishLatency();
+    void handleAsyncUpdate() override;
+    void padBeastLatency (juce::AudioBuffer<float>& buffer) noexcept;
     void captureDry (const juce::AudioBuffer<float>& block);
     void blendWithDry (juce::AudioBuffer<float>& block, float amount) const noexcept;
     /** The part of `dryBuffer` that `captureDry` filled for this block. */
@@ -209,7 +223,8 @@ private:
     void runFinalLowPass (juce::AudioBuffer<float>& buffer);
     void runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept;
-    void runTruePeakMeter (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runTruePeakGuard (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept;
+    void runOutputMeters (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
 
     //==============================================================================
     std::array<std::atomic<float>*, numParameters> rawParameterValues {};
@@ -237,6 +252,10 @@ private:
     OversampledPath beastPath;
     // The same round trip without the drive, so that the dry blends in phase with the driven signal.
     OversampledPath beastDryPath;
+    // While the Beast drive does not run, the signal waits as long as its round trip would take, so
+    // that switching it never changes the latency.
+    DelayRing beastLatencyPad;
+    int beastPadLength = 0;
     juce::AudioBuffer<float> beastDryScratch; // one chunk of the dry as it was before the round trip
 
     std::array<juce::dsp::IIR::Filter<float>, 2> transientBandFilters;
@@ -260,11 +279,16 @@ private:
     std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> widthAllpass;    // 2920 Hz, 6550 Hz
     float sideLowPass = 0.0f;
     float sideLowPassCoef = 0.0f;
+    float widthGuardGain = 1.0f;   // the correlation guard's factor, as the last block left it
+    float widthFadeApplied = 1.0f; // the module fade, as the last block left it
 
     float autoGain = 1.0f;
     float autoGainInLevel = 0.08f;
     float autoGainOutLevel = 0.08f;
     float loudnessAssistDb = 0.0f;
+    std::atomic<float> assistLoudnessLufs { -70.0f }; // the assist's own loudness reading
+    BlockLoudness assistBlockLoudness;                // its slow short-term term
+    BlockLoudness outputBlockLoudness;                // the output's, behind blockLoudnessDb
 
     std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> listeningFilters;
     std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> finalLowPass;
@@ -273,6 +297,7 @@ private:
     // limpct blend does not comb against the oversampling filters' phase.
     OversampledPath ceilingDryPath;
     bool ceilingDryRunning = false;
+    TruePeakGuard truePeakGuard;
     TruePeakMeter truePeakMeter;
 
     //==============================================================================
@@ -282,13 +307,15 @@ private:
     std::unique_ptr<ModernReverb> liveReverb;
     std::unique_ptr<ModernReverb> flavourReverb;
     std::unique_ptr<MultibandDynamics> multibandDynamics;
-    std::unique_ptr<LoudnessAnalyzer> loudnessAnalyzer;
+    std::unique_ptr<LoudnessAnalyzer> loudnessAnalyzer;       // where the assist listens
     std::unique_ptr<AdaptiveHitEngine> adaptiveHitEngine;
     std::unique_ptr<LinearPhaseEqEngine> linearPhaseEq;
+    std::unique_ptr<LoudnessAnalyzer> outputLoudnessAnalyzer; // the output, for the meters
 
     double currentSampleRate = 44100.0;
-    int preparedBlockSize = 0; // 0 until prepareToPlay and after releaseResources
-    int reportedLatency = -1;
+    int preparedBlockSize = 0;               // 0 until prepareToPlay and after releaseResources
+    int reportedLatency = -1;                // the latency in force on the audio thread
+    std::atomic<int> fixedLatency { 0 };     // the part of it that no parameter changes
 
     float eqFade = 1.0f;
     float dynamicsFade = 1.0f;

@@ -99,13 +99,14 @@ struct Step
     Voice voice;
     float gain;
     double seconds;
+    HitKind kind;
 };
 
 // One bar of sixteen steps; empty steps hold no voice.
 const Step* stepAt (int step)
 {
-    static const Step kickStep { kick, 0.8f, 0.3 }, snareStep { snare, 0.55f, 0.25 },
-        hatStep { hiHat, 0.3f, 0.12 }, inwardStep { inwardK, 0.42f, 0.2 };
+    static const Step kickStep { kick, 0.8f, 0.3, HitKind::kick }, snareStep { snare, 0.55f, 0.25, HitKind::snare },
+        hatStep { hiHat, 0.3f, 0.12, HitKind::hiHat }, inwardStep { inwardK, 0.42f, 0.2, HitKind::inwardK };
     switch (step)
     {
         case 0: case 6: case 10: return &kickStep;
@@ -129,10 +130,11 @@ void addRoom (float* out, int length, double fs, Noise& noise)
 }
 } // namespace
 
-juce::AudioBuffer<float> makeDemoTake (double sampleRate, double seconds)
+LabelledTake makeLabelledDemoTake (double sampleRate, double seconds)
 {
     const int length = static_cast<int> (seconds * sampleRate);
-    juce::AudioBuffer<float> take (1, length);
+    LabelledTake labelled { juce::AudioBuffer<float> (1, length), {} };
+    auto& take = labelled.audio;
     take.clear();
     auto* out = take.getWritePointer (0);
 
@@ -153,6 +155,7 @@ juce::AudioBuffer<float> makeDemoTake (double sampleRate, double seconds)
 
         const int voiceLength = std::min (static_cast<int> (step->seconds * sampleRate), length - start);
         step->voice (out + start, voiceLength, sampleRate, noise, step->gain * level);
+        labelled.onsets.push_back ({ start, step->kind });
     }
 
     addRoom (out, length, sampleRate, noise);
@@ -160,6 +163,11 @@ juce::AudioBuffer<float> makeDemoTake (double sampleRate, double seconds)
     const float peak = take.getMagnitude (0, 0, length);
     if (peak > 0.0f)
         take.applyGain (0.7f / peak); // about −3 dBFS, as a careful recording would peak
-    return take;
+    return labelled;
+}
+
+juce::AudioBuffer<float> makeDemoTake (double sampleRate, double seconds)
+{
+    return makeLabelledDemoTake (sampleRate, seconds).audio;
 }
 } // namespace demo

@@ -142,20 +142,25 @@ juce::String configure (QuorinProcessor& processor, const RenderOptions& options
 }
 
 /** Streams processor output into the writer, dropping the first `latency` samples so that the
-    output lines up with the input. */
+    output lines up with the input, and measures what it writes. */
 class AlignedOutput
 {
 public:
-    AlignedOutput (audiofiles::AtomicAudioFileWriter& w, ReferenceMeter& m, juce::int64 total)
-        : writer (w), meter (m), remaining (total)
+    AlignedOutput (audiofiles::AtomicAudioFileWriter& w, ReferenceMeter& m, int numChannels, double sampleRate,
+                   juce::int64 total)
+        : writer (w), meter (m), channels (numChannels), remaining (total)
     {
+        truePeakMeter.prepare (sampleRate);
     }
+
+    /** The largest true peak of everything written. */
+    float truePeak() const { return largestTruePeak; }
 
     void setLatency (int samples) { toSkip = samples; }
     bool done() const { return remaining <= 0; }
     juce::int64 samplesLeft() const { return remaining; }
 
-    bool push (const juce::AudioBuffer<float>& block)
+    bool push (juce::AudioBuffer<float>& block)
     {
         const int skip = static_cast<int> (std::min<juce::int64> (toSkip, block.getNumSamples()));
         toSkip -= skip;
@@ -164,12 +169,17 @@ public:
             return true;
         remaining -= count;
         meter.add (block, skip, count);
+        const juce::AudioBuffer<float> written (block.getArrayOfWritePointers(), channels, skip, count);
+        largestTruePeak = juce::jmax (largestTruePeak, truePeakMeter.measure (written));
         return writer.write (block, skip, count);
     }
 
 private:
     audiofiles::AtomicAudioFileWriter& writer;
     ReferenceMeter& meter;
+    int channels;
+    TruePeakMeter truePeakMeter;
+    float largestTruePeak = 0.0f;
     juce::int64 remaining;
     juce::int64 toSkip = 0;
 };
@@ -214,7 +224,7 @@ RenderResult renderFile (const RenderOptions& options, const std::function<void 
         return result;
 
     ReferenceMeter inputMeter (inChannels, rate), outputMeter (outChannels, rate);
-    AlignedOutput output (writer, outputMeter, totalLength);
+    AlignedOutput output (writer, outputMeter, outChannels, rate, totalLength);
 
     const int block = options.blockSize;
     juce::AudioBuffer<float> input (inChannels, block);
@@ -271,7 +281,7 @@ RenderResult renderFile (const RenderOptions& options, const std::function<void 
 
     result.input = inputMeter.reading();
     result.output = outputMeter.reading();
-    result.vantora = { processor.loudnessLufs.load(), processor.truePeakDb.load() };
+    result.vantora = { processor.loudnessLufs.load(), TruePeakMeter::toDbtp (output.truePeak()) };
     result.realtimeFactor = static_cast<double> (totalLength) / rate / juce::jmax (seconds, 1.0e-6);
     return result;
 }
@@ -291,7 +301,7 @@ RenderResult measureFile (const juce::File& file)
     analyzer.prepare (reader->sampleRate);
     std::atomic<float> lufs { -70.0f };
     TruePeakMeter truePeak;
-    truePeak.prepare (chunk);
+    truePeak.prepare (reader->sampleRate);
     float largestPeak = 0.0f;
 
     juce::AudioBuffer<float> buffer (channels, chunk);
