@@ -32,14 +32,8 @@ juce::String applySettings (QuorinProcessor& processor, const RenderOptions& opt
     if (options.preset.isNotEmpty() && ! loadFactoryPreset (processor, options.preset))
         return "unknown preset '" + options.preset + "'";
 
-    if (options.state != juce::File())
-    {
-        juce::String error;
-        const auto state = readStateFile (options.state, error);
-        if (error.isNotEmpty())
-            return error;
-        processor.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
-    }
+    if (juce::String error; options.state != juce::File() && ! applyStateFile (processor, options.state, error))
+        return error;
 
     for (const auto& text : options.settings)
     {
