@@ -17,13 +17,18 @@ SANITIZE_FLAGS := -DVANTORA_SANITIZE=ON -DVANTORA_BUILD_BENCH=OFF -DCMAKE_BUILD_
                   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
                   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
 
+TSAN_DIR ?= build-tsan
+TSAN_FLAGS := -DVANTORA_THREAD_SANITIZE=ON -DVANTORA_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+              -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+              "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
+
 FUZZ := $(SANITIZE_DIR)/tests/vantora_state_fuzz
 FUZZ_CORPUS := $(SANITIZE_DIR)/fuzz-corpus
 RUNS ?= 1000000
 
 SECONDS ?= 600
 
-.PHONY: all deps configure build run test fuzz soak demo bench screenshots install clean
+.PHONY: all deps configure build run test fuzz soak tsan demo bench screenshots install clean
 
 all: build
 
@@ -60,6 +65,12 @@ fuzz: sanitize-build
 	@mkdir -p $(FUZZ_CORPUS)
 	UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ) -runs=$(RUNS) -timeout=10 -print_final_stats=1 $(FUZZ_CORPUS) tests/fuzz/seeds
 
+# The message and audio threads at once under ThreadSanitizer for SECONDS seconds (`make tsan SECONDS=60`).
+tsan: deps
+	@cmake -S . -B $(TSAN_DIR) $(CMAKE_FLAGS) $(TSAN_FLAGS) >/dev/null
+	@cmake --build $(TSAN_DIR) --target vantora-thread-check
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_DIR)/tests/vantora-thread-check $(SECONDS)
+
 # Random automation, presets, state loads and re-prepares against one processor for SECONDS seconds.
 soak: configure
 	@cmake --build $(BUILD_DIR) --target vantora-soak
@@ -86,4 +97,4 @@ install: build
 	cp $(RENDER) ~/.local/bin/
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) out
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) out
