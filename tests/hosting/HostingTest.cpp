@@ -82,9 +82,8 @@ bool isOn (juce::AudioPluginInstance& p, const char* name)
     return parameter != nullptr && parameter->getValue() > 0.5f;
 }
 
-/** What the output may hold: full scale at most, unless the limiter's amount blends the unlimited
-    signal back in after the ceiling; subnormals only when bypassed, the input (delayed by the
-    latency) passing through as it came. */
+/** What the output may hold: full scale at most; subnormals only when bypassed, the input (delayed
+    by the latency) passing through as it came. */
 struct OutputRule
 {
     float bound = 1.0f;
@@ -93,9 +92,7 @@ struct OutputRule
 
 OutputRule outputRule (juce::AudioPluginInstance& p)
 {
-    const auto* amount = parameterNamed (p, "Limiter Amount");
-    const bool blended = isOn (p, "Limiter On") && amount != nullptr && amount->getValue() < 0.999f;
-    return { blended ? std::numeric_limits<float>::max() : 1.0f, isOn (p, "Bypass") };
+    return { 1.0f, isOn (p, "Bypass") };
 }
 
 /** Every output sample finite, within the bound, and not subnormal unless passed through. */
