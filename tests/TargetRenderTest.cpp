@@ -347,3 +347,113 @@ TEST_F (TargetRender, AnUnknownTargetListsTheKnownOnes)
         EXPECT_TRUE (run.output.contains (name)) << run.output;
     EXPECT_FALSE (folder.getChildFile ("out.wav").exists());
 }
+
+//==============================================================================
+namespace
+{
+/** A 997 Hz tone whose integrated loudness is `lufs` (a full-scale mono tone reads -3.01 LUFS), with
+    pairs of near-full-scale samples every 2 s when clicks is set: their reconstructed peak passes
+    0 dBTP while the loudness hardly moves. */
+juce::AudioBuffer<float> toneAt (double lufs, bool clicks)
+{
+    constexpr double rate = 48000.0;
+    auto tone = juce::AudioBuffer<float> (1, int (takeSeconds * rate));
+    const auto amplitude = std::pow (10.0, (lufs + 3.01) / 20.0);
+    for (int i = 0; i < tone.getNumSamples(); ++i)
+        tone.setSample (0, i, float (amplitude * std::sin (2.0 * 3.141592653589793 * 997.0 * i / rate)));
+    if (clicks)
+        for (int i = int (rate); i < tone.getNumSamples(); i += int (2 * rate))
+            tone.setSample (0, i, 0.95f), tone.setSample (0, i + 1, 0.95f);
+    return tone;
+}
+
+std::map<juce::String, juce::var> platformRows (const juce::var& compliance)
+{
+    std::map<juce::String, juce::var> rows;
+    for (const auto& row : *compliance["platforms"].getArray())
+        rows[row["name"].toString()] = row;
+    return rows;
+}
+} // namespace
+
+TEST_F (TargetRender, ReportFiguresAgreeWithLibebur128ForRenderedAndMeasuredFiles)
+{
+    const auto take = write ("drums.wav", withSecondSide (drumTake (44100.0), 44100.0), 44100.0);
+    const auto out = folder.getChildFile ("out.wav");
+    const auto rendered = tool::render ({ take.getFullPathName(), out.getFullPathName(), "--target", "apple-music", "--report", "--json" });
+    ASSERT_EQ (rendered.exitCode, 0) << rendered.output;
+    const auto measured = tool::render ({ "--measure", out.getFullPathName(), "--report", "--json" });
+    ASSERT_EQ (measured.exitCode, 0) << measured.output;
+
+    const auto reference = referenceOf (out);
+    for (const auto& compliance : { juce::JSON::parse (rendered.output)["compliance"], juce::JSON::parse (measured.output)["compliance"] })
+    {
+        ASSERT_TRUE (compliance.isObject());
+        EXPECT_TRUE (compliance["reference"].toString().contains ("libebur128"));
+        EXPECT_NEAR (double (compliance["integrated_lufs"]), reference.integrated, 0.1);
+        EXPECT_NEAR (double (compliance["loudness_range_lu"]), reference.range, 0.1);
+        EXPECT_NEAR (double (compliance["max_momentary_lufs"]), reference.maxMomentary, 0.1);
+        EXPECT_NEAR (double (compliance["max_short_term_lufs"]), reference.maxShortTerm, 0.1);
+        EXPECT_NEAR (double (compliance["true_peak_dbtp"]), reference.truePeakDb, 0.1);
+        EXPECT_NEAR (double (compliance["sample_peak_dbfs"]), reference.samplePeakDb, 0.1);
+        EXPECT_NEAR (double (compliance["plr_lu"]), reference.truePeakDb - reference.integrated, 0.1);
+        EXPECT_EQ (compliance["platforms"].size(), 9);
+    }
+
+    const auto text = tool::render ({ "--measure", out.getFullPathName(), "--report" });
+    for (const char* expected : { "max momentary", "max short-term", "PLR", "apple-music", "atsc-a85", "libebur128" })
+        EXPECT_TRUE (text.output.contains (expected)) << text.output;
+}
+
+TEST_F (TargetRender, PlatformVerdictsFollowEachPlatformsRules)
+{
+    struct Case
+    {
+        const char* name;
+        double lufs;
+        bool clicks;
+        std::map<juce::String, double> gains; // what some platforms do with it
+        std::vector<const char*> failing;     // every platform that fails it
+        const char* why;                      // what every failing verdict says
+        std::pair<const char*, const char*> verdict; // one platform's verdict in full
+    } const cases[] = {
+        // -23 LUFS with 20 dB of peak room: raised cleanly everywhere. It cannot also meet Apple
+        // Podcasts' -16 +-1: that figure and R128's -23 +-0.5 exclude each other.
+        { "quiet", -23.0, false, { { "youtube", 0.0 }, { "spotify", 9.0 }, { "apple-music", 7.0 }, { "ebu-r128", 0.0 } },
+          { "apple-podcasts" }, "outside", { "apple-podcasts", "fail: -23.0 LUFS is outside -16.0 +-1.0 LU" } },
+        // -14 LUFS: right for YouTube and Spotify, turned down 2 dB by Apple Music's Sound Check.
+        { "loud", -14.0, false, { { "youtube", 0.0 }, { "spotify", 0.0 }, { "apple-music", -2.0 }, { "tidal", 0.0 } },
+          { "apple-music", "deezer", "apple-podcasts", "ebu-r128", "atsc-a85" }, "fail: ",
+          { "apple-music", "fail: too loud, turned down 2.0 dB" } },
+        // Inter-sample overs: Spotify will not raise it, the others raise it further over the limit.
+        { "overs", -23.0, true, { { "youtube", 0.0 }, { "spotify", 0.0 } },
+          { "youtube", "spotify", "apple-music", "amazon-music", "tidal", "deezer", "apple-podcasts", "ebu-r128", "atsc-a85" },
+          "true peak", { "spotify", "fail: true peak 1.5 dBTP over its -1.0 dBTP" } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const auto file = write (juce::String (c.name) + ".wav", toneAt (c.lufs, c.clicks), 48000.0);
+        const auto run = tool::render ({ "--measure", file.getFullPathName(), "--report", "--json" });
+        ASSERT_EQ (run.exitCode, 0) << run.output;
+        auto rows = platformRows (juce::JSON::parse (run.output)["compliance"]);
+        ASSERT_EQ (rows.size(), 9u);
+
+        EXPECT_EQ (rows[c.verdict.first]["verdict"].toString(), c.verdict.second);
+        for (const auto& [platform, gain] : c.gains)
+            EXPECT_NEAR (double (rows[platform]["gain_db"]), gain, 0.05) << platform;
+        for (auto& [platform, row] : rows)
+        {
+            const bool fails = std::find_if (c.failing.begin(), c.failing.end(), [&] (const char* n) { return platform == n; })
+                               != c.failing.end();
+            EXPECT_EQ (bool (row["pass"]), ! fails) << platform << ": " << row["verdict"].toString();
+            if (fails)
+            {
+                EXPECT_TRUE (row["verdict"].toString().contains (c.why)) << platform << ": " << row["verdict"].toString();
+            }
+            EXPECT_NEAR (double (row["true_peak_after_dbtp"]),
+                         double (juce::JSON::parse (run.output)["compliance"]["true_peak_dbtp"]) + double (row["gain_db"]), 0.01);
+        }
+    }
+}

@@ -110,18 +110,15 @@ PlatformVerdict judge (const PlatformTarget& p, const LoudnessReading& file)
     v.truePeakAfterDbtp = file.truePeakDbtp + v.gainDb;
 
     const double offTarget = file.integratedLufs - p.lufs;
+    juce::StringArray failures;
     if (p.rule == PlatformRule::compliance && std::abs (offTarget) > p.toleranceLu)
-        v.reason = "fail: " + number (file.integratedLufs) + " LUFS is outside " + number (p.lufs) + " +-"
-                   + number (p.toleranceLu) + " LU";
-    else if (p.rule != PlatformRule::compliance && offTarget > p.toleranceLu)
-        v.reason = "fail: too loud, turned down " + number (-v.gainDb) + " dB";
-    else if (v.truePeakAfterDbtp > v.truePeakLimitDbtp)
-        v.reason = "fail: true peak " + number (v.truePeakAfterDbtp) + " dBTP over its " + number (v.truePeakLimitDbtp)
-                   + " dBTP";
-    else
-    {
-        v.passes = true;
-        v.reason = "pass";
-    }
+        failures.add (number (file.integratedLufs) + " LUFS is outside " + number (p.lufs) + " +-" + number (p.toleranceLu) + " LU");
+    if (p.rule != PlatformRule::compliance && offTarget > p.toleranceLu)
+        failures.add ("too loud, turned down " + number (-v.gainDb) + " dB");
+    if (v.truePeakAfterDbtp > v.truePeakLimitDbtp)
+        failures.add ("true peak " + number (v.truePeakAfterDbtp) + " dBTP over its " + number (v.truePeakLimitDbtp) + " dBTP");
+
+    v.passes = failures.isEmpty();
+    v.reason = v.passes ? "pass" : "fail: " + failures.joinIntoString ("; ");
     return v;
 }
