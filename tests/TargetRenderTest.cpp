@@ -457,3 +457,36 @@ TEST_F (TargetRender, PlatformVerdictsFollowEachPlatformsRules)
         }
     }
 }
+
+TEST_F (TargetRender, ABatchRendersTheGoodFilesAndReportsTheBadOne)
+{
+    const auto demoFile = write ("demo.wav", demoTake (48000.0), 48000.0);
+    const auto pinkFile = write ("pink.wav", pinkNoise (2, int (takeSeconds * 44100), 7u), 44100.0);
+    const auto broken = folder.getChildFile ("broken.wav");
+    broken.replaceWithText ("this is not audio");
+    const auto out = folder.getChildFile ("out");
+
+    const auto run = tool::render ({ demoFile.getFullPathName(), broken.getFullPathName(), pinkFile.getFullPathName(),
+                                     "--out-dir", out.getFullPathName(), "--target", "spotify" });
+    EXPECT_EQ (run.exitCode, 1) << run.output;
+    for (const char* line : { "[1/3] ", "[2/3] ", "[3/3] ", "broken.wav: failed: cannot read input", "2 of 3 files rendered" })
+        EXPECT_TRUE (run.output.contains (line)) << line << "\n" << run.output;
+
+    const auto written = out.findChildFiles (juce::File::findFiles, false, "*");
+    EXPECT_EQ (written.size(), 2) << run.output;
+    EXPECT_TRUE (out.getChildFile ("demo.wav").existsAsFile());
+    EXPECT_TRUE (out.getChildFile ("pink.wav").existsAsFile());
+
+    // A file renders the same in a batch, beside another worker, as alone.
+    const auto alone = folder.getChildFile ("alone.wav");
+    ASSERT_EQ (tool::render ({ pinkFile.getFullPathName(), alone.getFullPathName(), "--target", "spotify" }).exitCode, 0);
+    juce::MemoryBlock a, b;
+    alone.loadFileAsData (a);
+    out.getChildFile ("pink.wav").loadFileAsData (b);
+    EXPECT_TRUE (a == b);
+
+    // All good: the exit status says so.
+    const auto good = tool::render ({ demoFile.getFullPathName(), pinkFile.getFullPathName(), "--out-dir", out.getFullPathName() });
+    EXPECT_EQ (good.exitCode, 0) << good.output;
+    EXPECT_TRUE (good.output.contains ("2 of 2 files rendered")) << good.output;
+}
