@@ -271,6 +271,7 @@ TEST_F (TargetRender, EveryTakeLandsOnEveryTargetOrSaysWhyNot)
                 EXPECT_FALSE (output.exists());
                 EXPECT_FALSE (row["error"].toString().containsChar ('\n'));
                 EXPECT_TRUE (row["error"].toString().contains ("LUFS")) << row["error"].toString();
+                std::cout << output.getFileName() << " to " << target.name << ": " << row["error"].toString() << "\n";
                 continue;
             }
             const auto measured = referenceOf (output);

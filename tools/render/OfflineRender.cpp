@@ -324,18 +324,21 @@ Pass renderPass (const RenderOptions& options, const std::function<void (double)
     return pass;
 }
 
-// The lowest "limiterceiling" there is.
-constexpr double lowestCeilingDb = -6.0;
-
 juce::String gainSetting (double db) { return "outputgain=" + juce::String (db, 2); }
 juce::String ceilingSetting (double db) { return "limiterceiling=" + juce::String (db, 2); }
 
-/** The ceiling a pass must move to when the true peak it measured is over the limit: down by the
-    excess, in the parameter's 0.01 dB steps. */
-double loweredCeiling (double ceilingDb, double truePeakDbtp, double limitDbtp)
+/** Why a pass ends the search without a file: the target is out of reach, or the reference reads a
+    true peak over the limit that the ceiling's guard holds by its own meter. Empty otherwise. */
+juce::String whyNotKept (const TargetSearch::Step& step, const LoudnessReading& output, const LoudnessTarget& target)
 {
-    return ceilingDb - std::ceil ((truePeakDbtp - limitDbtp) * 100.0 + 0.5) / 100.0;
+    if (step.kind == TargetSearch::Step::Kind::unreachable)
+        return step.reason;
+    if (step.kind == TargetSearch::Step::Kind::done && output.truePeakDbtp > target.truePeakLimitDbtp)
+        return "the true peak reads " + juce::String (output.truePeakDbtp, 2) + " dBTP, over the "
+               + juce::String (target.truePeakLimitDbtp, 1) + " dBTP limit the ceiling holds";
+    return {};
 }
+
 } // namespace
 
 RenderResult renderFile (const RenderOptions& options, const std::function<void (double)>& progress,
@@ -356,7 +359,7 @@ RenderResult renderToTarget (const RenderOptions& options, const LoudnessTarget&
         return failed (error);
 
     TargetSearch search (target.lufs, {});
-    double ceilingDb = target.truePeakLimitDbtp;
+    const double ceilingDb = target.truePeakLimitDbtp;
     double gainDb = search.firstGainDb();
     double totalSeconds = 0.0;
 
@@ -371,31 +374,12 @@ RenderResult renderToTarget (const RenderOptions& options, const LoudnessTarget&
             return result;
 
         const auto step = search.next (gainDb, result.output.integratedLufs);
-        if (step.kind == TargetSearch::Step::Kind::unreachable)
+        if (const auto why = whyNotKept (step, result.output, target); why.isNotEmpty())
         {
             pass.writer->discard();
-            result.error = step.reason;
+            result.error = why;
             result.unreachable = true;
             return result;
-        }
-
-        if (step.kind == TargetSearch::Step::Kind::done && result.output.truePeakDbtp > target.truePeakLimitDbtp)
-        {
-            // The guard holds its own reading of the true peak; where the reference reads a little
-            // more, the ceiling comes down by the difference and the gain follows the trim it makes.
-            const double lowered = loweredCeiling (ceilingDb, result.output.truePeakDbtp, target.truePeakLimitDbtp);
-            if (lowered < lowestCeilingDb)
-            {
-                pass.writer->discard();
-                result.error = "the true peak stays at " + juce::String (result.output.truePeakDbtp, 2)
-                               + " dBTP, over the " + juce::String (target.truePeakLimitDbtp, 1) + " dBTP limit";
-                result.unreachable = true;
-                return result;
-            }
-            search.shiftChainLevel (lowered - ceilingDb);
-            gainDb -= lowered - ceilingDb;
-            ceilingDb = lowered;
-            continue;
         }
 
         if (step.kind == TargetSearch::Step::Kind::done)

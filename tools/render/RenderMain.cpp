@@ -147,7 +147,11 @@ juce::String parse (const juce::StringArray& args, CommandLine& cl)
     }
 
     if (cl.measure != juce::File())
+    {
+        if (targetText.isNotEmpty() || cl.outDir != juce::File())
+            return "--measure reads a file as it is; --target and --out-dir are for renders";
         return positional.isEmpty() ? juce::String() : "--measure takes one file and no output";
+    }
 
     if (truePeakText.isNotEmpty() && targetText.isEmpty())
         return "--true-peak goes with --target";

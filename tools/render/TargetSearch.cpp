@@ -15,13 +15,6 @@ double TargetSearch::limitingDb (double gainDb, double measuredLufs) const noexc
     return referenceLufs + (gainDb - referenceGainDb) - measuredLufs;
 }
 
-void TargetSearch::shiftChainLevel (double db)
-{
-    referenceLufs += db;
-    referencePasses = passes();
-    points.clear(); // measured under the old ceiling
-}
-
 TargetSearch::Step TargetSearch::next (double gainDb, double measuredLufs)
 {
     if (! haveReference)
@@ -29,7 +22,6 @@ TargetSearch::Step TargetSearch::next (double gainDb, double measuredLufs)
         haveReference = true;
         referenceGainDb = gainDb;
         referenceLufs = measuredLufs;
-        referencePasses = 1;
         return afterReference (measuredLufs);
     }
 

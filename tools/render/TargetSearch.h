@@ -42,10 +42,7 @@ public:
     /** Takes the integrated loudness a pass at gainDb measured and says what to do next. */
     Step next (double gainDb, double measuredLufs);
 
-    /** The ceiling moved by db (a clean gain before it, as the chain trims): the reference moves with it. */
-    void shiftChainLevel (double db);
-
-    int passes() const noexcept { return static_cast<int> (points.size()) + referencePasses; }
+    int passes() const noexcept { return static_cast<int> (points.size()) + (haveReference ? 1 : 0); }
 
     /** Loudness the ceiling takes off at a pass (gain, measured). */
     double limitingDb (double gainDb, double measuredLufs) const noexcept;
@@ -64,6 +61,5 @@ private:
     Limits limits;
     bool haveReference = false;
     double referenceGainDb = 0.0, referenceLufs = 0.0;
-    int referencePasses = 0;
     std::vector<Point> points;
 };
