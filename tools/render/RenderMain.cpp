@@ -30,7 +30,13 @@ std::atomic<bool> interrupted { false };
 // The exit status of a render whose loudness target cannot be reached.
 constexpr int targetUnreachable = 3;
 
-extern "C" void onInterrupt (int) { interrupted.store (true); }
+// The render loop stops at the next block and discards its file; a second signal ends the process
+// at once, should anything before the loop hold it up.
+extern "C" void onInterrupt (int signalNumber)
+{
+    interrupted.store (true);
+    std::signal (signalNumber, SIG_DFL);
+}
 
 struct CommandLine
 {
