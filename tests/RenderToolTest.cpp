@@ -1,5 +1,6 @@
 // The render tool end to end: the demo take renders, files line up, errors are clear and harmless.
 #include "TestSupport.h"
+#include "ToolRun.h"
 #include "demo/DemoTake.h"
 #include "render/AudioFiles.h"
 
@@ -10,27 +11,7 @@
 
 namespace
 {
-struct Run
-{
-    int exitCode = -1;
-    juce::String output;
-};
-
-Run runTool (const char* tool, const juce::StringArray& args)
-{
-    juce::StringArray command { tool };
-    command.addArray (args);
-    juce::ChildProcess process;
-    Run run;
-    if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
-        return run;
-    run.output = process.readAllProcessOutput();
-    process.waitForProcessToFinish (120000);
-    run.exitCode = static_cast<int> (process.getExitCode());
-    return run;
-}
-
-Run render (const juce::StringArray& args) { return runTool (VANTORA_RENDER_TOOL, args); }
+using tool::render;
 
 class RenderTool : public testing::Test
 {
@@ -42,7 +23,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE (folder.createDirectory());
-        ASSERT_EQ (runTool (VANTORA_DEMO_TOOL, { demo.getFullPathName() }).exitCode, 0);
+        ASSERT_EQ (tool::run (VANTORA_DEMO_TOOL, { demo.getFullPathName() }).exitCode, 0);
     }
     void TearDown() override { folder.deleteRecursively(); }
 

@@ -9,13 +9,15 @@ namespace
 {
 juce::AudioFormatManager& formats()
 {
+    // Built once, under the guard of a static's initialisation: batch workers share it.
     static juce::AudioFormatManager manager;
-    if (manager.getNumKnownFormats() == 0)
-    {
+    static const bool registered = [] {
         manager.registerFormat (new juce::WavAudioFormat(), true);
         manager.registerFormat (new juce::AiffAudioFormat(), false);
         manager.registerFormat (new juce::FlacAudioFormat(), false);
-    }
+        return true;
+    }();
+    juce::ignoreUnused (registered);
     return manager;
 }
 

@@ -17,15 +17,39 @@ void ReferenceMeter::StateDeleter::operator() (ebur128_state* s) const { ebur128
 
 ReferenceMeter::ReferenceMeter (int numChannels, double sampleRate)
     : state (ebur128_init (static_cast<unsigned int> (numChannels), static_cast<unsigned long> (sampleRate),
-                           EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK)),
+                           EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA
+                               | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK)),
       channels (numChannels),
-      rate (sampleRate)
+      rate (sampleRate),
+      framesPerReading ((static_cast<long long> (sampleRate) + 5) / 10),
+      maxMomentary (-std::numeric_limits<double>::infinity()),
+      maxShortTerm (-std::numeric_limits<double>::infinity())
 {
 }
 
 ReferenceMeter::~ReferenceMeter() = default;
 
 void ReferenceMeter::add (const juce::AudioBuffer<float>& buffer, int startSample, int numSamples)
+{
+    // The momentary and short-term windows are read at every 100 ms boundary, as EBU Tech 3341 asks.
+    while (numSamples > 0)
+    {
+        const auto toBoundary = framesPerReading - frames % framesPerReading;
+        const int count = static_cast<int> (std::min<long long> (numSamples, toBoundary));
+        addFrames (buffer, startSample, count);
+        startSample += count;
+        numSamples -= count;
+        if (frames % framesPerReading != 0)
+            continue;
+        double momentary = 0.0, shortTerm = 0.0;
+        if (ebur128_loudness_momentary (state.get(), &momentary) == EBUR128_SUCCESS)
+            maxMomentary = std::max (maxMomentary, momentary);
+        if (ebur128_loudness_shortterm (state.get(), &shortTerm) == EBUR128_SUCCESS)
+            maxShortTerm = std::max (maxShortTerm, shortTerm);
+    }
+}
+
+void ReferenceMeter::addFrames (const juce::AudioBuffer<float>& buffer, int startSample, int numSamples)
 {
     interleaved.resize (static_cast<size_t> (numSamples * channels));
     for (int ch = 0; ch < channels; ++ch)
@@ -43,6 +67,8 @@ LoudnessReading ReferenceMeter::reading() const
     LoudnessReading r;
     ebur128_loudness_global (state.get(), &r.integratedLufs);
     ebur128_loudness_range (state.get(), &r.loudnessRangeLu);
+    r.maxMomentaryLufs = maxMomentary;
+    r.maxShortTermLufs = maxShortTerm;
 
     double truePeak = 0.0, samplePeak = 0.0;
     for (unsigned int ch = 0; ch < static_cast<unsigned int> (channels); ++ch)

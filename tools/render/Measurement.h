@@ -11,6 +11,8 @@ struct LoudnessReading
 {
     double integratedLufs = 0.0;  // -inf for silence
     double loudnessRangeLu = 0.0;
+    double maxMomentaryLufs = 0.0; // the loudest 400 ms window, read every 100 ms; -inf for silence
+    double maxShortTermLufs = 0.0; // the loudest 3 s window, read every 100 ms; -inf for silence
     double truePeakDbtp = 0.0;    // -inf for silence
     double samplePeakDbfs = 0.0;  // -inf for silence
     double durationSeconds = 0.0;
@@ -29,6 +31,8 @@ public:
     LoudnessReading reading() const;
 
 private:
+    void addFrames (const juce::AudioBuffer<float>& buffer, int startSample, int numSamples);
+
     struct StateDeleter
     {
         void operator() (ebur128_state* state) const;
@@ -39,4 +43,6 @@ private:
     int channels;
     double rate;
     long long frames = 0;
+    long long framesPerReading; // 100 ms, as libebur128 counts it
+    double maxMomentary, maxShortTerm;
 };

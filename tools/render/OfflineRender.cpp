@@ -5,6 +5,7 @@
 #include "render/AudioFiles.h"
 #include "render/ParameterSettings.h"
 #include "render/SavedSettings.h"
+#include "render/TargetSearch.h"
 
 namespace
 {
@@ -26,16 +27,10 @@ juce::String setLayout (QuorinProcessor& processor, int inputChannels, int outpu
     return {};
 }
 
-/** The factory preset, then the saved state, then the --set writes. */
-juce::String applySettings (QuorinProcessor& processor, const RenderOptions& options)
+/** Writes "id=value" settings in order. */
+juce::String applySettingList (QuorinProcessor& processor, const juce::StringArray& settings)
 {
-    if (options.preset.isNotEmpty() && ! loadFactoryPreset (processor, options.preset))
-        return "unknown preset '" + options.preset + "'";
-
-    if (juce::String error; options.state != juce::File() && ! applyStateFile (processor, options.state, error))
-        return error;
-
-    for (const auto& text : options.settings)
+    for (const auto& text : settings)
     {
         juce::String error;
         const auto setting = parseParameterSetting (processor, text, error);
@@ -44,6 +39,17 @@ juce::String applySettings (QuorinProcessor& processor, const RenderOptions& opt
         applyParameterSetting (setting);
     }
     return {};
+}
+
+/** The factory preset, then the saved state, then the --set writes. */
+juce::String applySettings (QuorinProcessor& processor, const RenderOptions& options)
+{
+    if (options.preset.isNotEmpty() && ! loadFactoryPreset (processor, options.preset))
+        return "unknown preset '" + options.preset + "'";
+
+    if (juce::String error; options.state != juce::File() && ! applyStateFile (processor, options.state, error))
+        return error;
+    return applySettingList (processor, options.settings);
 }
 
 void copyState (QuorinProcessor& from, QuorinProcessor& to)
@@ -69,20 +75,26 @@ int readBlock (juce::AudioFormatReader& reader, juce::int64 position, juce::Audi
     return count;
 }
 
-std::vector<AnalysisReport::Change> changedParameters (QuorinProcessor& before, QuorinProcessor& after)
+std::vector<float> parameterValues (QuorinProcessor& processor)
 {
-    std::vector<AnalysisReport::Change> changes;
+    std::vector<float> values;
+    for (int i = 0; i < numParameters; ++i)
+        values.push_back (processor.parameters.getRawParameterValue (parameterId (static_cast<Param> (i)))->load());
+    return values;
+}
+
+std::vector<ParameterChange> changedParameters (QuorinProcessor& processor, const std::vector<float>& before,
+                                                const std::vector<float>& after)
+{
+    std::vector<ParameterChange> changes;
     for (int i = 0; i < numParameters; ++i)
     {
+        const auto from = before[static_cast<size_t> (i)], to = after[static_cast<size_t> (i)];
+        if (from == to)
+            continue;
         const auto* id = parameterId (static_cast<Param> (i));
-        const float from = before.parameters.getRawParameterValue (id)->load();
-        const float to = after.parameters.getRawParameterValue (id)->load();
-        if (from != to)
-        {
-            const auto& parameter = *before.parameters.getParameter (id);
-            changes.push_back ({ id, describeParameterValue (parameter, from), describeParameterValue (parameter, to),
-                                 from, to });
-        }
+        const auto& parameter = *processor.parameters.getParameter (id);
+        changes.push_back ({ id, describeParameterValue (parameter, from), describeParameterValue (parameter, to), from, to });
     }
     return changes;
 }
@@ -119,13 +131,13 @@ juce::String analyzeOpening (QuorinProcessor& processor, juce::AudioFormatReader
     report.ceilingDb = scratch.analysisCeilingDb.load();
     report.attack = scratch.analysisAttack.load();
     report.sustain = scratch.analysisSustain.load();
-    report.changes = changedParameters (processor, scratch);
+    report.changes = changedParameters (processor, parameterValues (processor), parameterValues (scratch));
     copyState (scratch, processor);
     return {};
 }
 
 juce::String configure (QuorinProcessor& processor, const RenderOptions& options, juce::AudioFormatReader& reader,
-                        AnalysisReport& analysis)
+                        AnalysisReport& analysis, std::vector<ParameterChange>& finalChanges)
 {
     if (auto error = setLayout (processor, static_cast<int> (reader.numChannels), options.outputChannels);
         error.isNotEmpty())
@@ -135,6 +147,11 @@ juce::String configure (QuorinProcessor& processor, const RenderOptions& options
     if (options.analyze)
         if (auto error = analyzeOpening (processor, reader, options, analysis); error.isNotEmpty())
             return error;
+
+    const auto configured = parameterValues (processor);
+    if (auto error = applySettingList (processor, options.finalSettings); error.isNotEmpty())
+        return error;
+    finalChanges = changedParameters (processor, configured, parameterValues (processor));
 
     processor.setNonRealtime (true);
     processor.prepareToPlay (reader.sampleRate, options.blockSize);
@@ -185,46 +202,70 @@ private:
 };
 } // namespace
 
-RenderResult renderFile (const RenderOptions& options, const std::function<void (double)>& progress,
-                         const std::atomic<bool>& cancel)
+namespace
+{
+/** One run of the chain over the input, written to a temporary file that only commit() puts in place. */
+struct Pass
 {
     RenderResult result;
+    std::unique_ptr<audiofiles::AtomicAudioFileWriter> writer;
+    juce::MemoryBlock usedState;
+    double seconds = 0.0; // how long the pass took
+
+    /** Moves the output into place and writes the state file; returns an error or an empty string. */
+    juce::String commit (const RenderOptions& options)
+    {
+        if (auto error = writer->commit(); error.isNotEmpty())
+            return error;
+        if (options.saveState != juce::File() && ! options.saveState.replaceWithData (usedState.getData(), usedState.getSize()))
+            return "cannot write state file '" + options.saveState.getFullPathName() + "'";
+        return {};
+    }
+};
+
+RenderResult failed (const juce::String& error)
+{
+    RenderResult result;
+    result.error = error;
+    return result;
+}
+
+juce::String checkPaths (const RenderOptions& options)
+{
+    if (audiofiles::sameFile (options.input, options.output))
+        return "the output path is the input file; choose another output";
+    for (const auto& other : { options.input, options.output })
+        if (options.saveState != juce::File() && audiofiles::sameFile (options.saveState, other))
+            return "the state file path is the input or the output; choose another";
+    return {};
+}
+
+Pass renderPass (const RenderOptions& options, const std::function<void (double)>& progress,
+                 const std::atomic<bool>& cancel)
+{
+    Pass pass;
+    auto& result = pass.result;
     auto reader = audiofiles::openReader (options.input, result.error);
     if (reader == nullptr)
-        return result;
-
-    if (audiofiles::sameFile (options.input, options.output))
-    {
-        result.error = "the output path is the input file; choose another output";
-        return result;
-    }
+        return pass;
 
     const double rate = reader->sampleRate;
     const int inChannels = static_cast<int> (reader->numChannels);
     const int outChannels = options.outputChannels;
-    const auto inputLength = reader->lengthInSamples;
-    const auto totalLength = inputLength + static_cast<juce::int64> (std::llround (options.tailSeconds * rate));
-
-    for (const auto& other : { options.input, options.output })
-        if (options.saveState != juce::File() && audiofiles::sameFile (options.saveState, other))
-        {
-            result.error = "the state file path is the input or the output; choose another";
-            return result;
-        }
+    const auto totalLength = reader->lengthInSamples + static_cast<juce::int64> (std::llround (options.tailSeconds * rate));
 
     QuorinProcessor processor;
-    if (result.error = configure (processor, options, *reader, result.analysis); result.error.isNotEmpty())
-        return result;
+    if (result.error = configure (processor, options, *reader, result.analysis, result.target.changes);
+        result.error.isNotEmpty())
+        return pass;
+    processor.getStateInformation (pass.usedState);
 
-    juce::MemoryBlock usedState;
-    processor.getStateInformation (usedState);
-
-    audiofiles::AtomicAudioFileWriter writer (options.output, rate, outChannels, options.asFloat);
-    if (result.error = writer.error(); result.error.isNotEmpty())
-        return result;
+    pass.writer = std::make_unique<audiofiles::AtomicAudioFileWriter> (options.output, rate, outChannels, options.asFloat);
+    if (result.error = pass.writer->error(); result.error.isNotEmpty())
+        return pass;
 
     ReferenceMeter inputMeter (inChannels, rate), outputMeter (outChannels, rate);
-    AlignedOutput output (writer, outputMeter, outChannels, rate, totalLength);
+    AlignedOutput output (*pass.writer, outputMeter, outChannels, rate, totalLength);
 
     const int block = options.blockSize;
     juce::AudioBuffer<float> input (inChannels, block);
@@ -239,9 +280,9 @@ RenderResult renderFile (const RenderOptions& options, const std::function<void 
     {
         if (cancel.load())
         {
-            writer.discard();
+            pass.writer->discard();
             result.error = "interrupted; no output written";
-            return result;
+            return pass;
         }
 
         const int fromFile = readBlock (*reader, readPosition, input, buffer);
@@ -262,28 +303,90 @@ RenderResult renderFile (const RenderOptions& options, const std::function<void 
         if (! output.push (buffer))
         {
             result.error = "cannot write '" + options.output.getFullPathName() + "'";
-            return result;
+            return pass;
         }
 
         if (progress)
             progress (1.0 - static_cast<double> (output.samplesLeft()) / static_cast<double> (totalLength));
     }
 
-    const double seconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
-    if (result.error = writer.commit(); result.error.isNotEmpty())
-        return result;
-
-    if (options.saveState != juce::File() && ! options.saveState.replaceWithData (usedState.getData(), usedState.getSize()))
-    {
-        result.error = "cannot write state file '" + options.saveState.getFullPathName() + "'";
-        return result;
-    }
-
+    pass.seconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
     result.input = inputMeter.reading();
     result.output = outputMeter.reading();
     result.vantora = { processor.loudnessLufs.load(), TruePeakMeter::toDbtp (output.truePeak()) };
-    result.realtimeFactor = static_cast<double> (totalLength) / rate / juce::jmax (seconds, 1.0e-6);
-    return result;
+    result.realtimeFactor = static_cast<double> (totalLength) / rate / juce::jmax (pass.seconds, 1.0e-6);
+    return pass;
+}
+
+juce::String gainSetting (double db) { return "outputgain=" + juce::String (db, 2); }
+juce::String ceilingSetting (double db) { return "limiterceiling=" + juce::String (db, 2); }
+
+/** Why a pass ends the search without a file: the target is out of reach, or the reference reads a
+    true peak over the limit that the ceiling's guard holds by its own meter. Empty otherwise. */
+juce::String whyNotKept (const TargetSearch::Step& step, const LoudnessReading& output, const LoudnessTarget& target)
+{
+    if (step.kind == TargetSearch::Step::Kind::unreachable)
+        return step.reason;
+    if (step.kind == TargetSearch::Step::Kind::done && output.truePeakDbtp > target.truePeakLimitDbtp)
+        return "the true peak reads " + juce::String (output.truePeakDbtp, 2) + " dBTP, over the "
+               + juce::String (target.truePeakLimitDbtp, 1) + " dBTP limit the ceiling holds";
+    return {};
+}
+
+} // namespace
+
+RenderResult renderFile (const RenderOptions& options, const std::function<void (double)>& progress,
+                         const std::atomic<bool>& cancel)
+{
+    if (auto error = checkPaths (options); error.isNotEmpty())
+        return failed (error);
+    auto pass = renderPass (options, progress, cancel);
+    if (pass.result.error.isEmpty())
+        pass.result.error = pass.commit (options);
+    return pass.result;
+}
+
+RenderResult renderToTarget (const RenderOptions& options, const LoudnessTarget& target,
+                             const std::function<void (double)>& progress, const std::atomic<bool>& cancel)
+{
+    if (auto error = checkPaths (options); error.isNotEmpty())
+        return failed (error);
+
+    TargetSearch search (target.lufs, {});
+    const double ceilingDb = target.truePeakLimitDbtp;
+    double gainDb = search.firstGainDb();
+    double totalSeconds = 0.0;
+
+    for (;;)
+    {
+        auto passOptions = options;
+        passOptions.finalSettings = { "outputtarget=Custom", "limiteron=on", ceilingSetting (ceilingDb), gainSetting (gainDb) };
+        auto pass = renderPass (passOptions, progress, cancel);
+        auto& result = pass.result;
+        totalSeconds += pass.seconds;
+        if (result.error.isNotEmpty())
+            return result;
+
+        const auto step = search.next (gainDb, result.output.integratedLufs);
+        if (const auto why = whyNotKept (step, result.output, target); why.isNotEmpty())
+        {
+            pass.writer->discard();
+            result.error = why;
+            result.unreachable = true;
+            return result;
+        }
+
+        if (step.kind == TargetSearch::Step::Kind::done)
+        {
+            result.target = { true, target, search.passes(), gainDb,
+                              std::max (0.0, search.limitingDb (gainDb, result.output.integratedLufs)),
+                              result.target.changes };
+            result.realtimeFactor = result.output.durationSeconds / juce::jmax (totalSeconds, 1.0e-6);
+            result.error = pass.commit (passOptions);
+            return result;
+        }
+        gainDb = step.gainDb;
+    }
 }
 
 RenderResult measureFile (const juce::File& file)

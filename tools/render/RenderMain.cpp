@@ -1,10 +1,13 @@
-// vantora-render: runs Vantora on audio files and reports loudness and peaks.
+// vantora-render: runs Vantora on audio files, masters them to a loudness target and reports
+// loudness, peaks and what each platform would do with the result.
+#include "render/Batch.h"
 #include "render/OfflineRender.h"
 #include "render/Report.h"
 #include "render/SavedSettings.h"
 
 #include <juce_events/juce_events.h>
 
+#include <algorithm>
 #include <csignal>
 #include <iostream>
 #include <unistd.h>
@@ -13,11 +16,19 @@ namespace
 {
 const char* const usage =
     "usage: vantora-render IN OUT [--preset NAME] [--state FILE] [--set id=value]... [--analyze]\n"
-    "                      [--save-state FILE] [--block N] [--tail SECONDS] [--float] [--channels 1|2] [--json]\n"
-    "       vantora-render --measure FILE [--json]\n"
-    "Settings apply in this order: --preset, --state, each --set, then what --analyze sets.\n";
+    "                      [--save-state FILE] [--block N] [--tail SECONDS] [--float] [--channels 1|2]\n"
+    "                      [--target NAME|LUFS [--true-peak DBTP]] [--report] [--json]\n"
+    "       vantora-render IN... --out-dir DIR [the same options but --save-state]\n"
+    "       vantora-render --measure FILE [--report] [--json]\n"
+    "Settings apply in this order: --preset, --state, each --set, what --analyze sets, then what --target sets.\n"
+    "--target renders to a platform's loudness (youtube, spotify, apple-music, amazon-music, tidal, deezer,\n"
+    "apple-podcasts, ebu-r128, atsc-a85) or to a number of LUFS with the true peak at most -1 dBTP.\n"
+    "--report adds the compliance report: loudness, range, peaks, PLR and every platform's verdict.\n";
 
 std::atomic<bool> interrupted { false };
+
+// The exit status of a render whose loudness target cannot be reached.
+constexpr int targetUnreachable = 3;
 
 // The render loop stops at the next block and discards its file; a second signal ends the process
 // at once, should anything before the loop hold it up.
@@ -32,6 +43,10 @@ struct CommandLine
     RenderOptions render;
     juce::File measure;
     bool json = false;
+    bool report = false;
+    std::optional<LoudnessTarget> target;
+    juce::File outDir;
+    juce::Array<juce::File> inputs; // of a batch
 };
 
 int fail (const juce::String& message, int code = 1)
@@ -56,6 +71,7 @@ juce::String parse (const juce::StringArray& args, CommandLine& cl)
 {
     const auto cwd = juce::File::getCurrentWorkingDirectory();
     juce::StringArray positional;
+    juce::String targetText, truePeakText;
 
     for (int i = 0; i < args.size(); ++i)
     {
@@ -70,6 +86,20 @@ juce::String parse (const juce::StringArray& args, CommandLine& cl)
 
         if (arg == "--json")
             cl.json = true;
+        else if (arg == "--report")
+            cl.report = true;
+        else if (arg == "--target" || arg == "--true-peak")
+        {
+            if (! next (value))
+                return arg + (arg == "--target" ? " needs a platform name or LUFS" : " needs dBTP");
+            (arg == "--target" ? targetText : truePeakText) = value;
+        }
+        else if (arg == "--out-dir")
+        {
+            if (! next (value))
+                return "--out-dir needs a folder";
+            cl.outDir = cwd.getChildFile (value);
+        }
         else if (arg == "--float")
             cl.render.asFloat = true;
         else if (arg == "--set")
@@ -123,7 +153,32 @@ juce::String parse (const juce::StringArray& args, CommandLine& cl)
     }
 
     if (cl.measure != juce::File())
+    {
+        if (targetText.isNotEmpty() || cl.outDir != juce::File())
+            return "--measure reads a file as it is; --target and --out-dir are for renders";
         return positional.isEmpty() ? juce::String() : "--measure takes one file and no output";
+    }
+
+    if (truePeakText.isNotEmpty() && targetText.isEmpty())
+        return "--true-peak goes with --target";
+    if (targetText.isNotEmpty())
+    {
+        juce::String error;
+        cl.target = parseLoudnessTarget (targetText, truePeakText, error);
+        if (error.isNotEmpty())
+            return error;
+    }
+
+    if (cl.outDir != juce::File())
+    {
+        if (positional.isEmpty())
+            return "give the input files of the batch";
+        if (cl.render.saveState != juce::File())
+            return "--save-state names one file; a batch cannot use it";
+        for (const auto& name : positional)
+            cl.inputs.add (cwd.getChildFile (name));
+        return {};
+    }
 
     if (positional.size() != 2)
         return "give an input and an output file";
@@ -131,6 +186,27 @@ juce::String parse (const juce::StringArray& args, CommandLine& cl)
     cl.render.input = cwd.getChildFile (positional[0]);
     cl.render.output = cwd.getChildFile (positional[1]);
     return {};
+}
+
+/** Renders every input into the out-dir; the exit status says whether all of them succeeded. */
+int runBatch (const CommandLine& cl, const std::atomic<bool>& cancel)
+{
+    if (! cl.outDir.isDirectory() && ! cl.outDir.createDirectory())
+        return fail ("cannot create the folder '" + cl.outDir.getFullPathName() + "'");
+
+    int finished = 0;
+    const auto count = cl.inputs.size();
+    const auto started = juce::Time::getMillisecondCounterHiRes();
+    const auto items = renderBatch (cl.render, cl.target, cl.inputs, cl.outDir, [&] (const BatchItem& item) {
+        std::cerr << batchProgressLine (item, ++finished, count) << std::endl;
+    }, cancel);
+    const double seconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
+
+    std::cout << batchSummary (items, seconds, cl.json);
+    if (cancel.load())
+        return 130;
+    const bool allRendered = std::all_of (items.begin(), items.end(), [] (const BatchItem& i) { return i.result.error.isEmpty(); });
+    return allRendered ? 0 : 1;
 }
 
 void showProgress (double fraction)
@@ -170,18 +246,23 @@ int main (int argc, char** argv)
         const auto result = measureFile (cl.measure);
         if (result.error.isNotEmpty())
             return fail (result.error);
-        std::cout << measureReport (cl.measure, result, cl.json);
+        std::cout << measureReport (cl.measure, result, cl.json, cl.report);
         return 0;
     }
 
     std::signal (SIGINT, onInterrupt);
     std::signal (SIGTERM, onInterrupt);
 
-    const bool terminal = ::isatty (STDERR_FILENO) != 0;
-    const auto result = renderFile (cl.render, terminal ? showProgress : std::function<void (double)>(), interrupted);
-    if (result.error.isNotEmpty())
-        return fail (result.error, interrupted.load() ? 130 : 1);
+    if (cl.outDir != juce::File())
+        return runBatch (cl, interrupted);
 
-    std::cout << renderReport (cl.render, result, cl.json);
+    const bool terminal = ::isatty (STDERR_FILENO) != 0;
+    const auto progress = terminal ? showProgress : std::function<void (double)>();
+    const auto result = cl.target ? renderToTarget (cl.render, *cl.target, progress, interrupted)
+                                  : renderFile (cl.render, progress, interrupted);
+    if (result.error.isNotEmpty())
+        return fail (result.error, interrupted.load() ? 130 : result.unreachable ? targetUnreachable : 1);
+
+    std::cout << renderReport (cl.render, result, cl.json, cl.report);
     return 0;
 }
