@@ -88,7 +88,7 @@ double measure (bool editorOpen, float inputLevel, double seconds)
     if (editorOpen)
     {
         editor.reset (processor.createEditorIfNeeded());
-        editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar);
+        editor->addToDesktop (juce::ComponentPeer::windowAppearsOnTaskbar);
         editor->setVisible (true);
     }
     PacedAudio audio (processor, inputLevel);

@@ -63,14 +63,14 @@ int main (int argc, char** argv)
 
     constexpr int blockSize = 480;
     QuorinProcessor processor;
-    processor.prepareToPlay (takeSampleRate, blockSize);
+    processor.prepareToPlay (demo::takeSampleRate, blockSize);
     std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditorIfNeeded());
     runPendingMessages();
     click (*editor, "button.SHOW ADVANCED");
     click (*editor, "button.ENGINE");
     click (*editor, "button.ANALYZE");
 
-    const auto take = makeDemoTake();
+    const auto take = demo::makeDemoTake();
     juce::AudioBuffer<float> block (2, blockSize);
     juce::MidiBuffer midi;
     bool ok = true, runningShot = false;
