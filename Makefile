@@ -50,7 +50,7 @@ bench: build
 # CPU the open editor adds, quiet and loud, on a headless X server.
 bench-editor: configure
 	@cmake --build $(BUILD_DIR) --target vantora-editor-bench
-	scripts/bench-editor.sh $(BUILD_DIR)/bench/vantora-editor-bench 20
+	scripts/headless-x.sh $(BUILD_DIR)/bench/vantora-editor-bench 20
 
 # The standalone application on a headless X server, clicked into each view; one PNG per view.
 screenshots: configure

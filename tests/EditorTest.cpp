@@ -1110,6 +1110,13 @@ TEST (EditorLifetime, AutomatingEveryParameterWithTheEditorOpenWhileAudioRuns)
                        });
 
     auto editor = openEditor (processor);
+    // On a screen (the editor_on_screen test runs this on a headless X server) the window is shown
+    // and really painted.
+    if (juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isNotEmpty())
+    {
+        editor->addToDesktop (juce::ComponentPeer::windowAppearsOnTaskbar);
+        editor->setVisible (true);
+    }
     juce::Random random (5);
     for (int round = 0; round < 3; ++round)
     {

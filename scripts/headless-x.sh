@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the editor CPU benchmark on a headless X server.
-#   bench-editor.sh BENCH [seconds per run]
+# Runs a command on a headless X server on which plain top-level windows can open.
+#   headless-x.sh COMMAND [ARGS...]
 set -euo pipefail
+# The server keeps its atoms only while it never resets, hence -noreset.
 xvfb-run -a -s "-screen 0 1400x1000x24 -noreset" bash -s "$@" <<'INNER'
 set -euo pipefail
 until xdpyinfo >/dev/null 2>&1; do sleep 0.1; done
