@@ -1053,42 +1053,74 @@ TEST_F (EditorTest, EveryViewPaintsWithPublishedValues)
     EXPECT_EQ (blank.getWidth(), 1080);
 }
 
-TEST (EditorCapture, AnalyzeWithAudioPlayingShowsProgressThenAppliesItsResults)
+struct CaptureCase
 {
+    const char* name;
+    float chainMode; // the button shows in Mix (ANALYZE) or Live (CALIBRATE)
+    const char* buttonId;
+    std::atomic<bool> QuorinProcessor::*running;
+    std::atomic<bool> QuorinProcessor::*done;
+    const char* halfwayText;
+    std::vector<std::pair<const char*, std::atomic<float> QuorinProcessor::*>> appliedResults;
+};
+
+class CaptureTest : public testing::TestWithParam<CaptureCase>
+{
+};
+
+TEST_P (CaptureTest, WithAudioPlayingShowsProgressThenAppliesItsResults)
+{
+    const auto& c = GetParam();
     QuorinProcessor processor;
     processor.prepareToPlay (48000.0, 480);
+    auto& mode = *processor.parameters.getParameter ("chainmode");
+    mode.setValueNotifyingHost (mode.convertTo0to1 (c.chainMode));
     auto editor = openEditor (processor);
-    auto* analyze = dynamic_cast<juce::Button*> (editor->findChildWithID ("button.ANALYZE"));
-    ASSERT_NE (analyze, nullptr);
-    analyze->triggerClick();
+    auto* button = dynamic_cast<juce::Button*> (editor->findChildWithID (c.buttonId));
+    ASSERT_NE (button, nullptr);
+    EXPECT_TRUE (button->isVisible());
+    button->triggerClick();
     runPendingMessages();
 
     juce::AudioBuffer<float> buffer (2, 480);
     juce::MidiBuffer midi;
     juce::Random random (3);
     juce::StringArray texts;
+    bool litWhileRunning = false;
     for (int block = 0; block < 600; ++block) // 6 s of loud noise bursts
     {
         for (int ch = 0; ch < 2; ++ch)
             for (int n = 0; n < 480; ++n)
                 buffer.setSample (ch, n, (n < 120 ? 0.8f : 0.05f) * (random.nextFloat() * 2.0f - 1.0f));
         processor.processBlock (buffer, midi);
-        if (block % 8 == 0)
-        {
-            editor->timerCallback();
-            texts.addIfNotAlreadyThere (analyze->getButtonText());
-        }
+        editor->timerCallback();
+        texts.addIfNotAlreadyThere (button->getButtonText());
+        if ((processor.*c.running).load())
+            litWhileRunning = button->getToggleState();
     }
     runPendingMessages();
     editor->timerCallback();
 
-    EXPECT_TRUE (texts.contains ("ANALYZE 50%") || texts.contains ("ANALYZE 49%") || texts.contains ("ANALYZE 51%"))
-        << texts.joinIntoString (", ");
-    EXPECT_TRUE (processor.analysisDone.load());
-    EXPECT_EQ (analyze->getButtonText(), "ANALYZE");
-    EXPECT_NEAR (processor.parameters.getRawParameterValue ("limiterceiling")->load(),
-                 processor.analysisCeilingDb.load(), 0.01f);
+    EXPECT_TRUE (texts.contains (c.halfwayText)) << texts.joinIntoString (", ");
+    EXPECT_TRUE (litWhileRunning);
+    EXPECT_TRUE ((processor.*c.done).load());
+    EXPECT_FALSE (button->getToggleState());
+    EXPECT_EQ (button->getButtonText(), button->getComponentID().fromFirstOccurrenceOf (".", false, false));
+    for (const auto& [id, published] : c.appliedResults)
+        EXPECT_NEAR (processor.parameters.getRawParameterValue (id)->load(), (processor.*published).load(), 0.01f) << id;
 }
+
+INSTANTIATE_TEST_SUITE_P (
+    EditorCapture, CaptureTest,
+    testing::Values (CaptureCase { "Analyze", 0.0f, "button.ANALYZE", &QuorinProcessor::analyzing,
+                                   &QuorinProcessor::analysisDone, "ANALYZE 50%",
+                                   { { "limiterceiling", &QuorinProcessor::analysisCeilingDb } } },
+                     CaptureCase { "Calibrate", 1.0f, "button.CALIBRATE", &QuorinProcessor::calibrating,
+                                   &QuorinProcessor::calibrationDone, "CALIBRATE",
+                                   { { "gate", &QuorinProcessor::calibratedGate },
+                                     { "loudness", &QuorinProcessor::calibratedLoudness },
+                                     { "smart", &QuorinProcessor::calibratedSmart } } }),
+    [] (const testing::TestParamInfo<CaptureCase>& info) { return std::string (info.param.name); });
 
 TEST (EditorLifetime, AutomatingEveryParameterWithTheEditorOpenWhileAudioRuns)
 {
