@@ -1036,21 +1036,25 @@ TEST_F (EditorTest, CaptureButtonsMirrorThePublishedProgress)
     EXPECT_EQ (editor->getLearnStatusText(), "");
 }
 
-TEST_F (EditorTest, EveryViewPaintsWithPublishedValues)
+TEST_F (EditorTest, GuideAndChangelogPanelsCoverTheWindowWhenOpened)
 {
-    processor.analysisDone = true;
-    processor.calibrating = true;
-    processor.calibrateProgress = 0.4f;
-    const auto blank = editor->createComponentSnapshot (editor->getLocalBounds());
-    for (const char* button : { "button.SHOW ADVANCED", "button.ENGINE", "button.CONTROL", "button.INFO",
-                                "button.UPDATES" })
+    // Canvas points inside the guide's panel and inside the changelog's panel, clear of any text.
+    const auto pixelAt = [this] (float canvasX, float canvasY)
     {
-        click (button);
-        editor->timerCallback();
         const auto image = editor->createComponentSnapshot (editor->getLocalBounds());
-        EXPECT_EQ (image.getWidth(), 1080) << button;
-    }
-    EXPECT_EQ (blank.getWidth(), 1080);
+        const auto scale = static_cast<float> (editor->getWidth()) / Editor::canvasWidth;
+        return image.getPixelAt (juce::roundToInt (canvasX * scale), juce::roundToInt (canvasY * scale)).getARGB();
+    };
+    constexpr juce::uint32 guidePanel = 0xff0c0e12, changelogPanel = 0xff10151c;
+
+    EXPECT_NE (pixelAt (60.0f, 400.0f), guidePanel);
+    click ("button.INFO");
+    EXPECT_EQ (pixelAt (60.0f, 400.0f), guidePanel);
+    EXPECT_NE (pixelAt (110.0f, 700.0f), changelogPanel);
+    click ("button.UPDATES");
+    EXPECT_EQ (pixelAt (110.0f, 700.0f), changelogPanel);
+    click ("button.INFO");
+    EXPECT_NE (pixelAt (60.0f, 400.0f), guidePanel);
 }
 
 struct CaptureCase
