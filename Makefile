@@ -10,12 +10,25 @@ export CCACHE_NOHASHDIR := true
 
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release \
                -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
-# The sanitizer build compiles at -O1 (a quarter faster than the release -O3; the sanitizers check
-# the same), with line tables for readable reports.
+# The sanitizer build uses clang (so the code is also built by a second compiler, and libFuzzer is
+# available) and compiles at -O1 (a quarter faster than the release -O3; the sanitizers check the
+# same), with line tables for readable reports.
 SANITIZE_FLAGS := -DVANTORA_SANITIZE=ON -DVANTORA_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+                  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
                   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
 
-.PHONY: all deps configure build run test demo bench bench-editor screenshots install clean
+TSAN_DIR ?= build-tsan
+TSAN_FLAGS := -DVANTORA_THREAD_SANITIZE=ON -DVANTORA_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+              -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+              "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
+
+FUZZ := $(SANITIZE_DIR)/tests/vantora_state_fuzz
+FUZZ_CORPUS := $(SANITIZE_DIR)/fuzz-corpus
+RUNS ?= 1000000
+
+SECONDS ?= 600
+
+.PHONY: all deps configure build run test fuzz soak tsan demo bench bench-editor screenshots install clean
 
 all: build
 
@@ -31,13 +44,37 @@ build: configure
 run: build
 	"$(STANDALONE)"
 
-# After the tests, the state reader's robustness test runs again built with AddressSanitizer and
-# UndefinedBehaviorSanitizer (only that program and the code it links are built there).
+# After the tests, the state reader's robustness test runs again built by clang with AddressSanitizer
+# and UndefinedBehaviorSanitizer (only that program, the fuzz target and the code they link are built
+# there), and the state reader is fuzzed briefly from the seed states.
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j 2
-	@cmake -S . -B $(SANITIZE_DIR) $(CMAKE_FLAGS) $(SANITIZE_FLAGS) >/dev/null
-	@cmake --build $(SANITIZE_DIR) --target vantora_state_robustness
+	@$(MAKE) --no-print-directory sanitize-build
 	UBSAN_OPTIONS=print_stacktrace=1 $(SANITIZE_DIR)/tests/vantora_state_robustness
+	@mkdir -p $(FUZZ_CORPUS)
+	UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ) -runs=20000 -timeout=10 -print_final_stats=1 $(FUZZ_CORPUS) tests/fuzz/seeds
+
+.PHONY: sanitize-build
+sanitize-build:
+	@cmake -S . -B $(SANITIZE_DIR) $(CMAKE_FLAGS) $(SANITIZE_FLAGS) >/dev/null
+	@cmake --build $(SANITIZE_DIR) --target vantora_state_robustness vantora_state_fuzz
+
+# A long fuzzing run of the state reader: `make fuzz RUNS=1000000`. New inputs gather in the corpus
+# under the sanitizer tree; findings are written to the working directory as crash-*/timeout-*.
+fuzz: sanitize-build
+	@mkdir -p $(FUZZ_CORPUS)
+	UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ) -runs=$(RUNS) -timeout=10 -print_final_stats=1 $(FUZZ_CORPUS) tests/fuzz/seeds
+
+# The message and audio threads at once under ThreadSanitizer for SECONDS seconds (`make tsan SECONDS=60`).
+tsan: deps
+	@cmake -S . -B $(TSAN_DIR) $(CMAKE_FLAGS) $(TSAN_FLAGS) >/dev/null
+	@cmake --build $(TSAN_DIR) --target vantora-thread-check
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_DIR)/tests/vantora-thread-check $(SECONDS)
+
+# Random automation, presets, state loads and re-prepares against one processor for SECONDS seconds.
+soak: configure
+	@cmake --build $(BUILD_DIR) --target vantora-soak
+	$(BUILD_DIR)/tests/vantora-soak $(SECONDS)
 
 demo: build
 	@mkdir -p out
@@ -65,4 +102,4 @@ install: build
 	cp $(RENDER) ~/.local/bin/
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) out
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) out

@@ -15,8 +15,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
   # real drum recordings (kick, snare, hi-hat) for the hit engine's labelled sequences
   hydrogen-data
-  # headless checks of the window and of the LV2 bundle
-  xvfb x11-utils imagemagick lilv-utils jalv jackd2
+  # headless checks of the window and of the LV2 bundle and its description
+  xvfb x11-utils imagemagick lilv-utils jalv jackd2 sordi
   # the editor's embedded fallback faces, and the clicks of the screenshot command
   fonts-roboto-unhinted fonts-bebas-neue fonts-lato xdotool
 )

@@ -235,3 +235,53 @@ TEST_F (InputCaptures, CapturesAndTheirParameterWritesDoNotAllocate)
     EXPECT_TRUE (processor->calibrationDone.load());
     EXPECT_TRUE (processor->analysisDone.load());
 }
+
+namespace
+{
+/** The floor trackers of the calibration, run again from their rules on a level that steps to
+    another `stepSamples` before the end: the fast floor falls at 0.035 and rises at 0.0012 per
+    sample; the floor follows a fall at 0.18 and a rise at 0.0002 per sample. */
+double trackedFloor (float before, float after, int stepSamples)
+{
+    double fast = -1.0, floor = 1.0;
+    for (int n = 0; n < calibrationSamples; ++n)
+    {
+        const double x = n < calibrationSamples - stepSamples ? before : after;
+        fast = fast < 0.0 ? std::max (1.0e-6, x) : fast + (x - fast) * (x < fast ? 0.035 : 0.0012);
+        floor = floor >= 1.0 ? fast : (floor > fast ? 0.82 * floor + 0.18 * fast : floor + (fast - floor) * 0.0002);
+    }
+    return floor;
+}
+
+struct LevelStep
+{
+    float before, after;
+    int stepSamples;
+};
+void PrintTo (const LevelStep& s, std::ostream* os) { *os << s.before << " to " << s.after << " for " << s.stepSamples; }
+
+class CalibrationFloor : public testing::TestWithParam<LevelStep>
+{
+};
+} // namespace
+
+TEST_P (CalibrationFloor, ALevelStepMovesTheFloorTrackerAtItsRates)
+{
+    const auto& step = GetParam();
+    auto processor = test::makeProcessor (rate, blockSize);
+    test::set (*processor, Param::chainmode, 0.0f);
+    auto signal = square (calibrationSamples, step.before);
+    for (int i = calibrationSamples - step.stepSamples; i < calibrationSamples; ++i)
+        for (int ch = 0; ch < 2; ++ch)
+            signal.setSample (ch, i, i % 2 == 0 ? step.after : -step.after);
+
+    processor->calibrateRequested.store (true);
+    test::process (*processor, signal, blockSize);
+    const double expected = trackedFloor (step.before, step.after, step.stepSamples);
+    ASSERT_GT (std::abs (expected - step.before), 0.05 * step.before); // the step did move the floor
+    EXPECT_NEAR (processor->calibratedNoiseFloorDb.load(), 20.0 * std::log10 (expected), 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P (InputCaptures, CalibrationFloor,
+                          testing::Values (LevelStep { 0.01f, 0.05f, 2000 }, LevelStep { 0.01f, 0.05f, 12000 },
+                                           LevelStep { 0.05f, 0.01f, 40 }, LevelStep { 0.05f, 0.02f, 8 }));

@@ -214,3 +214,53 @@ TEST (MacroMappingChain, MixMasterPublishesNoHit)
     EXPECT_EQ (processor->adaptiveHitClass.load(), 0);
     EXPECT_EQ (processor->adaptiveHitConfidence.load(), 0.0f);
 }
+
+namespace
+{
+struct ProfileCase
+{
+    int profile;
+    // (c, e) for Smack, Sub, Detail, Loud, Air, typed again from the response-profile table.
+    double curves[5][2];
+};
+
+void PrintTo (const ProfileCase& c, std::ostream* os) { *os << "profile " << c.profile; }
+
+const ProfileCase profileCases[] = {
+    { 0, { { 0.88, 1.24 }, { 0.9, 1.26 }, { 0.9, 1.22 }, { 0.88, 1.22 }, { 0.88, 1.24 } } },
+    { 1, { { 1.18, 0.94 }, { 1.18, 0.96 }, { 1.18, 0.92 }, { 1.16, 0.94 }, { 1.18, 0.94 } } },
+    { 2, { { 1.52, 0.74 }, { 1.56, 0.74 }, { 1.5, 0.7 }, { 1.42, 0.74 }, { 1.54, 0.72 } } },
+};
+
+class ResponseProfiles : public MacroMapping, public testing::WithParamInterface<ProfileCase>
+{
+};
+} // namespace
+
+TEST_P (ResponseProfiles, EveryMacroFollowsItsOwnPowerCurve)
+{
+    const auto& c = GetParam();
+    setParam (Param::responseprofile, float (c.profile));
+    // Two knob positions, both below every curve's clamp, so that scale and exponent both show.
+    for (const double raw : { 0.1, 0.03 })
+    {
+        for (auto macro : { Param::smack, Param::sub, Param::detail, Param::loudness, Param::air })
+            setParam (macro, float (raw));
+        for (auto on : { Param::smackknobon, Param::subknobon, Param::detailknobon, Param::loudknobon, Param::airknobon })
+            setParam (on, 1.0f);
+
+        const double k = knobByHand (raw);
+        const auto curve = [&c] (int row, double v) { return std::min (1.0, c.curves[row][0] * std::pow (v, c.curves[row][1])); };
+        constexpr double knee = 0.7297096; // the air knee curve, below its knee
+        const double airKnee = knee * std::pow (k / knee, 0.58);
+
+        const auto controls = shape (false); // "Mix / Master"
+        EXPECT_NEAR (controls.smackAmt, std::min (1.0, 1.02 * curve (0, k)), 2.0e-5) << raw;
+        EXPECT_NEAR (controls.subAmt, curve (1, k), 2.0e-5) << raw;
+        EXPECT_NEAR (controls.detailAmt, curve (2, k), 2.0e-5) << raw;
+        EXPECT_NEAR (controls.loudAmt, curve (3, k), 2.0e-5) << raw;
+        EXPECT_NEAR (controls.airAmt, std::min (1.0, 1.08 * curve (4, airKnee) + 0.03), 2.0e-5) << raw;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (MacroMapping, ResponseProfiles, testing::ValuesIn (profileCases));

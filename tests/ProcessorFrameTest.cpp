@@ -71,7 +71,8 @@ TEST (ProcessorFrame, AnswersTheHost)
     EXPECT_FALSE (processor.acceptsMidi());
     EXPECT_FALSE (processor.producesMidi());
     EXPECT_TRUE (processor.hasEditor());
-    EXPECT_EQ (processor.getBypassParameter(), nullptr); // "bypass" is an ordinary parameter
+    // The host's bypass is the processor's own, so a host shows one Bypass control.
+    EXPECT_EQ (processor.getBypassParameter(), processor.parameters.getParameter ("bypass"));
     EXPECT_EQ (processor.getMainBusNumInputChannels(), 2);
     EXPECT_EQ (processor.getMainBusNumOutputChannels(), 2);
     EXPECT_EQ (processor.getBus (true, 0)->getName(), "Input");

@@ -3,6 +3,11 @@
 #include "demo/DemoTake.h"
 #include "render/AudioFiles.h"
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace
 {
 struct Run
@@ -303,7 +308,50 @@ TEST_F (RenderTool, AnUnreadableStateFileFailsClearly)
                    "holds no readable state", out);
     expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--state", path ("missing.state") },
                    "cannot read state file", out);
+    // Another product's state, and a state that once hung the framework's parser: refused at once.
+    folder.getChildFile ("other.state").replaceWithText ("<SOMEOTHERPLUGIN><PARAM id=\"smack\" value=\"1\"/></SOMEOTHERPLUGIN>");
+    folder.getChildFile ("hang.state").replaceWithText ("<VANTORAV3_STATE version=\"3\"><PARAMS><?note?>x</PARAMS></VANTORAV3_STATE>");
+    for (const char* name : { "other.state", "hang.state" })
+        expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--state", path (name) }, "holds no readable state",
+                       out);
     EXPECT_FALSE (out.exists());
+}
+
+TEST_F (RenderTool, StopsPromptlyOnSigintAndSigtermLeavingNoFile)
+{
+    for (const int signal : { SIGINT, SIGTERM })
+    {
+        const auto out = folder.getChildFile ("long.wav");
+        // Ten minutes of tail: far longer than the test waits.
+        const std::string outPath = out.getFullPathName().toStdString(), inPath = demo.getFullPathName().toStdString();
+        const pid_t pid = fork();
+        ASSERT_GE (pid, 0);
+        if (pid == 0)
+        {
+            const int devNull = ::open ("/dev/null", O_WRONLY);
+            dup2 (devNull, STDERR_FILENO);
+            dup2 (devNull, STDOUT_FILENO);
+            execl (VANTORA_RENDER_TOOL, VANTORA_RENDER_TOOL, inPath.c_str(), outPath.c_str(), "--tail", "600", nullptr);
+            _exit (127);
+        }
+        juce::Thread::sleep (1500);
+        const auto sent = juce::Time::getMillisecondCounterHiRes();
+        kill (pid, signal);
+
+        int status = 0;
+        pid_t done = 0;
+        while ((done = waitpid (pid, &status, WNOHANG)) == 0 && juce::Time::getMillisecondCounterHiRes() - sent < 5000)
+            juce::Thread::sleep (10);
+        if (done == 0)
+        {
+            kill (pid, SIGKILL);
+            waitpid (pid, &status, 0);
+            FAIL() << "still running 5 s after signal " << signal;
+        }
+        EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) != 0) << "signal " << signal;
+        EXPECT_FALSE (out.exists());
+        EXPECT_EQ (folder.findChildFiles (juce::File::findFiles, false, ".*.part-*").size(), 0);
+    }
 }
 
 TEST_F (RenderTool, AnalyzeReportsWhatItMeasuredAndSet)

@@ -2,6 +2,8 @@
 // rules, defaults for missing attributes, and blocks that hold nothing readable.
 #include "TestSupport.h"
 
+#include <map>
+
 namespace
 {
 using TaughtModel = QuorinProcessorProbe::HitEngine::TaughtModel;
@@ -176,21 +178,57 @@ TEST_F (StateFixture, ABlockWithoutXmlChangesNothing)
     EXPECT_FALSE (engineOf (original).clearRequest.load());
 }
 
-TEST_F (StateFixture, ABareParameterTreeReplacesParametersEmptiesSlotsAndForgetsTheModel)
+TEST_F (StateFixture, ABareParameterTreeReplacesParametersKeepsSlotsAndForgetsTheModel)
 {
     restore (original, blockOf (R"(<PARAMS><PARAM id="smack" value="0.33"/><PARAM id="mic" value="2"/></PARAMS>)"));
     EXPECT_FLOAT_EQ (test::get (original, Param::smack), 0.33f);
     EXPECT_EQ (test::get (original, Param::mic), 2.0f);
     EXPECT_EQ (test::get (original, Param::inputgain), 0.0f); // not in the tree: its default
+    // No profiles element: the slots are not the tree's to change.
     for (int slot = 0; slot < QuorinProcessor::numUserProfiles; ++slot)
-    {
-        EXPECT_FALSE (original.hasUserProfile (slot));
-        EXPECT_EQ (original.getUserProfileName (slot), "Profile " + juce::String (slot + 1));
-    }
+        EXPECT_EQ (original.hasUserProfile (slot), slot == 1 || slot == 3) << slot;
+    EXPECT_EQ (original.getUserProfileName (2), "Live set");
     EXPECT_TRUE (engineOf (original).clearRequest.load()); // the next block forgets the model
+}
 
-    restore (original, blockOf (R"(<SOMETHING><PARAM id="smack" value="0.7"/></SOMETHING>)"));
-    EXPECT_FLOAT_EQ (test::get (original, Param::smack), 0.7f);
+TEST_F (StateFixture, AStateWithoutAProfilesElementKeepsTheSlots)
+{
+    restore (original, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.5"/></PARAMS>)"
+                                R"(</VANTORAV3_STATE>)"));
+    EXPECT_FLOAT_EQ (test::get (original, Param::smack), 0.5f);
+    EXPECT_TRUE (original.hasUserProfile (1));
+    EXPECT_TRUE (original.hasUserProfile (3));
+    EXPECT_EQ (original.getUserProfileName (3), "Tour");
+
+    // An empty profiles element does say that the slots are empty.
+    restore (original, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.5"/></PARAMS>)"
+                                R"(<USER_PROFILES/></VANTORAV3_STATE>)"));
+    for (int slot = 0; slot < QuorinProcessor::numUserProfiles; ++slot)
+        EXPECT_FALSE (original.hasUserProfile (slot)) << slot;
+}
+
+TEST_F (StateFixture, ForeignStatesAndStatesWithoutOurParametersChangeNothing)
+{
+    const char* const foreign[] = {
+        R"(<SOMEOTHERPLUGIN/>)",
+        R"(<SOMETHING><PARAM id="smack" value="0.7"/></SOMETHING>)",
+        R"(<vantorav3_state version="3"><PARAMS><PARAM id="smack" value="0.7"/></PARAMS></vantorav3_state>)",
+        R"(<VantoraV2_State><PARAMS><PARAM id="smack" value="0.7"/></PARAMS></VantoraV2_State>)",
+        R"(<params><PARAM id="smack" value="0.7"/></params>)",
+        R"(<VANTORAV3_STATE version="3"><params><PARAM id="smack" value="0.7"/></params></VANTORAV3_STATE>)",
+        R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="SMACK" value="0.7"/></PARAMS></VANTORAV3_STATE>)",
+        R"(<VANTORAV3_STATE version="3"><PARAMS/><USER_PROFILES/></VANTORAV3_STATE>)",
+        R"(<VANTORAV3_STATE version="3"><USER_PROFILES/><ADAPTIVE_HIT_LEARN/></VANTORAV3_STATE>)",
+        R"(<PARAMS><PARAM id="nosuchparameter" value="1"/></PARAMS>)",
+    };
+    const auto before = stateOf (original);
+    engineOf (original).clearRequest.store (false);
+    for (const auto* text : foreign)
+    {
+        restore (original, blockOf (text));
+        EXPECT_TRUE (stateOf (original) == before) << text;
+        EXPECT_FALSE (engineOf (original).clearRequest.load()) << text;
+    }
 }
 
 namespace
@@ -245,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P (SavedState, StateVersions, testing::ValuesIn (versionC
 TEST (SavedStateSlots, OutOfRangeSlotsAreClampedAndMissingNamesTakeTheDefault)
 {
     QuorinProcessor processor;
-    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><USER_PROFILES>
+    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><USER_PROFILES>
         <PROFILE slot="-3"><PARAMS><PARAM id="smack" value="0.4"/></PARAMS></PROFILE>
         <PROFILE slot="9"><PARAMS><PARAM id="smack" value="0.5"/></PARAMS></PROFILE>
         <PROFILE slot="2" name="   "/>
@@ -291,7 +329,7 @@ TEST (SavedStateSlots, LoadingAnEmptySlotChangesNothingAndASlotWithoutModelForge
     EXPECT_FLOAT_EQ (test::get (processor, Param::smack), 0.77f);
     EXPECT_FALSE (engineOf (processor).clearRequest.load());
 
-    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3">
+    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS>
         <USER_PROFILES><PROFILE slot="2"><PARAMS><PARAM id="smack" value="0.2"/></PARAMS></PROFILE></USER_PROFILES>
         <ADAPTIVE_HIT_LEARN><HIT class="1" count="1"/></ADAPTIVE_HIT_LEARN></VANTORAV3_STATE>)"));
     EXPECT_FALSE (engineOf (processor).clearRequest.load());
@@ -303,7 +341,7 @@ TEST (SavedStateSlots, LoadingAnEmptySlotChangesNothingAndASlotWithoutModelForge
 TEST (SavedStateModel, MissingAttributesReadAsZeroAndClassesAndCountsAreClamped)
 {
     QuorinProcessor processor;
-    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><ADAPTIVE_HIT_LEARN>
+    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><ADAPTIVE_HIT_LEARN>
         <HIT class="0" count="-5" transient="0.3"/>
         <HIT class="7" count="12" lowRatio="0.6"/>
         <HIT count="2" zcr="0.01" transient="not a number"/>
@@ -320,7 +358,7 @@ TEST (SavedStateModel, MissingAttributesReadAsZeroAndClassesAndCountsAreClamped)
     EXPECT_EQ (model[2].features.lowRatio, 0.6f);
     EXPECT_EQ (processor.getAdaptiveHitLearnedMask(), 1 | 4);
 
-    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><ADAPTIVE_HIT_LEARN>
+    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><ADAPTIVE_HIT_LEARN>
         <HIT class="2" count="-5" transient="0.3"/></ADAPTIVE_HIT_LEARN></VANTORAV3_STATE>)"));
     EXPECT_EQ (engineOf (processor).taughtModel()[1].count, 0);
     EXPECT_EQ (engineOf (processor).taughtModel()[1].features.transient, 0.3f);
@@ -374,4 +412,92 @@ TEST (SavedStateProfiles, AProfileStoresTheParametersAndTheModelOfTheMoment)
     expectValuesEqual (parameterValues (processor), saved);
     expectModelsEqual (engineOf (processor).taughtModel(), exampleModel());
     EXPECT_EQ (processor.getUserProfileName (4), "Profile 5"); // saving does not rename
+}
+
+namespace
+{
+/** Sets a normalised value as a plug-in wrapper does for its host: the raw value, then the listeners. */
+void setAsHost (juce::AudioProcessorParameter& parameter, float normalised)
+{
+    parameter.setValue (normalised);
+    parameter.sendValueChangedMessageToListeners (normalised);
+}
+
+void setEveryParameterAtRandom (QuorinProcessor& p, juce::Random& random)
+{
+    for (auto* parameter : p.getParameters())
+        setAsHost (*parameter, random.nextFloat());
+}
+
+/** The last value the host was told for each parameter. */
+struct HostView : juce::AudioProcessorListener
+{
+    std::map<int, float> told;
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { told[index] = value; }
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+};
+} // namespace
+
+TEST (SavedStateExactness, EveryParameterHoldsItsLegalValueAfterARestoreAndTheHostIsTold)
+{
+    juce::Random random (3);
+    for (int round = 0; round < 20; ++round)
+    {
+        QuorinProcessor processor;
+        setEveryParameterAtRandom (processor, random);
+        const auto saved = stateOf (processor);
+        std::vector<float> legal;
+        for (auto* parameter : processor.getParameters())
+        {
+            auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter);
+            legal.push_back (ranged->convertTo0to1 (ranged->convertFrom0to1 (parameter->getValue())));
+        }
+
+        setEveryParameterAtRandom (processor, random);
+        HostView host;
+        processor.addListener (&host);
+        restore (processor, saved);
+        processor.removeListener (&host);
+
+        for (auto* parameter : processor.getParameters())
+        {
+            const auto i = parameter->getParameterIndex();
+            ASSERT_EQ (parameter->getValue(), legal[size_t (i)]) << parameter->getName (64) << " round " << round;
+            if (host.told.count (i) > 0)
+            {
+                EXPECT_EQ (host.told[i], legal[size_t (i)]) << parameter->getName (64);
+            }
+        }
+        // The switch from the field report: an in-between value the restore would have skipped.
+        auto* autogain = processor.parameters.getParameter ("autogain");
+        setAsHost (*autogain, autogain->getValue() > 0.5f ? 0.55f : 0.45f);
+        const float before = autogain->getValue();
+        processor.addListener (&host);
+        restore (processor, saved);
+        processor.removeListener (&host);
+        EXPECT_EQ (autogain->getValue(), before > 0.5f ? 1.0f : 0.0f);
+        EXPECT_EQ (host.told[autogain->getParameterIndex()], autogain->getValue());
+    }
+}
+
+TEST (SavedStateExactness, LoadThenSaveGivesTheBytesLoadedAlsoAfterPreparing)
+{
+    juce::Random random (8);
+    for (int round = 0; round < 10; ++round)
+    {
+        QuorinProcessor first;
+        if (round > 0)
+            setEveryParameterAtRandom (first, random);
+        if (round % 3 == 2)
+            first.saveUserProfile (round % 5);
+        const auto saved = stateOf (first);
+
+        QuorinProcessor second;
+        restore (second, saved);
+        EXPECT_TRUE (stateOf (second) == saved) << "round " << round;
+        second.prepareToPlay (44100.0, 256);
+        EXPECT_TRUE (stateOf (second) == saved) << "round " << round << " after prepare";
+        restore (second, stateOf (second));
+        EXPECT_TRUE (stateOf (second) == saved) << "round " << round << " twice";
+    }
 }

@@ -1,6 +1,7 @@
 // The tone and EQ stage: the values handed to the engines, the EQ pass, the linear-phase pass and its
 // dry path, the latency, a bypass that keeps it, and offline determinism.
 #include "TestSupport.h"
+#include "chain/MicrophoneVoicing.h"
 #include "chain/ToneCurve.h"
 #include "demo/DemoTake.h"
 #include "engines/AnalogEqEngine.h"
@@ -451,3 +452,140 @@ TEST (ToneStageDeterminism, TheSameOfflineRenderTwiceIsBitIdentical)
     for (int ch = 0; ch < 2; ++ch)
         EXPECT_EQ (0, std::memcmp (a.getReadPointer (ch), b.getReadPointer (ch), sizeof (float) * size_t (a.getNumSamples())));
 }
+
+TEST (MicrophoneTable, EveryRowIsTheVoicingOfItsMicrophone)
+{
+    // P, A, M, H, L for each microphone, typed again from the microphone table.
+    constexpr float rows[15][5] = {
+        { 0.0f, 0.0f, 0.0f, 0.0f, 0.0f },     { 1.6f, 2.2f, -0.4f, 0.0f, 0.1f },  { -1.4f, -0.6f, 0.0f, 6.0f, 0.05f },
+        { 0.8f, -0.8f, 0.3f, 8.0f, 0.04f },   { 1.2f, 0.6f, -0.5f, 10.0f, 0.06f }, { 0.6f, 0.4f, -0.2f, 6.0f, 0.07f },
+        { -0.4f, -1.6f, 0.0f, 0.0f, 0.0f },   { 0.3f, -1.0f, -0.1f, 0.0f, 0.0f },  { 0.9f, 0.7f, -0.3f, 5.0f, 0.06f },
+        { 1.4f, 1.0f, -0.4f, 7.0f, 0.05f },   { -0.8f, -1.4f, 0.1f, 12.0f, 0.03f }, { 1.8f, 2.4f, -0.7f, 2.0f, 0.02f },
+        { 0.5f, 0.8f, -0.3f, 8.0f, 0.05f },   { -0.2f, -0.5f, 0.1f, 10.0f, 0.06f }, { -0.9f, -0.9f, 0.2f, 12.0f, 0.04f },
+    };
+    const auto expectRow = [&rows] (int index, int row) {
+        const auto& v = microphoneVoicing (index);
+        const float got[5] { v.presenceDb, v.airDb, v.lowMidDb, v.highPassOffsetHz, v.lowOffset };
+        for (int k = 0; k < 5; ++k)
+            EXPECT_EQ (got[k], rows[row][k]) << "microphone " << index << " column " << k;
+    };
+    for (int i = 0; i < 15; ++i)
+        expectRow (i, i);
+    expectRow (-3, 0);
+    expectRow (15, 14);
+}
+
+namespace
+{
+/** Complex gain of the tone stage on channel 0 for a sine at a whole-hertz frequency and amplitude,
+    over the last second of three. */
+std::complex<double> stageResponse (QuorinProcessor& p, int f, float amplitude)
+{
+    const int rate = static_cast<int> (fs);
+    auto signal = test::sine (2, 3 * rate, f, fs, amplitude);
+    const auto input = signal;
+    test::processInBlocks (signal, 512, [&p] (juce::AudioBuffer<float>& view) {
+        auto block = QuorinProcessorProbe::blockFor (p, view.getNumSamples());
+        QuorinProcessorProbe::runToneStage (p, view, block);
+    });
+    return test::componentAt (signal, 0, 2 * rate, f, rate) / test::componentAt (input, 0, 2 * rate, f, rate);
+}
+
+/** The minimum-phase EQ: "Live Performance" with the linear-phase switch off and the user EQ set. */
+std::unique_ptr<QuorinProcessor> minimumPhaseEq (float eqpct)
+{
+    auto p = test::makeProcessor();
+    setAll (*p, { { Param::chainmode, 1.0f }, { Param::eqon, 1.0f }, { Param::lineareq, 0.0f },
+                  { Param::wildcardmode, 0.0f }, { Param::voicemode, 0.0f }, { Param::antifeedback, 0.0f },
+                  { Param::cupped, 0.0f }, { Param::mic, 1.0f }, { Param::eqlow, -6.0f }, { Param::eqmid, 4.0f },
+                  { Param::eqhigh, 6.0f }, { Param::eqpct, eqpct } });
+    return p;
+}
+} // namespace
+
+TEST (ToneStageEqPass, TheMinimumPhaseEqBlendsWithItsInputByTheEqAmount)
+{
+    // Quiet tones (no de-essing): the stage is linear, so at an amount m its response is
+    // (1 - m) + m·H, H being the full response.
+    for (int f : { 90, 1250, 7000 })
+    {
+        const auto full = stageResponse (*minimumPhaseEq (1.0f), f, 0.01f);
+        EXPECT_GT (std::abs (full - 1.0), 0.1) << f << " Hz: the EQ must do something here";
+        EXPECT_LT (std::abs (stageResponse (*minimumPhaseEq (0.0f), f, 0.01f) - 1.0), 1.0e-4) << f << " Hz";
+        EXPECT_LT (std::abs (stageResponse (*minimumPhaseEq (0.5f), f, 0.01f) - 0.5 * (1.0 + full)), 2.0e-3) << f << " Hz";
+    }
+}
+
+namespace
+{
+/** The de-esser's gain on a tone at its detector's centre, worked from its rules: the detector passes
+    the tone unchanged, the envelope follows |x| (0.16 up, 0.012 down per sample), and above the
+    threshold the gain is 1 - depth·(e - T), at least 0.62. Returns the gain that a projection onto the
+    tone sees over the last second of `seconds`. */
+double deEsserToneGain (double amplitude, double threshold, double depth, int f, int seconds)
+{
+    const int rate = static_cast<int> (fs);
+    double e = 0.0;
+    std::complex<double> out, in;
+    for (int n = 0; n < seconds * rate; ++n)
+    {
+        const double x = amplitude * std::sin (2.0 * test::pi * f * n / fs);
+        const double d = std::abs (x);
+        e += (d - e) * (d > e ? 0.16 : 0.012);
+        const double g = e > threshold ? std::max (0.62, 1.0 - depth * (e - threshold)) : 1.0;
+        if (n >= (seconds - 1) * rate)
+        {
+            out += x * g * std::polar (1.0, -2.0 * test::pi * f * n / fs);
+            in += x * std::polar (1.0, -2.0 * test::pi * f * n / fs);
+        }
+    }
+    return std::abs (out) / std::abs (in);
+}
+
+struct DeEsserCase
+{
+    const char* name;
+    bool live;
+    double tolerance; // the live tone curve in front of the de-esser saturates gently (its own tanh)
+};
+void PrintTo (const DeEsserCase& c, std::ostream* os) { *os << c.name; }
+
+class DeEsser : public testing::TestWithParam<DeEsserCase>
+{
+};
+} // namespace
+
+TEST_P (DeEsser, ALoudToneAtItsCentreIsTurnedDownByItsThresholdAndDepth)
+{
+    constexpr int f = 6200;
+    const bool live = GetParam().live;
+    const auto make = [live] {
+        auto p = test::makeProcessor();
+        setAll (*p, { { Param::chainmode, live ? 1.0f : 0.0f }, { Param::eqon, 1.0f }, { Param::lineareq, 0.0f },
+                      { Param::wildcardmode, 0.0f }, { Param::voicemode, 0.0f }, { Param::antifeedback, 0.0f },
+                      { Param::cupped, 0.0f }, { Param::mic, 0.0f }, { Param::eqlow, 0.0f }, { Param::eqmid, 0.0f },
+                      { Param::eqhigh, 0.0f }, { Param::eqpct, 1.0f }, { Param::airknobon, 0.0f },
+                      { Param::smart, 0.3f }, { Param::smartknobon, 1.0f } });
+        return p;
+    };
+
+    // What reaches the de-esser: the tone itself in "Mix / Master" (the tone curve follows in the FIR),
+    // the tone through the live curve in "Live Performance"; a quiet tone measures that path.
+    const double quietGain = std::abs (stageResponse (*make(), f, 0.01f));
+    const double atDeEsser = 0.12; // the tone's amplitude at the detector: above threshold, above the floor
+    const double before = live ? quietGain : 1.0;
+    const auto amplitude = float (atDeEsser / before);
+    const double loudGain = std::abs (stageResponse (*make(), f, amplitude));
+
+    // Thresholds and depths of the two modes; in "Mix / Master" the air amount is 0.03 with its knob off.
+    const double smartEff = live ? std::min (1.0, 1.16 * std::pow (std::log10 (1.0 + 9.0 * 0.3), 0.82)) : 0.0;
+    const double threshold = live ? 0.08 - 0.02 * smartEff : 0.075 - 0.012 * 0.03;
+    const double depth = 1.4 * smartEff + 2.8;
+    const double expected = deEsserToneGain (atDeEsser, threshold, depth, f, 3);
+    ASSERT_LT (expected, 0.95); // the case does de-ess
+    EXPECT_NEAR (loudGain / quietGain, expected, GetParam().tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P (ToneStage, DeEsser,
+                          testing::Values (DeEsserCase { "MixMaster", false, 0.003 }, DeEsserCase { "LivePerformance", true, 0.009 }),
+                          [] (const testing::TestParamInfo<DeEsserCase>& param) { return std::string (param.param.name); });

@@ -82,6 +82,7 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 {
     currentSampleRate = sampleRate;
     const auto maxBlock = juce::jmax (1, samplesPerBlock);
+    preparedBlockSize = maxBlock;
     const juce::dsp::ProcessSpec stereo { sampleRate, static_cast<juce::uint32> (maxBlock), 2 };
 
     prepareInputStage (stereo);
@@ -135,6 +136,7 @@ void QuorinProcessor::releaseResources()
     releaseEnhancers();
     releaseWidthStage();
     releaseOutputStage();
+    preparedBlockSize = 0;
 
     dryBuffer.setSize (0, 0);
     bypassInputRing.release();
@@ -148,9 +150,21 @@ void QuorinProcessor::releaseResources()
 }
 
 //==============================================================================
-void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
 {
     juce::ScopedNoDenormals noDenormals;
+
+    // Host mistakes: before prepareToPlay or after releaseResources the block comes out silent, and
+    // only the two channels the chain is prepared for are processed (further ones are cleared).
+    if (preparedBlockSize == 0)
+        return outputSilence (buffer);
+    if (buffer.getNumChannels() > 2)
+    {
+        for (int ch = 2; ch < buffer.getNumChannels(); ++ch)
+            buffer.clear (ch, 0, buffer.getNumSamples());
+        juce::AudioBuffer<float> firstTwo (buffer.getArrayOfWritePointers(), 2, buffer.getNumSamples());
+        return processBlock (firstTwo, midi);
+    }
 
     if (! repairInput (buffer))
         return;
@@ -239,9 +253,7 @@ bool QuorinProcessor::repairInput (juce::AudioBuffer<float>& buffer)
 
     if (numInputs == 0 || numSamples == 0)
     {
-        buffer.clear();
-        outputPeakLeft.store (0.0f);
-        outputPeakRight.store (0.0f);
+        outputSilence (buffer);
         return false;
     }
 
@@ -267,6 +279,13 @@ bool QuorinProcessor::repairInput (juce::AudioBuffer<float>& buffer)
         buffer.copyFrom (0, 0, buffer, 1, 0, numSamples);
 
     return true;
+}
+
+void QuorinProcessor::outputSilence (juce::AudioBuffer<float>& buffer) noexcept
+{
+    buffer.clear();
+    outputPeakLeft.store (0.0f);
+    outputPeakRight.store (0.0f);
 }
 
 void QuorinProcessor::runBypass (juce::AudioBuffer<float>& buffer)

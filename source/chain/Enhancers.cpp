@@ -46,7 +46,7 @@ float kickSubDecay (double sampleRate) noexcept
 void QuorinProcessor::prepareEnhancers (const juce::dsp::ProcessSpec& spec)
 {
     *airHighPass[0].coefficients
-        = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (spec.sampleRate, 9800.0f, 0.707f);
+        = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (spec.sampleRate, belowNyquist (9800.0f, spec.sampleRate), 0.707f);
     airHighPass[1].coefficients = airHighPass[0].coefficients;
 
     const double a = 1.0 / spec.sampleRate;

@@ -1,3 +1,4 @@
+#include "chain/StageHelpers.h"
 #include "engines/LoudnessAnalyzer.h"
 
 namespace
@@ -239,7 +240,7 @@ void QuorinProcessor::runListeningSimulator (juce::AudioBuffer<float>& buffer, c
     for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
     {
         auto& filter = listeningFilters[static_cast<size_t> (ch)];
-        filter.setCutoffFrequency (r.cutoffHz);
+        filter.setCutoffFrequency (belowNyquist (r.cutoffHz, block.sampleRate));
         auto* x = buffer.getWritePointer (ch);
         for (int i = 0; i < buffer.getNumSamples(); ++i)
             x[i] = (x[i] * (1.0f - r.mix) + filter.processSample (0, x[i]) * r.mix) * gain;
@@ -307,16 +308,18 @@ void QuorinProcessor::runOutputMeters (const juce::AudioBuffer<float>& buffer, c
     outputLoudnessAnalyzer->process (buffer, loudnessLufs);
     blockLoudnessDb.store (outputBlockLoudness.process (buffer));
 
-    const float reading = TruePeakMeter::toDbtp (truePeakMeter.measure (buffer));
+    // Only a reading above the falling hold changes it.
     const auto fall = truePeakFallDbPerSecond * static_cast<float> (block.numSamples / block.sampleRate);
-    truePeakDb.store (juce::jmax (reading, truePeakDb.load() - fall));
+    const float falling = truePeakDb.load() - fall;
+    const float reading = TruePeakMeter::toDbtp (truePeakMeter.measure (buffer, gainOf (falling)));
+    truePeakDb.store (juce::jmax (reading, falling));
 }
 
 //==============================================================================
 void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec& spec)
 {
     const auto fs = spec.sampleRate;
-    prepareLowPasses (listeningFilters, fs, spec.maximumBlockSize, 4200.0f);
+    prepareLowPasses (listeningFilters, fs, spec.maximumBlockSize, belowNyquist (4200.0f, fs));
     // At rates whose Nyquist frequency lies at or below 18 kHz the filter stays below it.
     prepareLowPasses (finalLowPass, fs, spec.maximumBlockSize, juce::jmin (finalLowPassHz, static_cast<float> (0.45 * fs)));
 

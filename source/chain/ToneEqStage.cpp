@@ -1,5 +1,6 @@
 #include "chain/MacroMapping.h"
 #include "chain/MicrophoneVoicing.h"
+#include "chain/StageHelpers.h"
 #include "chain/ToneCurve.h"
 #include "engines/AnalogEqEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
@@ -37,12 +38,6 @@ float throughThreeDesigns (ToneFilters& filters, int firstDesign, int channel, f
 }
 
 float gainOf (float db) noexcept { return std::pow (10.0f, db / 20.0f); }
-
-/** Keeps a corner below the Nyquist frequency at unusually low rates (the engine's own limit). */
-float belowNyquist (float hz, double sampleRate) noexcept
-{
-    return std::min (hz, static_cast<float> (0.48 * sampleRate));
-}
 
 void designToneFilters (ToneFilters& filters, const ParameterSnapshot& params, const BlockControls& controls,
                         const LiveToneCurve& curve, double fs)

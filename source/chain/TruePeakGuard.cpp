@@ -73,6 +73,19 @@ float TruePeakGuard::nextGain (float requiredGain) noexcept
     return static_cast<float> (releasedSum / ramp);
 }
 
+bool TruePeakGuard::staysUnder (float* const* channels, int numChannels, int start, int count, float ceiling) const noexcept
+{
+    for (int ch = 0; ch < numChannels; ++ch)
+    {
+        const auto& interpolator = interpolators[static_cast<size_t> (ch)];
+        const auto range = juce::FloatVectorOperations::findMinAndMax (channels[ch] + start, count);
+        const float sampled = juce::jmax (-range.getStart(), range.getEnd(), interpolator.recentPeak());
+        if (interpolator.gainBound() * sampled > ceiling)
+            return false;
+    }
+    return true;
+}
+
 void TruePeakGuard::process (juce::AudioBuffer<float>& buffer, float ceiling) noexcept
 {
     if (required.empty())
@@ -81,21 +94,34 @@ void TruePeakGuard::process (juce::AudioBuffer<float>& buffer, float ceiling) no
     const int numChannels = juce::jmin (2, buffer.getNumChannels());
     const int lineLength = static_cast<int> (delayLines[0].size());
     float* const* channels = buffer.getArrayOfWritePointers();
-    for (int i = 0; i < buffer.getNumSamples(); ++i)
+
+    // Stretches whose samples are too small for any point between them to reach the ceiling are
+    // not reconstructed: their required gain is 1.
+    constexpr int stretch = 16;
+    for (int start = 0; start < buffer.getNumSamples(); start += stretch)
     {
-        float peak = 0.0f;
-        for (int ch = 0; ch < numChannels; ++ch)
-            peak = juce::jmax (peak, interpolators[static_cast<size_t> (ch)].push (channels[ch][i]));
+        const int count = juce::jmin (stretch, buffer.getNumSamples() - start);
+        const bool under = staysUnder (channels, numChannels, start, count, ceiling);
+        if (under)
+            for (int ch = 0; ch < numChannels; ++ch)
+                interpolators[static_cast<size_t> (ch)].skip (channels[ch] + start, count);
 
-        const float gain = nextGain (peak > ceiling ? ceiling * reductionMargin / peak : 1.0f);
-
-        const int read = delayWrite + 1 < lineLength ? delayWrite + 1 : 0; // lookAhead samples back
-        for (int ch = 0; ch < numChannels; ++ch)
+        for (int i = start; i < start + count; ++i)
         {
-            auto* line = delayLines[static_cast<size_t> (ch)].data();
-            line[delayWrite] = channels[ch][i];
-            channels[ch][i] = gain < 1.0f ? line[read] * gain : line[read];
+            float peak = 0.0f;
+            if (! under)
+                for (int ch = 0; ch < numChannels; ++ch)
+                    peak = juce::jmax (peak, interpolators[static_cast<size_t> (ch)].push (channels[ch][i]));
+            const float gain = nextGain (peak > ceiling ? ceiling * reductionMargin / peak : 1.0f);
+
+            const int read = delayWrite + 1 < lineLength ? delayWrite + 1 : 0; // lookAhead samples back
+            for (int ch = 0; ch < numChannels; ++ch)
+            {
+                auto* line = delayLines[static_cast<size_t> (ch)].data();
+                line[delayWrite] = channels[ch][i];
+                channels[ch][i] = gain < 1.0f ? line[read] * gain : line[read];
+            }
+            delayWrite = read;
         }
-        delayWrite = read;
     }
 }

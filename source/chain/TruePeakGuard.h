@@ -25,6 +25,7 @@ public:
 
 private:
     float nextGain (float requiredGain) noexcept;
+    bool staysUnder (float* const* channels, int numChannels, int start, int count, float ceiling) const noexcept;
 
     std::array<TruePeakInterpolator, 2> interpolators;
     int ramp = 1;      // samples the gain takes to reach a reduction

@@ -25,6 +25,14 @@ void TruePeakInterpolator::prepare (double sampleRate) noexcept
         coefficients[static_cast<size_t> (phase)][static_cast<size_t> (j / factor)]
             = static_cast<float> (std::sin (x) / x * window);
     }
+    bound = 1.0f;
+    for (const auto& phase : coefficients)
+    {
+        float sum = 0.0f;
+        for (const auto h : phase)
+            sum += std::abs (h);
+        bound = std::max (bound, sum);
+    }
     reset();
 }
 

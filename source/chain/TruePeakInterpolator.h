@@ -23,6 +23,31 @@ public:
     /** Samples either side of an interpolated point that its value depends on. */
     int span() const noexcept { return tapsPerPhase / 2 + 1; }
 
+    /** No reconstructed value exceeds this many times the largest magnitude of the samples it is
+        made of (the largest sum of magnitudes of any phase's taps). */
+    float gainBound() const noexcept { return bound; }
+
+    /** The largest magnitude among the samples the next values will still be made of. */
+    float recentPeak() const noexcept
+    {
+        float peak = 0.0f;
+        for (int i = 0; i < historyLength; ++i)
+            peak = std::max (peak, std::abs (history[static_cast<size_t> (i)]));
+        return peak;
+    }
+
+    /** Takes samples without reconstructing between them, for stretches known to stay under a level
+        (gainBound() × their largest magnitude). */
+    void skip (const float* samples, int numSamples) noexcept
+    {
+        for (int i = std::max (0, numSamples - historyLength); i < numSamples; ++i)
+        {
+            history[static_cast<size_t> (write)] = samples[i];
+            history[static_cast<size_t> (write + historyLength)] = samples[i];
+            write = write + 1 < historyLength ? write + 1 : 0;
+        }
+    }
+
     /** Takes the next sample x[n] and returns the largest magnitude of the reconstructed signal on
         [n − delay(), n − delay() + 1): the on-grid sample and the points between it and the next. */
     float push (float x) noexcept
@@ -52,6 +77,7 @@ private:
     int factor = 4;
     int tapsPerPhase = 12;
     int centre = 6;
+    float bound = 1.0f;
     std::array<std::array<float, maxTapsPerPhase>, 4> coefficients {};
     std::array<float, 2 * historyLength> history {};
     int write = 0;

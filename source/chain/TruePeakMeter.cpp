@@ -12,14 +12,23 @@ void TruePeakMeter::reset() noexcept
         interpolator.reset();
 }
 
-float TruePeakMeter::measure (const juce::AudioBuffer<float>& buffer) noexcept
+float TruePeakMeter::measure (const juce::AudioBuffer<float>& buffer, float floor) noexcept
 {
     float peak = 0.0f;
+    const int n = buffer.getNumSamples();
     for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
     {
         auto& interpolator = interpolators[static_cast<size_t> (ch)];
         const auto* samples = buffer.getReadPointer (ch);
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
+        const auto range = juce::FloatVectorOperations::findMinAndMax (samples, n);
+        const float sampled = juce::jmax (-range.getStart(), range.getEnd());
+        if (interpolator.gainBound() * juce::jmax (sampled, interpolator.recentPeak()) <= floor)
+        {
+            interpolator.skip (samples, n);
+            peak = juce::jmax (peak, sampled);
+            continue;
+        }
+        for (int i = 0; i < n; ++i)
             peak = juce::jmax (peak, interpolator.push (samples[i]));
     }
     return peak;

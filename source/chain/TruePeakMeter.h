@@ -12,8 +12,9 @@ public:
     void prepare (double sampleRate) noexcept;
     void reset() noexcept;
 
-    /** Largest magnitude of the reconstructed signal over the block (linear). */
-    float measure (const juce::AudioBuffer<float>& buffer) noexcept;
+    /** Largest magnitude of the reconstructed signal over the block (linear). Readings at or below
+        `floor` need not be exact: stretches that cannot reach above it are not reconstructed. */
+    float measure (const juce::AudioBuffer<float>& buffer, float floor = 0.0f) noexcept;
 
     /** A linear peak in dBTP, -100 for anything below 1e-6. */
     static float toDbtp (float peak) noexcept;

@@ -1,3 +1,4 @@
+#include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
 
 namespace
@@ -119,7 +120,7 @@ void QuorinProcessor::prepareWidthStage (const juce::dsp::ProcessSpec& spec)
     {
         widthAllpass[i].prepare (mono);
         widthAllpass[i].setType (juce::dsp::FirstOrderTPTFilterType::allpass);
-        widthAllpass[i].setCutoffFrequency (allpassHz[i]);
+        widthAllpass[i].setCutoffFrequency (belowNyquist (allpassHz[i], spec.sampleRate));
         widthAllpass[i].reset();
     }
 

@@ -18,6 +18,7 @@ struct ParameterRow
     float defaultValue; // real units, 0/1 for a switch, the index for a choice
     int versionHint;
     juce::StringArray choices;
+    const char* unit = ""; // of the real value; not given to the parameter, which carries no label
 };
 
 ParameterRow proportion (Param p, const char* name, float defaultValue, int hint)
@@ -26,9 +27,9 @@ ParameterRow proportion (Param p, const char* name, float defaultValue, int hint
 }
 
 ParameterRow ranged (Param p, const char* name, float minimum, float maximum, float step, float skew,
-                     float defaultValue, int hint)
+                     float defaultValue, int hint, const char* unit)
 {
-    return { p, name, Kind::continuous, minimum, maximum, step, skew, defaultValue, hint, {} };
+    return { p, name, Kind::continuous, minimum, maximum, step, skew, defaultValue, hint, {}, unit };
 }
 
 ParameterRow toggle (Param p, const char* name, bool defaultOn, int hint)
@@ -45,27 +46,27 @@ ParameterRow choice (Param p, const char* name, juce::StringArray choices, int d
 // Recurring skewed ranges.
 ParameterRow decay (Param p, const char* name, float maximum, float skew, float defaultValue, int hint)
 {
-    return ranged (p, name, 0.3f, maximum, 0.01f, skew, defaultValue, hint);
+    return ranged (p, name, 0.3f, maximum, 0.01f, skew, defaultValue, hint, "s");
 }
 ParameterRow preDelay (Param p, const char* name, float defaultValue, int hint)
 {
-    return ranged (p, name, 0.0f, 120.0f, 0.1f, 0.55f, defaultValue, hint);
+    return ranged (p, name, 0.0f, 120.0f, 0.1f, 0.55f, defaultValue, hint, "ms");
 }
 ParameterRow damping (Param p, const char* name, float defaultValue, int hint)
 {
-    return ranged (p, name, 1200.0f, 18000.0f, 1.0f, 0.45f, defaultValue, hint);
+    return ranged (p, name, 1200.0f, 18000.0f, 1.0f, 0.45f, defaultValue, hint, "Hz");
 }
 ParameterRow lowCut (Param p, const char* name, float defaultValue, int hint)
 {
-    return ranged (p, name, 20.0f, 2600.0f, 1.0f, 0.45f, defaultValue, hint);
+    return ranged (p, name, 20.0f, 2600.0f, 1.0f, 0.45f, defaultValue, hint, "Hz");
 }
 ParameterRow hiCut (Param p, const char* name, float defaultValue, int hint)
 {
-    return ranged (p, name, 2600.0f, 20000.0f, 1.0f, 0.45f, defaultValue, hint);
+    return ranged (p, name, 2600.0f, 20000.0f, 1.0f, 0.45f, defaultValue, hint, "Hz");
 }
 ParameterRow trimDb (Param p, const char* name, float minimum, float maximum, float defaultValue, int hint)
 {
-    return ranged (p, name, minimum, maximum, 0.01f, 1.0f, defaultValue, hint);
+    return ranged (p, name, minimum, maximum, 0.01f, 1.0f, defaultValue, hint, "dB");
 }
 
 const juce::StringArray feedbackChoices { "Off", "160 Hz", "200 Hz", "250 Hz", "315 Hz", "400 Hz", "500 Hz",
@@ -82,7 +83,7 @@ std::vector<ParameterRow> parameterTable()
         proportion (P::kickpunch, "Kick Punch", 0.42f, 114),
         proportion (P::transientattack, "Transient Attack", 0.38f, 191),
         proportion (P::transientsustain, "Transient Sustain", 0.66f, 192),
-        ranged (P::transientband, "Transient Band", 70.0f, 340.0f, 1.0f, 0.5f, 160.0f, 195),
+        ranged (P::transientband, "Transient Band", 70.0f, 340.0f, 1.0f, 0.5f, 160.0f, 195, "Hz"),
         proportion (P::transientsnap, "Transient Snap", 0.58f, 196),
         proportion (P::transientceiling, "Transient Ceiling", 0.62f, 197),
         proportion (P::transientsmooth, "Transient Smoothing", 0.4f, 198),
@@ -207,6 +208,12 @@ const char* parameterId (Param parameter) noexcept
 #undef VANTORA_PARAMETER_STRING
     };
     return ids[static_cast<int> (parameter)];
+}
+
+const char* parameterUnit (Param parameter)
+{
+    static const auto table = parameterTable();
+    return table[static_cast<size_t> (parameter)].unit;
 }
 
 juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout()

@@ -35,5 +35,9 @@ static_assert (numParameters == 94, "the layout holds 94 parameters");
 /** The id string of a parameter, as the host and the saved state know it. */
 const char* parameterId (Param parameter) noexcept;
 
+/** The unit of a parameter's real value ("dB", "Hz", "ms" or "s"), or "" for a proportion, switch or
+    choice. For descriptions of the plug-in; the parameters themselves carry no unit label. */
+const char* parameterUnit (Param parameter);
+
 /** All 94 parameters in table order. */
 juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();

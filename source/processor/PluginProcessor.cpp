@@ -97,6 +97,12 @@ bool QuorinProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
     return true;
 }
 
+// The host's bypass is our own: one Bypass control, which keeps the reported latency in force.
+juce::AudioProcessorParameter* QuorinProcessor::getBypassParameter() const
+{
+    return parameters.getParameter (parameterId (Param::bypass));
+}
+
 void QuorinProcessor::parameterChanged (const juce::String& parameterID, float newValue)
 {
     if (parameterID != parameterId (Param::venue))

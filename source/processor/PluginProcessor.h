@@ -50,7 +50,11 @@ public:
     void changeProgramName (int index, const juce::String& newName) override;
     void getStateInformation (juce::MemoryBlock& destData) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
+    /** setStateInformation, saying whether the block was applied: false, and nothing changed, for a
+        block that holds no state of ours. */
+    bool restoreState (const void* data, int sizeInBytes);
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+    juce::AudioProcessorParameter* getBypassParameter() const override;
 
     void parameterChanged (const juce::String& parameterID, float newValue) override;
 
@@ -121,6 +125,7 @@ private:
     //==============================================================================
     // Block frame
     bool repairInput (juce::AudioBuffer<float>& buffer);
+    void outputSilence (juce::AudioBuffer<float>& buffer) noexcept;
     void runBypass (juce::AudioBuffer<float>& buffer);
     ParameterSnapshot readParameters() const noexcept;
     BlockFlags makeBlockFlags (const ParameterSnapshot& params) const noexcept;
@@ -308,6 +313,7 @@ private:
     std::unique_ptr<LoudnessAnalyzer> outputLoudnessAnalyzer; // the output, for the meters
 
     double currentSampleRate = 44100.0;
+    int preparedBlockSize = 0;               // 0 until prepareToPlay and after releaseResources
     int reportedLatency = -1;                // the latency in force on the audio thread
     std::atomic<int> fixedLatency { 0 };     // the part of it that no parameter changes
 

@@ -48,6 +48,9 @@ float featureAttribute (const juce::XmlElement& hit, const juce::Identifier& key
     return std::abs (value) <= std::numeric_limits<float>::max() ? static_cast<float> (value) : 0.0f;
 }
 
+/** Tags are compared exactly: the framework's own comparison ignores case. */
+bool isTag (const juce::XmlElement& e, const juce::Identifier& tag) { return e.getTagName() == tag.toString(); }
+
 const juce::XmlElement* firstChildElement (const juce::XmlElement& e)
 {
     for (auto* child : e.getChildIterator())
@@ -82,8 +85,10 @@ juce::ValueTree modelTree (const TaughtModel& model)
 TaughtModel readModel (const juce::XmlElement& element)
 {
     TaughtModel model {};
-    for (auto* hit : element.getChildWithTagNameIterator (hitTag.toString()))
+    for (auto* hit : element.getChildIterator())
     {
+        if (! isTag (*hit, hitTag))
+            continue;
         auto& c = model[static_cast<size_t> (clampedInt (numberAttribute (*hit, classKey, 0.0), 1, 3) - 1)];
         c.count = clampedInt (numberAttribute (*hit, countKey, 0.0), 0, HitEngine::maxHitCount);
         c.features = { featureAttribute (*hit, transientKey), featureAttribute (*hit, lowRatioKey),
@@ -95,12 +100,42 @@ TaughtModel readModel (const juce::XmlElement& element)
 //==============================================================================
 // Parameter trees, as the parameter store reads them: a parameter the tree leaves out takes its
 // default. The tree is rebuilt with every parameter, read values clamped into their range (a value
-// that is not a number counts as left out), and "venue" first: its listener rewrites "loudness",
-// which must not overwrite the loudness being restored.
+// that is not a number counts as left out), in one fixed order, so that a state written after a load
+// has the bytes of the state loaded: "venue" first (its listener rewrites "loudness", which must not
+// overwrite the loudness being restored), then the layout's order.
 
 float realDefault (const juce::RangedAudioParameter& parameter)
 {
     return parameter.convertFrom0to1 (parameter.getDefaultValue());
+}
+
+template <typename RealValueOf>
+juce::ValueTree parameterTreeInFixedOrder (RealValueOf&& realValueOf)
+{
+    juce::ValueTree tree (parametersTag);
+    const auto add = [&] (Param p) {
+        const juce::String id (parameterId (p));
+        tree.appendChild (juce::ValueTree (parameterTag, { { idKey, id }, { valueKey, realValueOf (id) } }), nullptr);
+    };
+
+    add (Param::venue);
+    for (int i = 0; i < numParameters; ++i)
+        if (static_cast<Param> (i) != Param::venue)
+            add (static_cast<Param> (i));
+    return tree;
+}
+
+juce::ValueTree currentParameterTree (const juce::AudioProcessorValueTreeState& store)
+{
+    return parameterTreeInFixedOrder ([&store] (const juce::String& id) { return store.getRawParameterValue (id)->load(); });
+}
+
+bool holdsRecognisedParameter (const juce::XmlElement& element, const juce::AudioProcessorValueTreeState& store)
+{
+    for (auto* child : element.getChildIterator())
+        if (store.getParameter (child->getStringAttribute (idKey)) != nullptr)
+            return true;
+    return false;
 }
 
 juce::ValueTree parameterStateTree (const juce::XmlElement& element, juce::AudioProcessorValueTreeState& store)
@@ -120,25 +155,37 @@ juce::ValueTree parameterStateTree (const juce::XmlElement& element, juce::Audio
                             : realDefault (*parameter);
     }
 
-    juce::ValueTree tree (parametersTag);
-    const auto add = [&] (Param p) {
-        const juce::String id (parameterId (p));
+    return parameterTreeInFixedOrder ([&] (const juce::String& id) {
         const auto found = values.find (id);
-        const float value = found != values.end() ? found->second : realDefault (*store.getParameter (id));
-        tree.appendChild (juce::ValueTree (parameterTag, { { idKey, id }, { valueKey, value } }), nullptr);
-    };
-
-    add (Param::venue);
-    for (int i = 0; i < numParameters; ++i)
-        if (static_cast<Param> (i) != Param::venue)
-            add (static_cast<Param> (i));
-    return tree;
+        return found != values.end() ? found->second : realDefault (*store.getParameter (id));
+    });
 }
 
-void restoreParameters (juce::AudioProcessorValueTreeState& store, const juce::ValueTree& snapshot)
+/** The store skips a parameter whose value already matches, so a switch can keep an in-between
+    value a host gave it (0.45 reads as off): every parameter is put on the legal value it stands
+    for, and the host is told. */
+void settleOnLegalValues (juce::AudioProcessorValueTreeState& store)
+{
+    for (int i = 0; i < numParameters; ++i)
+    {
+        const auto* id = parameterId (static_cast<Param> (i));
+        auto* parameter = store.getParameter (id);
+        const float legal = parameter->convertTo0to1 (store.getRawParameterValue (id)->load());
+        if (parameter->getValue() != legal)
+            parameter->setValueNotifyingHost (legal);
+    }
+}
+
+void restoreParameters (juce::AudioProcessorValueTreeState& store, const juce::ValueTree& parameterTree)
+{
+    store.replaceState (parameterTree);
+    settleOnLegalValues (store);
+}
+
+void restoreParameterSnapshot (juce::AudioProcessorValueTreeState& store, const juce::ValueTree& snapshot)
 {
     if (auto xml = snapshot.createXml())
-        store.replaceState (parameterStateTree (*xml, store));
+        restoreParameters (store, parameterStateTree (*xml, store));
 }
 
 //==============================================================================
@@ -153,24 +200,28 @@ struct StateContents
 
     bool applyMixClean = false;
     juce::ValueTree parameters;
+    bool replacesProfiles = false; // only a state with a profiles element says what the slots hold
     std::array<std::optional<Profile>, QuorinProcessor::numUserProfiles> profiles;
     std::optional<TaughtModel> model;
 };
 
 /** The elements that decide each part; a later element replaces an earlier one (only where it
     carries something, for a profile), so only the last ones are converted. */
+// Outside the struct that holds it: a nested struct with member initialisers is incomplete for
+// std::optional until the enclosing struct is (clang rejects emplace() on it).
+struct DecidingProfileElements
+{
+    juce::String name;
+    const juce::XmlElement* snapshot = nullptr;
+    const juce::XmlElement* model = nullptr;
+};
+
 struct DecidingElements
 {
-    struct Profile
-    {
-        juce::String name;
-        const juce::XmlElement* snapshot = nullptr;
-        const juce::XmlElement* model = nullptr;
-    };
-
     const juce::XmlElement* parameters = nullptr;
     const juce::XmlElement* model = nullptr;
-    std::array<std::optional<Profile>, QuorinProcessor::numUserProfiles> profiles;
+    bool profilesElement = false;
+    std::array<std::optional<DecidingProfileElements>, QuorinProcessor::numUserProfiles> profiles;
 };
 
 void noteProfile (const juce::XmlElement& element, DecidingElements& deciding)
@@ -188,41 +239,55 @@ void noteProfile (const juce::XmlElement& element, DecidingElements& deciding)
     if (first == nullptr)
         return;
     profile->snapshot = first;
-    for (auto* child : element.getChildWithTagNameIterator (modelTag.toString()))
-        if (child != first)
+    for (auto* child : element.getChildIterator())
+        if (child != first && isTag (*child, modelTag))
             profile->model = child;
 }
 
-StateContents readState (const juce::XmlElement& root, juce::AudioProcessorValueTreeState& store)
+DecidingElements findDecidingElements (const juce::XmlElement& root)
 {
-    StateContents contents;
-    if (! root.hasTagName (stateTag) && ! root.hasTagName (previousStateTag))
-    {
-        contents.parameters = parameterStateTree (root, store); // a bare parameter tree
-        return contents;
-    }
-
     DecidingElements deciding;
     for (auto* child : root.getChildIterator())
     {
-        if (child->isTextElement())
-            continue;
-        if (child->hasTagName (profilesTag))
+        if (isTag (*child, profilesTag))
         {
-            for (auto* profile : child->getChildWithTagNameIterator (profileTag.toString()))
-                noteProfile (*profile, deciding);
+            deciding.profilesElement = true;
+            for (auto* profile : child->getChildIterator())
+                if (isTag (*profile, profileTag))
+                    noteProfile (*profile, deciding);
         }
-        else if (child->hasTagName (modelTag))
+        else if (isTag (*child, modelTag))
             deciding.model = child;
-        else
+        else if (isTag (*child, parametersTag))
             deciding.parameters = child; // each parameter tree replaces the whole store
     }
+    return deciding;
+}
 
+/** Nothing when the state is not one of ours (the root, case included, is this format's, the
+    previous version's or a bare parameter tree) or names none of our parameters: such a state is
+    left unapplied rather than read as all defaults. */
+std::optional<StateContents> readState (const juce::XmlElement& root, juce::AudioProcessorValueTreeState& store)
+{
+    const bool bareParameters = isTag (root, parametersTag);
+    const bool previousVersion = isTag (root, previousStateTag);
+    if (! bareParameters && ! previousVersion && ! isTag (root, stateTag))
+        return std::nullopt;
+
+    DecidingElements deciding;
+    if (bareParameters)
+        deciding.parameters = &root;
+    else
+        deciding = findDecidingElements (root);
+    if (deciding.parameters == nullptr || ! holdsRecognisedParameter (*deciding.parameters, store))
+        return std::nullopt;
+
+    StateContents contents;
     const int version = clampedInt (numberAttribute (root, versionKey, 0.0), std::numeric_limits<int>::min(),
                                     std::numeric_limits<int>::max());
-    contents.applyMixClean = root.hasTagName (previousStateTag) || version <= 2;
-    if (deciding.parameters != nullptr)
-        contents.parameters = parameterStateTree (*deciding.parameters, store);
+    contents.applyMixClean = ! bareParameters && (previousVersion || version <= 2);
+    contents.parameters = parameterStateTree (*deciding.parameters, store);
+    contents.replacesProfiles = deciding.profilesElement;
     if (deciding.model != nullptr)
         contents.model = readModel (*deciding.model);
 
@@ -246,7 +311,7 @@ void QuorinProcessor::getStateInformation (juce::MemoryBlock& destData)
     juce::XmlElement root (stateTag);
     root.setAttribute (versionKey, stateVersion);
 
-    if (auto params = parameters.copyState().createXml())
+    if (auto params = currentParameterTree (parameters).createXml())
         root.addChildElement (params.release());
 
     auto* profiles = root.createNewChildElement (profilesTag);
@@ -272,20 +337,25 @@ void QuorinProcessor::getStateInformation (juce::MemoryBlock& destData)
     copyXmlToBinary (root, destData);
 }
 
-void QuorinProcessor::setStateInformation (const void* data, int sizeInBytes)
+void QuorinProcessor::setStateInformation (const void* data, int sizeInBytes) { restoreState (data, sizeInBytes); }
+
+bool QuorinProcessor::restoreState (const void* data, int sizeInBytes)
 {
     // Read everything first: a block that cannot be read changes nothing.
     const auto xml = stateblock::readXml (data, static_cast<size_t> (juce::jmax (0, sizeInBytes)));
     if (xml == nullptr)
-        return;
+        return false;
 
     const auto contents = readState (*xml, parameters);
+    if (! contents)
+        return false;
 
     adaptiveHitEngine->clearRequest.store (true); // forgotten on the next block unless a model follows
-    emptyUserProfiles();
+    if (contents->replacesProfiles)
+        emptyUserProfiles();
 
     for (int slot = 0; slot < numUserProfiles; ++slot)
-        if (const auto& profile = contents.profiles[static_cast<size_t> (slot)])
+        if (const auto& profile = contents->profiles[static_cast<size_t> (slot)])
         {
             const auto i = static_cast<size_t> (slot);
             setUserProfileName (slot, profile->name);
@@ -295,14 +365,14 @@ void QuorinProcessor::setStateInformation (const void* data, int sizeInBytes)
             userProfileHitStored[i] = profile->model.isValid();
         }
 
-    if (contents.parameters.isValid())
-        parameters.replaceState (contents.parameters);
-    if (contents.model)
-        adaptiveHitEngine->installModel (*contents.model);
+    restoreParameters (parameters, contents->parameters);
+    if (contents->model)
+        adaptiveHitEngine->installModel (*contents->model);
     // Older states are brought onto the Mix Clean values; parameters the preset does not set keep
     // what was stored, so the preset is applied without its reset.
-    if (contents.applyMixClean)
+    if (contents->applyMixClean)
         applyMixCleanValues();
+    return true;
 }
 
 //==============================================================================
@@ -322,7 +392,7 @@ void QuorinProcessor::emptyUserProfiles()
 void QuorinProcessor::saveUserProfile (int slot)
 {
     const auto i = static_cast<size_t> (clampSlot (slot));
-    userProfileTrees[i] = parameters.copyState();
+    userProfileTrees[i] = currentParameterTree (parameters);
     userProfileStored[i] = userProfileTrees[i].isValid();
     userProfileHitTrees[i] = modelTree (adaptiveHitEngine->taughtModel());
     userProfileHitStored[i] = true;
@@ -334,7 +404,7 @@ bool QuorinProcessor::loadUserProfile (int slot)
         return false;
 
     const auto i = static_cast<size_t> (clampSlot (slot));
-    restoreParameters (parameters, userProfileTrees[i]);
+    restoreParameterSnapshot (parameters, userProfileTrees[i]);
 
     const auto xml = userProfileHitStored[i] && userProfileHitTrees[i].isValid() ? userProfileHitTrees[i].createXml()
                                                                                   : nullptr;

@@ -67,10 +67,12 @@ bool isNameStart (char c) noexcept { return isAsciiLetter (c) || c == '_' || c =
 bool isNameBody (char c) noexcept { return isNameStart (c) || isAsciiDigit (c) || c == '-' || c == '.'; }
 bool isSpace (char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-/** Accepts the plain XML that the framework writes and reads: elements with ASCII names, quoted
-    attributes, text, the five named and the numeric character references, comments, processing
-    instructions and CDATA, nested at most maxNestingDepth deep. No document type, no custom entities.
-    Only the prolog and the root element are checked, as the framework's parser reads no further. */
+/** Accepts the plain XML that the framework writes: an optional XML declaration, elements with ASCII
+    names, quoted attributes, text, the five named and the numeric character references and comments,
+    nested at most maxNestingDepth deep. No document type, no custom entities, no CDATA and no other
+    processing instruction: the framework's parser loops for ever on a processing instruction followed
+    by text inside an element. Only the prolog and the root element are checked, as the framework's
+    parser reads no further. */
 class XmlTextChecker
 {
 public:
@@ -78,21 +80,17 @@ public:
 
     bool check()
     {
+        skipSpace();
+        if (startsWith ("<?xml ") && ! skipDelimited ("<?xml ", "?>"))
+            return false;
+
         for (;;)
         {
             skipSpace();
-            if (startsWith ("<!--"))
-            {
-                if (! skipPast ("-->"))
-                    return false;
-            }
-            else if (startsWith ("<?"))
-            {
-                if (! skipPast ("?>"))
-                    return false;
-            }
-            else
+            if (! startsWith ("<!--"))
                 return consume ('<') && readElement (1);
+            if (! skipDelimited ("<!--", "-->"))
+                return false;
         }
     }
 
@@ -115,6 +113,14 @@ private:
     {
         const auto n = std::strlen (s);
         return static_cast<size_t> (end - pos) >= n && std::memcmp (pos, s, n) == 0;
+    }
+
+    /** Moves past `opening` and then past the next `terminator` (never one that overlaps the
+        opening: the framework's parser reads "<!-->" as the start of a comment, not a whole one). */
+    bool skipDelimited (const char* opening, const char* terminator) noexcept
+    {
+        pos += std::strlen (opening);
+        return skipPast (terminator);
     }
 
     bool skipPast (const char* terminator) noexcept
@@ -228,17 +234,7 @@ private:
                 return skipPast (">");
             if (startsWith ("<!--"))
             {
-                if (! skipPast ("-->"))
-                    return false;
-            }
-            else if (startsWith ("<![CDATA["))
-            {
-                if (! skipPast ("]]>"))
-                    return false;
-            }
-            else if (startsWith ("<?"))
-            {
-                if (! skipPast ("?>"))
+                if (! skipDelimited ("<!--", "-->"))
                     return false;
             }
             else if (consume ('<'))

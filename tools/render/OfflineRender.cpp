@@ -32,14 +32,8 @@ juce::String applySettings (QuorinProcessor& processor, const RenderOptions& opt
     if (options.preset.isNotEmpty() && ! loadFactoryPreset (processor, options.preset))
         return "unknown preset '" + options.preset + "'";
 
-    if (options.state != juce::File())
-    {
-        juce::String error;
-        const auto state = readStateFile (options.state, error);
-        if (error.isNotEmpty())
-            return error;
-        processor.setStateInformation (state.getData(), static_cast<int> (state.getSize()));
-    }
+    if (juce::String error; options.state != juce::File() && ! applyStateFile (processor, options.state, error))
+        return error;
 
     for (const auto& text : options.settings)
     {
@@ -176,7 +170,7 @@ public:
         remaining -= count;
         meter.add (block, skip, count);
         const juce::AudioBuffer<float> written (block.getArrayOfWritePointers(), channels, skip, count);
-        largestTruePeak = juce::jmax (largestTruePeak, truePeakMeter.measure (written));
+        largestTruePeak = juce::jmax (largestTruePeak, truePeakMeter.measure (written, largestTruePeak));
         return writer.write (block, skip, count);
     }
 
@@ -319,7 +313,7 @@ RenderResult measureFile (const juce::File& file)
 
         const juce::AudioBuffer<float> samples (buffer.getArrayOfWritePointers(), channels, count);
         analyzer.process (samples, lufs);
-        largestPeak = juce::jmax (largestPeak, truePeak.measure (samples));
+        largestPeak = juce::jmax (largestPeak, truePeak.measure (samples, largestPeak));
     }
 
     result.output = meter.reading();

@@ -19,7 +19,13 @@ const char* const usage =
 
 std::atomic<bool> interrupted { false };
 
-extern "C" void onInterrupt (int) { interrupted.store (true); }
+// The render loop stops at the next block and discards its file; a second signal ends the process
+// at once, should anything before the loop hold it up.
+extern "C" void onInterrupt (int signalNumber)
+{
+    interrupted.store (true);
+    std::signal (signalNumber, SIG_DFL);
+}
 
 struct CommandLine
 {

@@ -23,6 +23,23 @@ void dropByteOrderMark (juce::MemoryBlock& text)
     if (text.getSize() >= 3 && juce::CharPointer_UTF8::isByteOrderMark (text.getData()))
         text.removeSection (0, 3);
 }
+
+juce::MemoryBlock readStateFile (const juce::File& file, juce::String& error)
+{
+    juce::MemoryBlock bytes;
+    if (! file.existsAsFile() || ! file.loadFileAsData (bytes))
+    {
+        error = "cannot read state file '" + file.getFullPathName() + "'";
+        return {};
+    }
+
+    if (! stateblock::isWrapped (bytes.getData(), bytes.getSize()))
+    {
+        dropByteOrderMark (bytes);
+        bytes = stateblock::wrapText (bytes.getData(), bytes.getSize());
+    }
+    return bytes;
+}
 } // namespace
 
 juce::StringArray factoryPresetNames()
@@ -44,25 +61,13 @@ bool loadFactoryPreset (QuorinProcessor& processor, const juce::String& name)
     return false;
 }
 
-juce::MemoryBlock readStateFile (const juce::File& file, juce::String& error)
+bool applyStateFile (QuorinProcessor& processor, const juce::File& file, juce::String& error)
 {
-    juce::MemoryBlock bytes;
-    if (! file.existsAsFile() || ! file.loadFileAsData (bytes))
-    {
-        error = "cannot read state file '" + file.getFullPathName() + "'";
-        return {};
-    }
-
-    if (! stateblock::isWrapped (bytes.getData(), bytes.getSize()))
-    {
-        dropByteOrderMark (bytes);
-        bytes = stateblock::wrapText (bytes.getData(), bytes.getSize());
-    }
-
-    if (stateblock::readXml (bytes.getData(), bytes.getSize()) == nullptr)
-    {
-        error = "'" + file.getFullPathName() + "' holds no readable state (neither a saved state block nor XML)";
-        return {};
-    }
-    return bytes;
+    const auto bytes = readStateFile (file, error);
+    if (error.isNotEmpty())
+        return false;
+    if (processor.restoreState (bytes.getData(), static_cast<int> (bytes.getSize())))
+        return true;
+    error = "'" + file.getFullPathName() + "' holds no readable state of Vantora's; nothing was applied";
+    return false;
 }
