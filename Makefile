@@ -87,7 +87,7 @@ bench: build
 # CPU the open editor adds, quiet and loud, on a headless X server.
 bench-editor: configure
 	@cmake --build $(BUILD_DIR) --target vantora-editor-bench
-	scripts/headless-x.sh $(BUILD_DIR)/bench/vantora-editor-bench 20
+	xvfb-run -a -s "-screen 0 1400x1000x24" $(BUILD_DIR)/bench/vantora-editor-bench 20
 
 # The standalone application on a headless X server, clicked into each view; one PNG per view.
 screenshots: configure

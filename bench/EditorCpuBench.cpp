@@ -19,6 +19,8 @@ namespace juce
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 } // namespace juce
 
+void createWindowManagerAtoms();
+
 namespace
 {
 constexpr double sampleRate = 48000.0;
@@ -111,6 +113,7 @@ double measure (bool editorOpen, float inputLevel, double seconds)
 int main (int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof (argv[1]) : 20.0;
+    createWindowManagerAtoms(); // a headless server has no window manager
     const juce::ScopedJuceInitialiser_GUI juceInitialiser;
 
     constexpr float quiet = 0.0f, loud = 0.5f;

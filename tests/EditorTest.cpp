@@ -11,6 +11,8 @@
 #include <set>
 #include <thread>
 
+void createWindowManagerAtoms(); // tests/hosting/BareXServer.cpp
+
 namespace juce
 {
 // The framework's own step of its message loop (the one its dispatch loop calls): runs one pending
@@ -1124,7 +1126,7 @@ INSTANTIATE_TEST_SUITE_P (
                                    { { "gate", &QuorinProcessor::calibratedGate },
                                      { "loudness", &QuorinProcessor::calibratedLoudness },
                                      { "smart", &QuorinProcessor::calibratedSmart } } }),
-    [] (const testing::TestParamInfo<CaptureCase>& info) { return std::string (info.param.name); });
+    [] (const testing::TestParamInfo<CaptureCase>& caseInfo) { return std::string (caseInfo.param.name); });
 
 TEST (EditorLifetime, AutomatingEveryParameterWithTheEditorOpenWhileAudioRuns)
 {
@@ -1145,10 +1147,13 @@ TEST (EditorLifetime, AutomatingEveryParameterWithTheEditorOpenWhileAudioRuns)
                            }
                        });
 
-    auto editor = openEditor (processor);
     // On a screen (the editor_on_screen test runs this on a headless X server) the window is shown
-    // and really painted.
-    if (juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isNotEmpty())
+    // and really painted; the window manager's atoms must exist before the framework looks them up.
+    const bool onScreen = juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isNotEmpty();
+    if (onScreen)
+        createWindowManagerAtoms();
+    auto editor = openEditor (processor);
+    if (onScreen)
     {
         editor->addToDesktop (juce::ComponentPeer::windowAppearsOnTaskbar);
         editor->setVisible (true);
