@@ -33,11 +33,6 @@ const std::array<GuideItem, 16> guideItems { {
     { "EQ (3 BANDS)", "User Low / Mid / High trim on top of the built-in beatbox tone curve." },
 } };
 
-const std::array<GuideItem, 2> guideExtraItems { {
-    { "HALVEX", "Separate dedicated plugin for live loops, battles and stage PA \xe2\x80\x94 not part of v3." },
-    { "LEGACY LIVE", "Gate, Smart, Beast, Adaptive Hit and stage tools remain in Advanced for old sessions only." },
-} };
-
 const char* const changelogTitle = "V3 CHANGELOG";
 const char* const changelogIntro =
     "Vantora v3 is the dedicated mix and master plugin for recorded beatbox (SM58 takes, studio bus, YouTube and "

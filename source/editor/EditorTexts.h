@@ -27,8 +27,6 @@ extern const char* const guideTitle;
 extern const char* const guideSubtitle;
 /** Left column top to bottom (7), then the right column (9). */
 extern const std::array<GuideItem, 16> guideItems;
-/** Two more items, placed where they take no height. */
-extern const std::array<GuideItem, 2> guideExtraItems;
 
 extern const char* const changelogTitle;
 extern const char* const changelogIntro;
