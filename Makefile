@@ -28,7 +28,7 @@ RUNS ?= 1000000
 
 SECONDS ?= 600
 
-.PHONY: all deps configure build run test fuzz soak tsan demo bench screenshots install clean
+.PHONY: all deps configure build run test fuzz soak tsan demo bench bench-editor screenshots install clean
 
 all: build
 
@@ -84,10 +84,15 @@ demo: build
 bench: build
 	$(BUILD_DIR)/bench/vantora-bench
 
+# CPU the open editor adds, quiet and loud, on a headless X server.
+bench-editor: configure
+	@cmake --build $(BUILD_DIR) --target vantora-editor-bench
+	xvfb-run -a -s "-screen 0 1400x1000x24" $(BUILD_DIR)/bench/vantora-editor-bench 20
+
 # The standalone application on a headless X server, clicked into each view; one PNG per view.
 screenshots: configure
-	@cmake --build $(BUILD_DIR) --target Vantora_Standalone
-	scripts/take-screenshots.sh "$(STANDALONE)" docs/screenshots
+	@cmake --build $(BUILD_DIR) --target Vantora_Standalone vantora-capture-shots
+	scripts/take-screenshots.sh "$(STANDALONE)" docs/screenshots $(BUILD_DIR)/tools/vantora-capture-shots
 
 install: build
 	mkdir -p ~/.vst3 ~/.lv2 ~/.local/bin

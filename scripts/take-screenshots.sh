@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Starts the standalone application on a headless X server, clicks the editor's own buttons into
-# each view and writes one PNG per view.
-#   take-screenshots.sh APP OUTDIR
+# each view and writes one PNG per view; then CAPTURE_SHOTS renders a running and a finished ANALYZE
+# (no sound card here, so that one drives the processor itself).
+#   take-screenshots.sh APP OUTDIR CAPTURE_SHOTS
 set -euo pipefail
 app=$1
 out=$(realpath -m "$2")
+captureShots=$(realpath "$3")
 mkdir -p "$out"
 
 export HOME=$(mktemp -d) # the application's settings file must not touch the user's
@@ -59,4 +61,7 @@ shot compact-live
 click 207 781; shot calibration-panel   # "i"
 click 207 781                           # "i" off
 click 1185 30; shot guide               # INFO
+click 1109 30; shot changelog           # UPDATES
 INNER
+
+xvfb-run -a -s "-screen 0 1400x1000x24" "$captureShots" "$out"

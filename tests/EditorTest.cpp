@@ -1,5 +1,6 @@
 #include "AllocationCounter.h"
 #include "editor/EditorSliders.h"
+#include "editor/EditorTexts.h"
 #include "editor/PluginEditor.h"
 #include "processor/PluginProcessor.h"
 
@@ -9,6 +10,8 @@
 #include <atomic>
 #include <set>
 #include <thread>
+
+void createWindowManagerAtoms(); // tests/hosting/BareXServer.cpp
 
 namespace juce
 {
@@ -776,5 +779,398 @@ TEST (EditorLifetime, OpeningAndClosingWhileAudioRunsLeaksNothingAndNeverStallsT
     {
         EXPECT_EQ (audioAllocations.load(), 0u);
     }
+}
+//==============================================================================
+// Texts built from published values, by hand-worked cases.
+struct LineCase
+{
+    juce::String built, expected;
+};
+
+TEST (EditorTexts, MeterReportAndPanelLinesRoundAsShown)
+{
+    const LineCase cases[] {
+        { meterTargetLine (-12.5f, -14.0f, true), "Target -14 LUFS   +1.5 LU   MATCH ON" },
+        { meterTargetLine (-15.0f, -14.0f, true), "Target -14 LUFS   -1.0 LU   MATCH ON" },
+        { meterTargetLine (-23.0f, -23.0f, false), "Target -23 LUFS   +0.0 LU   MATCH OFF" },
+        { meterReadingLine (-12.46f, -9.96f, -1.04f), "INT -12.5   ST -10.0   TP -1.0 dBTP" },
+        { analysisLevelsLine (-13.24f, -18.0f, -2.06f), "Est. program ~ -13.2 LUFS   RMS -18.0 dB   Peak -2.1 dB" },
+        { analysisSettingsLine (-1.0f, 0.625f, 0.375f), "Limiter ceiling -1.00 dB   Attack 62%   Sustain 38%" },
+        { analysisSettingsLine (-0.346f, 0.0f, 1.0f), "Limiter ceiling -0.35 dB   Attack 0%   Sustain 100%" },
+        { calibrationAmountsLine (0.31f, 0.5f, 0.625f), "GATE 31%   LOUD 50%   AUTO 62%" },
+        { calibrationLevelsLine (-61.25f, -3.0f), "Noise floor -61.2 dB   Peak -3.0 dB" },
+        { wholePercent (0.0f), "0%" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ (c.built, c.expected);
+}
+
+struct LearnTextCase
+{
+    int button, learningClass;
+    float progress;
+    int mask;
+    const char* expected;
+};
+
+TEST (EditorTexts, LearnAndAnalyzeButtonsShowProgressOrTheirStar)
+{
+    const LearnTextCase cases[] {
+        { 1, 1, 0.375f, 0, "KICK 38%" },     { 2, 2, 0.5f, 0, "SNARE 50%" },   { 3, 3, 1.0f, 7, "HI-HAT 100%" },
+        { 1, 2, 0.4f, 1, "LEARN KICK *" },   { 2, 0, 0.0f, 1, "LEARN SNARE" }, { 2, 0, 0.0f, 2, "LEARN SNARE *" },
+        { 3, 0, 0.0f, 3, "LEARN HI-HAT" },  { 3, 1, 0.2f, 4, "LEARN HI-HAT *" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ (learnButtonText (c.button, c.learningClass, c.progress, c.mask), c.expected);
+    EXPECT_EQ (analyzeButtonText (true, 0.5f), "ANALYZE 50%");
+    EXPECT_EQ (analyzeButtonText (true, 0.0f), "ANALYZE 0%");
+    EXPECT_EQ (analyzeButtonText (false, 0.7f), "ANALYZE");
+}
+
+TEST (EditorTexts, LampsFollowTheLearnedClassElseTheHitLabel)
+{
+    EXPECT_EQ (lampHitClass (2, "Kick"), 2);
+    EXPECT_EQ (lampHitClass (0, "Kick"), 1);
+    EXPECT_EQ (lampHitClass (0, "Snare"), 2);
+    EXPECT_EQ (lampHitClass (0, "Hi-hat"), 3);
+    EXPECT_EQ (lampHitClass (0, "Inward K"), 0);
+    EXPECT_EQ (lampHitClass (0, "None"), 0);
+    EXPECT_EQ (learnStatusLine (true, 2), "Analyzing Snare transients...");
+    EXPECT_EQ (learnStatusLine (true, 0), "Listening for Kick / Snare / Hi-Hat...");
+    EXPECT_EQ (learnStatusLine (false, 1), "");
+}
+
+TEST (EditorTexts, GuideAndChangelogHoldTheirItemsInOrder)
+{
+    EXPECT_STREQ (guideTitle, "MIX & MASTER GUIDE");
+    EXPECT_STREQ (guideSubtitle, "Recorded beatbox mix bus. For live stage use HALVEX.");
+    juce::StringArray titles;
+    for (const auto& item : guideItems)
+        titles.add (item.title);
+    EXPECT_EQ (titles.joinIntoString ("|"), "SMACK|LOUD|WIDTH|AIR|ROOM|LIVE|FLAVOUR|SUB|DETAIL|MIX PRESETS|MATCH|"
+                                            "LUFS METER|ANALYZE|OUTPUT TARGET|MIC PRESET|EQ (3 BANDS)");
+    EXPECT_EQ (juce::String::fromUTF8 (guideItems[4].text),
+               juce::String::fromUTF8 (u8"Compact view macro for Flavour reverb \u2014 subtle mix glue and space (default ~20%)."));
+
+    const auto lines = juce::StringArray::fromLines (changelogList());
+    ASSERT_EQ (lines.size(), 13);
+    EXPECT_EQ (lines[0], juce::String::fromUTF8 (u8"- Product focus: mix and master only \u2014 not a live PA plugin"));
+    EXPECT_EQ (lines[8], "- Click-free module bypass crossfades (~20 ms) on EQ / DYN / SAT / REV / WIDTH / LIM");
+    EXPECT_EQ (lines[12], "- AU validation fixes and clearer plugin identity in DAW browsers");
+}
+
+//==============================================================================
+TEST_F (EditorTest, ExactlyTheExplainedControlsCarryTheirTooltips)
+{
+    int withTooltip = 0;
+    for (auto* child : editor->getChildren())
+        if (auto* client = dynamic_cast<juce::SettableTooltipClient*> (child); client && client->getTooltip().isNotEmpty())
+            ++withTooltip;
+    EXPECT_EQ (withTooltip, 50);
+
+    const std::pair<const char*, juce::String> samples[] {
+        { "cupped", "On when you cup the mic: less mud, more top end." },
+        { "punchknobon", "Enable/disable transient shaper (Attack / Sustain sliders below)." },
+        { "fbfreq2", "Sweep to pick a notch centre, or slide left for Off." },
+        { "revflavourwidth", "Stereo width for this reverb tail only (0% = mono tail, 100% = widest). Independent "
+                             "from the main WIDTH control." },
+        { "button.ANALYZE", "Measures 5 seconds of incoming audio (RMS + peak), then sets limiter ceiling, transient "
+                            "Attack/Sustain, and Output Target for YouTube -14 LUFS." },
+        { "loudnessmatch", juce::String::fromUTF8 (u8"Mix/master: bidirectional loudness assist toward Output Target "
+                                                   u8"(\u00b16 dB, limiter-safe).") },
+        { "factorypreset", "SM58 mix/master factory presets." },
+        { "path.adaptmix", "Adaptive Hit modulation depth (duplicate of ENGINE). Only active when Adaptive Hit is on." },
+        { "gate", "" },
+        { "adaptmix", "" },
+        { "button.SAVE", "" },
+    };
+    for (const auto& [id, expected] : samples)
+        EXPECT_EQ (dynamic_cast<juce::SettableTooltipClient*> (find (id))->getTooltip(), expected) << id;
+}
+
+//==============================================================================
+// Timed actions.
+TEST_F (EditorTest, CaptureAndLearnButtonsSendTheirRequestsWithoutAMessage)
+{
+    click ("button.CALIBRATE");
+    EXPECT_TRUE (processor.calibrateRequested.load());
+    click ("button.ANALYZE");
+    EXPECT_TRUE (processor.analyzeRequested.load());
+    EXPECT_EQ (editor->getStatusMessage(), "");
+}
+
+TEST_F (EditorTest, StatusMessageLivesItsTicksThenGoes)
+{
+    click ("button.MIX MASTER");
+    EXPECT_EQ (editor->getStatusMessage(), "Loaded Mix Clean preset");
+    EXPECT_EQ (editor->getStatusTicks(), 140);
+    for (int tick = 0; tick < 139; ++tick)
+        editor->timerCallback();
+    EXPECT_EQ (editor->getStatusTicks(), 1);
+    editor->timerCallback();
+    editor->timerCallback();
+    EXPECT_EQ (editor->getStatusTicks(), 0);
+}
+
+/** Every parameter's raw value, to compare whole states. */
+std::vector<float> rawValues (QuorinProcessor& processor)
+{
+    std::vector<float> values;
+    for (auto* p : processor.getParameters())
+        values.push_back (p->getValue());
+    return values;
+}
+
+struct PresetCase
+{
+    int comboId;
+    void (QuorinProcessor::*load)();
+    const char* message;
+};
+
+TEST_F (EditorTest, FactoryPresetsLoadThroughTheComboAndButtons)
+{
+    const PresetCase cases[] {
+        { 2, &QuorinProcessor::loadMixYouTubePunchPreset, "Loaded YT Punch" },
+        { 3, &QuorinProcessor::loadMixStreamingSafePreset, "Loaded Streaming Safe" },
+        { 4, &QuorinProcessor::loadMixMinimalPreset, "Loaded Minimal" },
+        { 1, &QuorinProcessor::loadMixCleanPreset, "Loaded Mix Clean" },
+    };
+    auto& combo = control<juce::ComboBox> ("factorypreset");
+    for (const auto& c : cases)
+    {
+        QuorinProcessor reference;
+        (reference.*c.load)();
+        setParameter ("smack", 0.99f);
+        combo.setSelectedId (c.comboId, juce::sendNotificationSync);
+        EXPECT_EQ (rawValues (processor), rawValues (reference)) << c.message;
+        EXPECT_EQ (editor->getStatusMessage(), c.message);
+    }
+
+    QuorinProcessor tight;
+    tight.loadBeatboxTightPreset();
+    click ("button.LIVE TIGHT");
+    EXPECT_EQ (rawValues (processor), rawValues (tight));
+    EXPECT_EQ (editor->getStatusMessage(), "Loaded factory preset: Beatbox Tight");
+}
+
+TEST_F (EditorTest, ProfilesSaveLoadAndRenameInTheSelectedSlot)
+{
+    auto& profiles = control<juce::ComboBox> ("profile");
+    auto& load = control<juce::TextButton> ("button.LOAD");
+    auto& name = control<juce::TextEditor> ("presetname");
+
+    profiles.setSelectedId (2, juce::sendNotificationSync);
+    EXPECT_EQ (name.getText(), "Profile 2");
+    editor->timerCallback();
+    EXPECT_FALSE (load.isEnabled());
+
+    setParameter ("smack", 0.25f);
+    click ("button.SAVE");
+    EXPECT_EQ (editor->getStatusMessage(), "Saved to Profile 2");
+    EXPECT_TRUE (processor.hasUserProfile (1));
+    editor->timerCallback();
+    EXPECT_TRUE (load.isEnabled());
+
+    setParameter ("smack", 0.8f);
+    click ("button.LOAD");
+    EXPECT_EQ (editor->getStatusMessage(), "Loaded Profile 2");
+    EXPECT_NEAR (realValue ("smack"), 0.25f, 1.0e-6f);
+
+    // A slot that holds nothing changes nothing and says so.
+    profiles.setSelectedId (3, juce::sendNotificationSync);
+    const auto before = rawValues (processor);
+    load.onClick();
+    EXPECT_EQ (editor->getStatusMessage(), "Profile 3 is empty");
+    EXPECT_EQ (rawValues (processor), before);
+
+    const std::pair<juce::String, juce::String> renames[] {
+        { "Tight Mix", "Tight Mix" },
+        { "", "Profile 3" },
+        { juce::String::repeatedString ("x", 300), juce::String::repeatedString ("x", 30) },
+    };
+    for (const auto& [typed, kept] : renames)
+    {
+        name.setText (typed, false);
+        click ("button.RENAME");
+        EXPECT_EQ (processor.getUserProfileName (2), kept);
+        EXPECT_EQ (name.getText(), kept);
+        EXPECT_EQ (editor->getStatusMessage(), "Renamed slot to " + kept);
+        editor->timerCallback();
+        EXPECT_EQ (profiles.getItemText (2), kept);
+    }
+    EXPECT_EQ (processor.getUserProfileName (1), "Profile 2");
+}
+
+TEST_F (EditorTest, HitLampLightsOnAConfidentHitAndFades)
+{
+    processor.adaptiveHitClass = 2;
+    processor.adaptiveHitConfidence = 0.3f;
+    editor->timerCallback();
+    EXPECT_EQ (editor->getHitLamp (2), 1.0f);
+    EXPECT_EQ (editor->getHitLamp (1), 0.0f);
+
+    processor.adaptiveHitConfidence = 0.2f;
+    for (int tick = 0; tick < 5; ++tick)
+        editor->timerCallback();
+    EXPECT_NEAR (editor->getHitLamp (2), std::pow (0.86f, 5.0f), 1.0e-5f);
+}
+
+TEST_F (EditorTest, CaptureButtonsMirrorThePublishedProgress)
+{
+    auto& analyze = control<juce::TextButton> ("button.ANALYZE");
+    auto& calibrate = control<juce::TextButton> ("button.CALIBRATE");
+    processor.analyzing = true;
+    processor.analyzeProgress = 0.5f;
+    processor.calibrating = true;
+    editor->timerCallback();
+    EXPECT_EQ (analyze.getButtonText(), "ANALYZE 50%");
+    EXPECT_TRUE (analyze.getToggleState());
+    EXPECT_TRUE (calibrate.getToggleState());
+    EXPECT_EQ (editor->getLearnStatusText(), "Listening for Kick / Snare / Hi-Hat...");
+
+    processor.analyzing = false;
+    processor.calibrating = false;
+    editor->timerCallback();
+    EXPECT_EQ (analyze.getButtonText(), "ANALYZE");
+    EXPECT_FALSE (analyze.getToggleState());
+    EXPECT_FALSE (calibrate.getToggleState());
+    EXPECT_EQ (editor->getLearnStatusText(), "");
+}
+
+TEST_F (EditorTest, GuideAndChangelogPanelsCoverTheWindowWhenOpened)
+{
+    // Canvas points inside the guide's panel and inside the changelog's panel, clear of any text.
+    const auto pixelAt = [this] (float canvasX, float canvasY)
+    {
+        const auto image = editor->createComponentSnapshot (editor->getLocalBounds());
+        const auto scale = static_cast<float> (editor->getWidth()) / Editor::canvasWidth;
+        return image.getPixelAt (juce::roundToInt (canvasX * scale), juce::roundToInt (canvasY * scale)).getARGB();
+    };
+    constexpr juce::uint32 guidePanel = 0xff0c0e12, changelogPanel = 0xff10151c;
+
+    EXPECT_NE (pixelAt (60.0f, 400.0f), guidePanel);
+    click ("button.INFO");
+    EXPECT_EQ (pixelAt (60.0f, 400.0f), guidePanel);
+    EXPECT_NE (pixelAt (110.0f, 700.0f), changelogPanel);
+    click ("button.UPDATES");
+    EXPECT_EQ (pixelAt (110.0f, 700.0f), changelogPanel);
+    click ("button.INFO");
+    EXPECT_NE (pixelAt (60.0f, 400.0f), guidePanel);
+}
+
+struct CaptureCase
+{
+    const char* name;
+    float chainMode; // the button shows in Mix (ANALYZE) or Live (CALIBRATE)
+    const char* buttonId;
+    std::atomic<bool> QuorinProcessor::*running;
+    std::atomic<bool> QuorinProcessor::*done;
+    const char* halfwayText;
+    std::vector<std::pair<const char*, std::atomic<float> QuorinProcessor::*>> appliedResults;
+};
+
+class CaptureTest : public testing::TestWithParam<CaptureCase>
+{
+};
+
+TEST_P (CaptureTest, WithAudioPlayingShowsProgressThenAppliesItsResults)
+{
+    const auto& c = GetParam();
+    QuorinProcessor processor;
+    processor.prepareToPlay (48000.0, 480);
+    auto& mode = *processor.parameters.getParameter ("chainmode");
+    mode.setValueNotifyingHost (mode.convertTo0to1 (c.chainMode));
+    auto editor = openEditor (processor);
+    auto* button = dynamic_cast<juce::Button*> (editor->findChildWithID (c.buttonId));
+    ASSERT_NE (button, nullptr);
+    EXPECT_TRUE (button->isVisible());
+    button->triggerClick();
+    runPendingMessages();
+
+    juce::AudioBuffer<float> buffer (2, 480);
+    juce::MidiBuffer midi;
+    juce::Random random (3);
+    juce::StringArray texts;
+    bool litWhileRunning = false;
+    for (int block = 0; block < 600; ++block) // 6 s of loud noise bursts
+    {
+        for (int ch = 0; ch < 2; ++ch)
+            for (int n = 0; n < 480; ++n)
+                buffer.setSample (ch, n, (n < 120 ? 0.8f : 0.05f) * (random.nextFloat() * 2.0f - 1.0f));
+        processor.processBlock (buffer, midi);
+        editor->timerCallback();
+        texts.addIfNotAlreadyThere (button->getButtonText());
+        if ((processor.*c.running).load())
+            litWhileRunning = button->getToggleState();
+    }
+    runPendingMessages();
+    editor->timerCallback();
+
+    EXPECT_TRUE (texts.contains (c.halfwayText)) << texts.joinIntoString (", ");
+    EXPECT_TRUE (litWhileRunning);
+    EXPECT_TRUE ((processor.*c.done).load());
+    EXPECT_FALSE (button->getToggleState());
+    EXPECT_EQ (button->getButtonText(), button->getComponentID().fromFirstOccurrenceOf (".", false, false));
+    for (const auto& [id, published] : c.appliedResults)
+        EXPECT_NEAR (processor.parameters.getRawParameterValue (id)->load(), (processor.*published).load(), 0.01f) << id;
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    EditorCapture, CaptureTest,
+    testing::Values (CaptureCase { "Analyze", 0.0f, "button.ANALYZE", &QuorinProcessor::analyzing,
+                                   &QuorinProcessor::analysisDone, "ANALYZE 50%",
+                                   { { "limiterceiling", &QuorinProcessor::analysisCeilingDb } } },
+                     CaptureCase { "Calibrate", 1.0f, "button.CALIBRATE", &QuorinProcessor::calibrating,
+                                   &QuorinProcessor::calibrationDone, "CALIBRATE",
+                                   { { "gate", &QuorinProcessor::calibratedGate },
+                                     { "loudness", &QuorinProcessor::calibratedLoudness },
+                                     { "smart", &QuorinProcessor::calibratedSmart } } }),
+    [] (const testing::TestParamInfo<CaptureCase>& caseInfo) { return std::string (caseInfo.param.name); });
+
+TEST (EditorLifetime, AutomatingEveryParameterWithTheEditorOpenWhileAudioRuns)
+{
+    QuorinProcessor processor;
+    processor.prepareToPlay (48000.0, 256);
+    std::atomic<bool> running { true };
+    std::thread audio ([&]
+                       {
+                           juce::AudioBuffer<float> buffer (2, 256);
+                           juce::MidiBuffer midi;
+                           juce::Random random (11);
+                           while (running.load())
+                           {
+                               for (int ch = 0; ch < 2; ++ch)
+                                   for (int n = 0; n < buffer.getNumSamples(); ++n)
+                                       buffer.setSample (ch, n, random.nextFloat() * 0.6f - 0.3f);
+                               processor.processBlock (buffer, midi);
+                           }
+                       });
+
+    // On a screen (the editor_on_screen test runs this on a headless X server) the window is shown
+    // and really painted; the window manager's atoms must exist before the framework looks them up.
+    const bool onScreen = juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isNotEmpty();
+    if (onScreen)
+        createWindowManagerAtoms();
+    auto editor = openEditor (processor);
+    if (onScreen)
+    {
+        editor->addToDesktop (juce::ComponentPeer::windowAppearsOnTaskbar);
+        editor->setVisible (true);
+    }
+    juce::Random random (5);
+    for (int round = 0; round < 3; ++round)
+    {
+        for (auto* parameter : processor.getParameters())
+            parameter->setValueNotifyingHost (random.nextFloat());
+        runMessagesFor (50);
+    }
+    editor->createComponentSnapshot (editor->getLocalBounds());
+    editor.reset();
+    runPendingMessages();
+
+    running = false;
+    audio.join();
+    EXPECT_EQ (processor.getActiveEditor(), nullptr);
 }
 } // namespace

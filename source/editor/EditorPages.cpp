@@ -10,6 +10,7 @@ using Rect = juce::Rectangle<int>;
 constexpr juce::uint32 enabledKnobText = 0xffeceff5;
 constexpr juce::uint32 disabledKnobText = 0xff6c7480;
 constexpr float disabledAlpha = 0.38f;
+constexpr float emptySlotAlpha = 0.45f;
 
 enum Module
 {
@@ -87,7 +88,20 @@ QuorinProcessorEditor::ViewState QuorinProcessorEditor::readViewState() const
     };
     for (size_t k = 0; k < knobSwitches.size(); ++k)
         state.knobOn[k] = isOn (knobSwitches[k]);
+
+    state.advancedChosen = advancedView;
+    state.changelog = showChangelog;
+    state.profileSlotStored = audioProcessor.hasUserProfile (selectedProfileSlot());
     return state;
+}
+
+bool QuorinProcessorEditor::ViewState::operator== (const ViewState& other) const
+{
+    return guide == other.guide && advanced == other.advanced && home == other.home && mix == other.mix
+           && page == other.page && colourModulesEnabled == other.colourModulesEnabled
+           && transientOn == other.transientOn && adaptiveHitOn == other.adaptiveHitOn && moduleOn == other.moduleOn
+           && knobOn == other.knobOn && advancedChosen == other.advancedChosen && changelog == other.changelog
+           && profileSlotStored == other.profileSlotStored;
 }
 
 //==============================================================================
@@ -147,6 +161,7 @@ void QuorinProcessorEditor::wireViewButtons()
 void QuorinProcessorEditor::updateControlVisibility()
 {
     const auto state = readViewState();
+    laidOutView = state;
     applyVisibility (state);
     applyEnablement (state);
     applyTextsAndToggles (state);
@@ -305,8 +320,13 @@ void QuorinProcessorEditor::applyEnablement (const ViewState& state)
         for (auto* slider : column->rows())
             slider->setEnabled (moduleOn[revModule]);
 
+    loadButton.setEnabled (state.profileSlotStored);
+
     for (auto* control : controls)
         control->setAlpha (! control->isVisible() ? 0.0f : control->isEnabled() ? 1.0f : disabledAlpha);
+    // An empty slot has nothing to load: greyed a little less than a switched-off module.
+    if (loadButton.isVisible() && ! loadButton.isEnabled())
+        loadButton.setAlpha (emptySlotAlpha);
 }
 
 void QuorinProcessorEditor::applyTextsAndToggles (const ViewState& state)

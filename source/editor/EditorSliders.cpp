@@ -1,12 +1,11 @@
 #include "editor/EditorSliders.h"
 
+#include "editor/EditorTexts.h"
+
 #include <cmath>
 
 namespace
 {
-// Halfway cases go to the even neighbour (the default rounding mode), so 12.5 % shows as 12 %.
-int roundHalfToEven (double value) { return static_cast<int> (std::nearbyint (value)); }
-
 constexpr std::array<float, 18> notchFrequencies { 160.0f,  200.0f,  250.0f,  315.0f,  400.0f,  500.0f,
                                                    630.0f,  800.0f,  1000.0f, 1250.0f, 1600.0f, 2000.0f,
                                                    2500.0f, 3150.0f, 4000.0f, 5000.0f, 6300.0f, 8000.0f };

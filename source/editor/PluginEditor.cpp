@@ -70,6 +70,8 @@ QuorinProcessorEditor::QuorinProcessorEditor (QuorinProcessor& p) : juce::AudioP
     collectPageControls();
     wireViewButtons();
     fillProfileControls();
+    wireActionButtons();
+    setUpTooltips();
 
     for (auto* id : kInteractWatchIds)
         audioProcessor.parameters.addParameterListener (id, this);
@@ -383,8 +385,6 @@ void QuorinProcessorEditor::fillProfileControls()
 }
 
 //==============================================================================
-void QuorinProcessorEditor::paint (juce::Graphics& g) { g.fillAll (juce::Colour (0xff020304)); }
-
 void QuorinProcessorEditor::updateUiScaleAndTransform()
 {
     const auto w = getWidth(), h = getHeight();
@@ -400,12 +400,6 @@ void QuorinProcessorEditor::updateUiScaleAndTransform()
                                                                               static_cast<float> (uiOffsetY));
     for (auto* control : controls)
         control->setTransform (transform);
-}
-
-void QuorinProcessorEditor::timerCallback()
-{
-    syncMicrophoneCombo();
-    updateControlVisibility();
 }
 
 void QuorinProcessorEditor::parameterChanged (const juce::String&, float)

@@ -54,6 +54,7 @@ public:
     ~QuorinProcessorEditor() override;
 
     void paint (juce::Graphics&) override;
+    void paintOverChildren (juce::Graphics&) override;
     void resized() override;
     void updateUiScaleAndTransform();
     void timerCallback() override;
@@ -66,6 +67,16 @@ public:
 
     static constexpr int canvasWidth = 1240;
     static constexpr int canvasHeight = 840;
+    /** Timer ticks a status message stays on screen, fading as it goes. */
+    static constexpr int statusLifetimeTicks = 140;
+
+    // What the timer keeps between ticks, as the window shows it.
+    const juce::String& getStatusMessage() const { return statusMessage; }
+    int getStatusTicks() const { return statusTicks; }
+    /** The hit lamp of a class (1 kick, 2 snare, 3 hi-hat), 1 when lit, fading toward 0. */
+    float getHitLamp (int hitClass) const;
+    const juce::String& getLearnStatusText() const { return learnStatusText; }
+    float getVisualLevel() const { return visualLevel; }
 
 private:
     // Macro knobs, in the order the knob table and the on-switches use.
@@ -94,6 +105,10 @@ private:
         bool colourModulesEnabled = true, transientOn = false, adaptiveHitOn = false;
         std::array<bool, numModules> moduleOn {};
         std::array<bool, numKnobs> knobOn {};
+        bool advancedChosen = false, changelog = false, profileSlotStored = false;
+
+        bool operator== (const ViewState&) const;
+        bool operator!= (const ViewState& other) const { return ! (*this == other); }
     };
 
     /** The seven Reverb-page sliders of one bus, top to bottom. */
@@ -126,6 +141,35 @@ private:
     void setUpMicrophoneCombo();
     void wireViewButtons();
     void fillProfileControls();
+    void setUpTooltips();
+
+    // Actions and the timer's steps.
+    void wireActionButtons();
+    void wireProfileControls();
+    void showStatus (const juce::String& message);
+    int selectedProfileSlot() const;
+    void renameSelectedProfile();
+    void loadFactoryPresetFromCombo();
+    void advanceVisualizer();
+    void syncProfileControls();
+    void updateLearnButtons();
+    void updateHitLamps();
+    void updateCaptureButtons();
+    void repaintChangingAreas();
+    void repaintCanvasArea (juce::Rectangle<int> canvasArea);
+
+    // Painting, in the order the window is drawn.
+    void paintVisualizer (juce::Graphics&) const;
+    void paintHeaderAndTitle (juce::Graphics&, const ViewState&) const;
+    void paintLufsMeter (juce::Graphics&) const;
+    void paintModulePage (juce::Graphics&, FocusModule page) const;
+    void paintAnalyzeReport (juce::Graphics&) const;
+    void paintKnobCaptions (juce::Graphics&, const ViewState&) const;
+    void paintCompactCaptions (juce::Graphics&, const ViewState&) const;
+    void paintStatusToast (juce::Graphics&) const;
+    void paintCalibrationPanel (juce::Graphics&) const;
+    void paintGuide (juce::Graphics&) const;
+    juce::AffineTransform canvasTransform() const;
     /** Shows a control and names it: its parameter id, or "button." / "label." and its text. */
     void addControl (juce::Component&, const juce::String& componentId);
     void attach (juce::Slider&, const juce::String& parameterId);
@@ -215,6 +259,16 @@ private:
     bool showCalibrationPanel = false;
     bool advancedView = false;
     FocusModule focusModule = FocusModule::None;
+
+    // The view the controls were last laid out for; the timer relayouts only when it changes.
+    ViewState laidOutView;
+
+    // Kept by the timer.
+    float visualLevel = 0.0f, visualPhase = 0.0f;
+    juce::String statusMessage;
+    int statusTicks = 0;
+    juce::String learnStatusText;
+    float kickFlash = 0.0f, snareFlash = 0.0f, hatFlash = 0.0f;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorinProcessorEditor)
 };
