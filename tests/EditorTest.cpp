@@ -899,6 +899,27 @@ TEST_F (EditorTest, CaptureAndLearnButtonsSendTheirRequestsWithoutAMessage)
     EXPECT_EQ (editor->getStatusMessage(), "");
 }
 
+TEST_F (EditorTest, ALearningRunThatHeardNothingSaysSo)
+{
+    processor.prepareToPlay (48000.0, 480);
+    setParameter ("chainmode", 1.0f);
+    click ("button.LEARN KICK");
+    juce::AudioBuffer<float> silence (2, 480);
+    juce::MidiBuffer midi;
+    bool learning = false;
+    for (int block = 0; block < 500; ++block) // 5 s, past the run's time-out
+    {
+        silence.clear();
+        processor.processBlock (silence, midi);
+        editor->timerCallback();
+        learning = learning || processor.getAdaptiveHitLearningClass() == 1;
+    }
+    ASSERT_TRUE (learning);
+    EXPECT_EQ (processor.getAdaptiveHitLearningClass(), 0);
+    EXPECT_EQ (processor.getAdaptiveHitLearnedMask(), 0);
+    EXPECT_EQ (editor->getStatusMessage(), "No hits heard - nothing learned");
+}
+
 TEST_F (EditorTest, StatusMessageLivesItsTicksThenGoes)
 {
     click ("button.MIX MASTER");

@@ -178,6 +178,11 @@ void QuorinProcessorEditor::updateLearnButtons()
     for (size_t i = 0; i < learnButtons.size(); ++i)
         learnButtons[i].setButtonText (learnButtonText (static_cast<int> (i) + 1, learningClass, progress, mask));
     clearLearnedButton.setButtonText ("CLEAR");
+
+    // A run that ended without hearing a single hit installed nothing: say so rather than look done.
+    if (learningClassShown != 0 && learningClass == 0 && audioProcessor.getAdaptiveHitLearningHits() == 0)
+        showStatus ("No hits heard - nothing learned");
+    learningClassShown = learningClass;
 }
 
 void QuorinProcessorEditor::updateHitLamps()

@@ -269,6 +269,7 @@ private:
     int statusTicks = 0;
     juce::String learnStatusText;
     float kickFlash = 0.0f, snareFlash = 0.0f, hatFlash = 0.0f;
+    int learningClassShown = 0; // the learning run the buttons showed at the last tick
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuorinProcessorEditor)
 };
