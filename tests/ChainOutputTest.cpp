@@ -79,15 +79,23 @@ TEST (ChainLatency, AnImpulsePeaksExactlyAtTheReportedLatency)
 //==============================================================================
 namespace
 {
-/** The demo take (mono, as the render tool feeds it) through a processor with the preset. */
-juce::AudioBuffer<float> renderDemo (PresetLoader preset, const std::vector<std::pair<Param, float>>& settings,
-                                     int blockSize, double seconds = 20.0)
+/** The demo take on the left of a stereo buffer, as the render tool feeds a mono file to a
+    mono-input processor. */
+juce::AudioBuffer<float> demoInput()
 {
-    auto p = configured (preset, settings, 48000.0, blockSize, 1);
-    const auto take = demo::makeDemoTake (48000.0, seconds);
+    const auto take = demo::makeDemoTake();
     juce::AudioBuffer<float> buffer (2, take.getNumSamples());
     buffer.clear();
     buffer.copyFrom (0, 0, take, 0, 0, take.getNumSamples());
+    return buffer;
+}
+
+/** The demo take through a processor with the preset and the settings. */
+juce::AudioBuffer<float> renderDemo (PresetLoader preset, const std::vector<std::pair<Param, float>>& settings,
+                                     int blockSize)
+{
+    auto p = configured (preset, settings, 48000.0, blockSize, 1);
+    auto buffer = demoInput();
     test::process (*p, buffer, blockSize);
     return buffer;
 }
@@ -118,10 +126,7 @@ TEST (ChainOutput, MetersReadWhatLeavesThePlugin)
         {
             auto p = configured (preset.load, { { Param::outputgain, outputGain }, { Param::loudnessmeter, 1.0f } },
                                  48000.0, 512, 1);
-            const auto take = demo::makeDemoTake();
-            juce::AudioBuffer<float> buffer (2, take.getNumSamples());
-            buffer.clear();
-            buffer.copyFrom (0, 0, take, 0, 0, take.getNumSamples());
+            auto buffer = demoInput();
             test::process (*p, buffer, 512);
             const auto reference = measured (buffer);
             EXPECT_NEAR (p->loudnessLufs.load(), reference.integratedLufs, 0.2) << preset.name << ", gain " << outputGain;
@@ -136,10 +141,7 @@ TEST (ChainOutput, TheAssistDoesNotRideTheHits)
     for (const int blockSize : { 64, 512, 4096 })
     {
         auto p = configured (&QuorinProcessor::loadMixCleanPreset, {}, 48000.0, blockSize, 1);
-        const auto take = demo::makeDemoTake();
-        juce::AudioBuffer<float> buffer (2, take.getNumSamples());
-        buffer.clear();
-        buffer.copyFrom (0, 0, take, 0, 0, take.getNumSamples());
+        auto buffer = demoInput();
 
         std::vector<float> assistDb;
         test::processInBlocks (buffer, blockSize, [&] (juce::AudioBuffer<float>& view) {

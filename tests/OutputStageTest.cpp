@@ -244,12 +244,7 @@ namespace
 {
 juce::AudioBuffer<float> loudNoise (int numSamples, float amplitude)
 {
-    juce::AudioBuffer<float> b (2, numSamples);
-    juce::Random random (99);
-    for (int ch = 0; ch < 2; ++ch)
-        for (int i = 0; i < numSamples; ++i)
-            b.setSample (ch, i, (random.nextFloat() * 2.0f - 1.0f) * amplitude);
-    return b;
+    return test::whiteNoise (2, numSamples, amplitude, 99);
 }
 
 juce::AudioBuffer<float> square (int numSamples, double frequency, float amplitude)

@@ -210,6 +210,17 @@ inline std::complex<double> componentAt (const juce::AudioBuffer<float>& b, int 
     return sum;
 }
 
+/** Uniform white noise in [-amplitude, amplitude], independent per channel, from a fixed seed. */
+inline juce::AudioBuffer<float> whiteNoise (int numChannels, int numSamples, float amplitude, juce::int64 seed)
+{
+    juce::AudioBuffer<float> b (numChannels, numSamples);
+    juce::Random random (seed);
+    for (int ch = 0; ch < numChannels; ++ch)
+        for (int i = 0; i < numSamples; ++i)
+            b.setSample (ch, i, (random.nextFloat() * 2.0f - 1.0f) * amplitude);
+    return b;
+}
+
 inline juce::AudioBuffer<float> sine (int numChannels, int numSamples, double frequency, double sampleRate,
                                       float amplitude, double phase = 0.0)
 {

@@ -149,16 +149,6 @@ TEST (TruePeakMeter, HoldFallsAtTheSameRatePerSecondAtEveryBlockSize)
 //==============================================================================
 namespace
 {
-juce::AudioBuffer<float> noise (int numSamples, float amplitude, int seed)
-{
-    juce::AudioBuffer<float> b (2, numSamples);
-    juce::Random random (seed);
-    for (int ch = 0; ch < 2; ++ch)
-        for (int i = 0; i < numSamples; ++i)
-            b.setSample (ch, i, (random.nextFloat() * 2.0f - 1.0f) * amplitude);
-    return b;
-}
-
 juce::AudioBuffer<float> guarded (juce::AudioBuffer<float> signal, float ceiling, double sampleRate, int blockSize,
                                   int& latency)
 {
@@ -175,7 +165,7 @@ TEST (TruePeakGuard, LeavesMaterialUnderTheCeilingUntouchedButForItsDelay)
     for (const double fs : { 44100.0, 48000.0, 96000.0, 192000.0 })
         for (const int blockSize : { 1, 64, 700 })
         {
-            const auto input = noise (8000, 0.4f, 5);
+            const auto input = test::whiteNoise (2, 8000, 0.4f, 5);
             ASSERT_LT (referenceTruePeakDb (input, fs), test::toDb (0.9));
             int latency = 0;
             const auto output = guarded (input, 0.9f, fs, blockSize, latency);
@@ -191,7 +181,7 @@ TEST (TruePeakGuard, HoldsTheTruePeakAtTheCeilingAtEveryRate)
     for (const double fs : { 44100.0, 48000.0, 96000.0, 192000.0 })
     {
         const float ceiling = juce::Decibels::decibelsToGain (-1.0f);
-        const auto input = noise (static_cast<int> (fs / 2), 2.0f, 7);
+        const auto input = test::whiteNoise (2, static_cast<int> (fs / 2), 2.0f, 7);
         int latency = 0;
         const auto output = guarded (input, ceiling, fs, 512, latency);
         EXPECT_LE (referenceTruePeakDb (output, fs), -1.0 + 0.1) << fs;
