@@ -28,7 +28,7 @@ void TruePeakGuard::prepare (double sampleRate)
     // the points within `hold` of any sample that mean covers; so every sample within `hold` of a
     // point gets at most that point's required gain.
     ramp = juce::jmax (8, juce::roundToInt (rampSeconds * sampleRate));
-    hold = interpolators[0].span();
+    const int hold = interpolators[0].span(); // samples either side of a point that carry its reduction
     lookAhead = interpolators[0].delay() + ramp - 1 + hold;
     releaseCoefficient = static_cast<float> (1.0 - std::exp (-1.0 / (releaseSeconds * sampleRate)));
 

@@ -29,8 +29,7 @@ private:
 
     std::array<TruePeakInterpolator, 2> interpolators;
     int ramp = 1;      // samples the gain takes to reach a reduction
-    int hold = 1;      // samples either side of a peak that carry its full reduction
-    int lookAhead = 0; // the interpolator's delay plus the ramp and the hold
+    int lookAhead = 0; // the interpolator's delay, the ramp and the hold
     float releaseCoefficient = 0.0f;
 
     // Required gains of the window that decides one sample's reduction, and how many are below 1.

@@ -15,8 +15,6 @@ public:
     void prepare (double sampleRate) noexcept;
     void reset() noexcept;
 
-    int oversampling() const noexcept { return factor; }
-
     /** Samples between an input sample and the interpolated stretch that push() reports for it. */
     int delay() const noexcept { return centre; }
 
