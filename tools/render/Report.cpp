@@ -106,6 +106,7 @@ juce::String readingRows (const std::vector<std::pair<juce::String, const Loudne
            + row ("true peak (dBTP)", &LoudnessReading::truePeakDbtp) + "\n"
            + row ("sample peak (dBFS)", &LoudnessReading::samplePeakDbfs) + "\n";
 }
+
 double plr (const LoudnessReading& r) { return r.truePeakDbtp - r.integratedLufs; }
 
 const char* const referenceNote = "measured with libebur128: ITU-R BS.1770-4 loudness and true peak, EBU Tech 3342 range";
