@@ -4,6 +4,7 @@
 #include "ToolRun.h"
 #include "demo/DemoTake.h"
 #include "render/AudioFiles.h"
+#include "render/PlatformTargets.h"
 #include "render/TargetSearch.h"
 
 #include <ebur128.h>
@@ -48,6 +49,38 @@ SearchOutcome search (const ModelChain& chain, double target)
     }
 }
 } // namespace
+
+TEST (LoudnessTarget, ReadsNamesAndWholeNumbersOnly)
+{
+    const struct
+    {
+        const char* target;
+        const char* truePeak;
+        bool valid;
+        double lufs, truePeakLimit;
+    } cases[] {
+        { "youtube", "", true, -14.0, -1.0 },
+        { "-9", "", true, -9.0, -1.0 },
+        { "-16.5", "-2", true, -16.5, -2.0 },
+        { ".", "", false, 0, 0 },
+        { "1.2.3", "", false, 0, 0 },
+        { "--5", "", false, 0, 0 },
+        { "-80", "", false, 0, 0 },
+        { "-14", "-1.2.3", false, 0, 0 },
+        { "-14", "-7", false, 0, 0 },
+    };
+    for (const auto& c : cases)
+    {
+        juce::String error;
+        const auto target = parseLoudnessTarget (c.target, c.truePeak, error);
+        EXPECT_EQ (error.isEmpty(), c.valid) << c.target << " / " << c.truePeak << ": " << error;
+        if (c.valid)
+        {
+            EXPECT_EQ (target.lufs, c.lufs) << c.target;
+            EXPECT_EQ (target.truePeakLimitDbtp, c.truePeakLimit) << c.target;
+        }
+    }
+}
 
 TEST (TargetSearch, LandsWithinAFewPassesOrSaysWhyNot)
 {

@@ -43,16 +43,6 @@ juce::String closeIds (juce::AudioProcessor& processor, const juce::String& id)
     return names.joinIntoString (", ");
 }
 
-bool parseNumber (const juce::String& text, double& value)
-{
-    const auto trimmed = text.trim();
-    if (trimmed.isEmpty())
-        return false;
-    char* end = nullptr;
-    value = std::strtod (trimmed.toRawUTF8(), &end);
-    return end != nullptr && *end == '\0' && std::isfinite (value);
-}
-
 juce::String formatRangeValue (float v) { return juce::String (v, 3).trimCharactersAtEnd ("0").trimCharactersAtEnd ("."); }
 
 bool parseSwitch (const juce::String& text, float& value)
@@ -85,6 +75,16 @@ bool parseChoice (const juce::AudioParameterChoice& choice, const juce::String& 
     return false;
 }
 } // namespace
+
+bool parseNumber (const juce::String& text, double& value)
+{
+    const auto trimmed = text.trim();
+    if (trimmed.isEmpty())
+        return false;
+    char* end = nullptr;
+    value = std::strtod (trimmed.toRawUTF8(), &end);
+    return end != nullptr && *end == '\0' && std::isfinite (value);
+}
 
 ParameterSetting parseParameterSetting (juce::AudioProcessor& processor, const juce::String& text,
                                         juce::String& error)

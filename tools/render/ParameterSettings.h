@@ -9,6 +9,9 @@ struct ParameterSetting
     float value = 0.0f;
 };
 
+/** A whole text read as one finite number ("1.2.3", "." or "--5" are not). */
+bool parseNumber (const juce::String& text, double& value);
+
 /** Parses "id=value" against the processor's parameters. The value is the parameter's real value;
     a switch takes 0/1 or off/on, a choice its index or its exact text. On failure returns a setting
     without a parameter and says why in error (close ids for an unknown id, the range for a value out

@@ -1,5 +1,7 @@
 #include "render/PlatformTargets.h"
 
+#include "render/ParameterSettings.h"
+
 #include <cmath>
 
 namespace
@@ -67,16 +69,12 @@ juce::String platformTargetNames()
 
 LoudnessTarget parseLoudnessTarget (const juce::String& target, const juce::String& truePeak, juce::String& error)
 {
-    const auto isNumber = [] (const juce::String& t) {
-        return t.isNotEmpty() && t.trimCharactersAtStart ("-").containsOnly ("0123456789.")
-               && t.trimCharactersAtStart ("-").isNotEmpty();
-    };
-
     LoudnessTarget result;
+    double number = 0.0;
     if (const auto* platform = findPlatformTarget (target))
         result = { platform->name, platform->lufs, platform->truePeakLimitDbtp };
-    else if (isNumber (target) && target.getDoubleValue() >= -70.0 && target.getDoubleValue() <= 0.0)
-        result = { {}, target.getDoubleValue(), -1.0 };
+    else if (parseNumber (target, number) && number >= -70.0 && number <= 0.0)
+        result = { {}, number, -1.0 };
     else
     {
         error = "unknown target '" + target + "'; give LUFS from -70 to 0 or one of: " + platformTargetNames();
@@ -86,9 +84,9 @@ LoudnessTarget parseLoudnessTarget (const juce::String& target, const juce::Stri
     if (truePeak.isNotEmpty())
     {
         // The true peak is held by the ceiling, whose range is -6 to 0 dB.
-        if (! isNumber (truePeak) || truePeak.getDoubleValue() < -6.0 || truePeak.getDoubleValue() > 0.0)
+        if (! parseNumber (truePeak, number) || number < -6.0 || number > 0.0)
             error = "--true-peak takes dBTP from -6 to 0";
-        result.truePeakLimitDbtp = truePeak.getDoubleValue();
+        result.truePeakLimitDbtp = number;
     }
     return result;
 }
