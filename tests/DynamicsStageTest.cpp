@@ -61,7 +61,6 @@ TEST_P (IdleDynamicsStage, BlendIsTheWeightedBandSumWithoutNotches)
         {
             auto block = idleBlock (*p, b.getNumSamples());
             QuorinProcessorProbe::runMultibandDynamics (*p, b, block);
-            ASSERT_TRUE (block.multibandRan);
         },
         fs, frequencies, 1.0e-3f);
 
@@ -148,8 +147,7 @@ TEST_P (GlueCompressor, SteadyLevelGetsTheStaticCurveAndTheBlend)
                                auto block = QuorinProcessorProbe::blockFor (*p, b.getNumSamples());
                                block.controls.loudAmt = c.loudAmt;
                                block.controls.smartEff = c.smartEff;
-                               block.multibandRan = c.multibandRan;
-                               QuorinProcessorProbe::runGlueCompressor (*p, b, block);
+                               QuorinProcessorProbe::runGlueCompressor (*p, b, block, c.multibandRan);
                            });
 
     const double gainDb = (1.0 / c.ratio - 1.0) * (test::toDb (level) - c.thresholdDb);

@@ -191,7 +191,7 @@ Sequence demoSequence (double sampleRate, double seconds)
     return s;
 }
 
-std::vector<int> reportedClasses (QuorinProcessor::AdaptiveHitEngine& engine, const Sequence& sequence, int blockSize)
+std::vector<int> reportedClasses (AdaptiveHitEngine& engine, const Sequence& sequence, int blockSize)
 {
     const auto& audio = sequence.audio;
     std::vector<int> reported (static_cast<size_t> (audio.getNumSamples()), 0);

@@ -50,9 +50,9 @@ protected:
     {
         auto signal = constant (blocks * blockSize, 0.5f);
         const auto& c = GetParam();
-        test::driveStage (*processor, signal, blockSize, QuorinProcessorProbe::runAutoGain, [&c] (ChainBlock& block) {
-            block.inputEnergy = c.inputRms * c.inputRms * block.numSamples;
-            block.outputEnergy = c.outputRms * c.outputRms * block.numSamples;
+        test::driveStage (*processor, signal, blockSize, [&c] (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) {
+            QuorinProcessorProbe::runAutoGain (p, b, block, c.inputRms * c.inputRms * block.numSamples,
+                                               c.outputRms * c.outputRms * block.numSamples);
         });
         return signal;
     }

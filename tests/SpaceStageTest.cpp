@@ -40,9 +40,8 @@ juce::AudioBuffer<float> addedReverb (const Settings& settings)
     auto signal = test::sine (2, static_cast<int> (rate), 220.0, rate, 0.5f);
     const auto input = signal;
     test::driveStage (*processor, signal, 512, [] (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) {
-        auto measured = block;
-        QuorinProcessorProbe::measureDuckingLevel (p, b, measured);
-        QuorinProcessorProbe::runSpaceStage (p, b, measured);
+        const auto ducking = QuorinProcessorProbe::measureDuckingLevel (p, b, block);
+        QuorinProcessorProbe::runSpaceStage (p, b, block, ducking.duckLevel);
     });
     for (int ch = 0; ch < 2; ++ch)
         signal.addFrom (ch, 0, input, ch, 0, signal.getNumSamples(), -1.0f);
@@ -112,9 +111,9 @@ TEST (SpaceStage, DuckingLevelAndOutputEnergyOfTheBlock)
     {
         auto processor = test::preparedWith ({ { Param::voicemode, c.voice ? 1.0f : 0.0f } });
         const auto block = constant (c.channels, 480, c.left, c.right);
-        auto record = QuorinProcessorProbe::blockFor (*processor, 480);
-        QuorinProcessorProbe::measureDuckingLevel (*processor, block, record);
-        EXPECT_NEAR (record.duckLevel, c.duck, 1.0e-6f) << c.what;
-        EXPECT_NEAR (record.outputEnergy, 480 * c.energyPerSample, 1.0e-5 * 480 * c.energyPerSample) << c.what;
+        const auto record = QuorinProcessorProbe::blockFor (*processor, 480);
+        const auto measured = QuorinProcessorProbe::measureDuckingLevel (*processor, block, record);
+        EXPECT_NEAR (measured.duckLevel, c.duck, 1.0e-6f) << c.what;
+        EXPECT_NEAR (measured.outputEnergy, 480 * c.energyPerSample, 1.0e-5 * 480 * c.energyPerSample) << c.what;
     }
 }

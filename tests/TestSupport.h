@@ -13,12 +13,12 @@
 /** Reaches the processor's chain state for tests. */
 struct QuorinProcessorProbe
 {
-    static float dynamicsFade (const QuorinProcessor& p) { return p.dynamicsFade; }
-    static float saturationFade (const QuorinProcessor& p) { return p.saturationFade; }
-    static float reverbFade (const QuorinProcessor& p) { return p.reverbFade; }
-    static float widthFade (const QuorinProcessor& p) { return p.widthFade; }
+    static float dynamicsFade (const QuorinProcessor& p) { return p.moduleFades.dynamics; }
+    static float saturationFade (const QuorinProcessor& p) { return p.moduleFades.saturation; }
+    static float reverbFade (const QuorinProcessor& p) { return p.moduleFades.reverb; }
+    static float widthFade (const QuorinProcessor& p) { return p.moduleFades.width; }
     static int reportedLatency (const QuorinProcessor& p) { return p.reportedLatency; }
-    static const juce::AudioBuffer<float>& dryBuffer (const QuorinProcessor& p) { return p.dryBuffer; }
+    static const juce::AudioBuffer<float>& dryBuffer (const QuorinProcessor& p) { return p.drySnapshot.samples(); }
     static const MorphOffsets& morphOffsets (const QuorinProcessor& p) { return p.morphOffsets; }
     static float cuppedAmount (const QuorinProcessor& p) { return p.cuppedAmount; }
     static float antiPopCutoff (const QuorinProcessor& p) { return p.antiPopFilter.getCutoffFrequency(); }
@@ -32,21 +32,22 @@ struct QuorinProcessorProbe
     static void updateCuppedAmount (QuorinProcessor& p, const ChainBlock& block) { p.updateCuppedAmount (block); }
 
     /** The tone stage as the frame runs it: design, EQ pass, and the linear-phase pass when active. */
-    static void runToneStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, ChainBlock& block)
+    static double runToneStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, ChainBlock& block)
     {
         p.designEq (block);
-        p.runEqPass (b, block);
+        const auto inputEnergy = p.runEqPass (b, block);
         if (block.flags.linearPhaseActive)
             p.runLinearPhaseEq (b, block);
         else
             p.linearPhaseRingPrimed = false;
+        return inputEnergy;
     }
 
     // Width, space and output steps, driven one at a time.
     static void runWidthStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runWidthStage (b, block); }
-    static void measureDuckingLevel (const QuorinProcessor& p, const juce::AudioBuffer<float>& b, ChainBlock& block) { p.measureDuckingLevel (b, block); }
-    static void runSpaceStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runSpaceStage (b, block); }
-    static void runAutoGain (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runAutoGain (b, block); }
+    static DuckingLevels measureDuckingLevel (const QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { return p.measureDuckingLevel (b, block); }
+    static void runSpaceStage (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block, float duckLevel) { p.runSpaceStage (b, block, duckLevel); }
+    static void runAutoGain (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block, double inputEnergy, double outputEnergy) { p.runAutoGain (b, block, inputEnergy, outputEnergy); }
     static void runMeteringAndAssist (QuorinProcessor& p, const juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runMeteringAndAssist (b, block); }
     static void applyOutputGains (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.applyOutputGains (b, block); }
     static void runListeningSimulator (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) { p.runListeningSimulator (b, block); }
@@ -76,10 +77,10 @@ struct QuorinProcessorProbe
     {
         p.runMultibandDynamics (b, block);
     }
-    static void runGlueCompressor (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
+    static void runGlueCompressor (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block, bool multibandRan)
     {
         p.designGlueCompressor (block);
-        p.runGlueCompressor (b, block);
+        p.runGlueCompressor (b, block, multibandRan);
     }
     static void runAirExciter (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block)
     {
@@ -98,8 +99,8 @@ struct QuorinProcessorProbe
         p.runKickSub (b, block);
     }
     static float& kickSubEnvelope (QuorinProcessor& p) { return p.kickSubEnv; }
-    static void setDynamicsFade (QuorinProcessor& p, float fade) { p.dynamicsFade = fade; }
-    static void setSaturationFade (QuorinProcessor& p, float fade) { p.saturationFade = fade; }
+    static void setDynamicsFade (QuorinProcessor& p, float fade) { p.moduleFades.dynamics = fade; }
+    static void setSaturationFade (QuorinProcessor& p, float fade) { p.moduleFades.saturation = fade; }
 
     // Adaptive hit engine: the processor's instance, and its per-block steps driven one at a time.
     using HitEngine = QuorinProcessor::AdaptiveHitEngine;
@@ -130,18 +131,7 @@ struct QuorinProcessorProbe
         return p.userProfileHitTrees[static_cast<size_t> (slot)];
     }
 
-    /** The block record the frame would build from the current parameters (no hit, no offsets),
-        for driving one stage directly. */
-    static ChainBlock blockFor (const QuorinProcessor& p, int numSamples)
-    {
-        ChainBlock block;
-        block.params = p.readParameters();
-        block.flags = p.makeBlockFlags (block.params);
-        block.controls = shapeMacroControls (block.params, block.flags.isLive, {}, {});
-        block.numSamples = numSamples;
-        block.sampleRate = p.currentSampleRate;
-        return block;
-    }
+    static ChainBlock blockFor (const QuorinProcessor& p, int numSamples) { return p.restingBlock (numSamples); }
 };
 
 namespace test

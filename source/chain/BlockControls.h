@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engines/AdaptiveHitEngine.h"
 #include "processor/ParameterLayout.h"
 
 #include <array>
@@ -14,14 +15,6 @@ struct ParameterSnapshot
     bool on (Param p) const noexcept { return (*this)[p] > 0.5f; }
     int index (Param p) const noexcept { return static_cast<int> ((*this)[p]); }
     float proportion (Param p) const noexcept { return juce::jlimit (0.0f, 1.0f, (*this)[p]); }
-};
-
-/** What the adaptive hit analysis reports for one block. */
-struct HitResult
-{
-    int hitClass = 0; // 0 none, 1 kick, 2 snare, 3 hi-hat, 4 inward K
-    float hitConfidence = 0.0f;
-    float kickMatch = 0.0f;
 };
 
 /** Block flags that decide which steps run. */
@@ -71,24 +64,38 @@ struct BlockControls
     float flavourWidthShaped = 0.0f;
 };
 
+/** The space stage's ducking measurement of the signal entering it, which the auto-gain also reads. */
+struct DuckingLevels
+{
+    float duckLevel = 0.0f;    // how far the reverbs duck under the dry signal
+    double outputEnergy = 0.0; // Σ 0.5·(L² + R²), the auto-gain's measure of the chain's output
+};
+
 /** The morph offsets that a detected hit pulls five macros by, in this order. */
 struct MorphOffsets
 {
     float sub = 0.0f, detail = 0.0f, smack = 0.0f, air = 0.0f, loud = 0.0f;
 };
 
-/** Everything one block carries from step to step. */
+/** The click-free module fades (0..1), as they stand for the current block. */
+struct ModuleFades
+{
+    float dynamics = 1.0f;
+    float saturation = 1.0f;
+    float reverb = 1.0f;
+    float width = 1.0f;
+};
+
+/** What is fixed for a block once its controls are mapped: every step reads it and none changes it.
+    What one step measures for a later one is passed on by name in processBlock instead. */
 struct ChainBlock
 {
     ParameterSnapshot params;
     BlockFlags flags;
+    ModuleFades fades;
     BlockControls controls;
     int numSamples = 0;
     double sampleRate = 44100.0;
-    double inputEnergy = 0.0;  // Σ 0.5·(L² + R²) entering the EQ pass
-    double outputEnergy = 0.0; // Σ 0.5·(L² + R²) leaving the glue compressor
-    float duckLevel = 0.0f;
-    bool multibandRan = false;
 };
 
 // Macro curves, shared by the mapping and by the transient shaper's attack scale.

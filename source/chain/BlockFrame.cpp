@@ -1,5 +1,7 @@
 #include "processor/PluginProcessor.h"
 
+#include "chain/MacroMapping.h"
+
 #include "engines/AdaptiveHitEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
 
@@ -101,19 +103,16 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     beastPadLength = fixedClickDelay (true, finalLowPass[0]) - withoutBeast;
     fixedLatency.store (beastPadLength + withoutBeast + truePeakGuard.latency());
     beastLatencyPad.prepare (2, DelayRing::lengthFor (maxBlock, beastPadLength));
-    dryBuffer.setSize (2, maxBlock);
-    dryBuffer.clear();
+    drySnapshot.prepare (2, maxBlock);
     bypassInputRing.prepare (2, DelayRing::lengthFor (maxBlock, LinearPhaseEqEngine::centreTap + fixedLatency.load()));
 
     morphOffsets = {};
 
     const auto params = readParameters();
-    eqFade = params.on (Param::eqon) ? 1.0f : 0.0f;
-    dynamicsFade = params.on (Param::dynamicson) ? 1.0f : 0.0f;
-    saturationFade = params.on (Param::saturationon) ? 1.0f : 0.0f;
-    reverbFade = params.on (Param::reverbon) ? 1.0f : 0.0f;
-    widthFade = params.on (Param::widthon) ? 1.0f : 0.0f;
-    widthFadeApplied = widthFade;
+    const auto onOff = [&params] (Param p) { return params.on (p) ? 1.0f : 0.0f; };
+    moduleFades = { onOff (Param::dynamicson), onOff (Param::saturationon), onOff (Param::reverbon),
+                    onOff (Param::widthon) };
+    widthFadeApplied = moduleFades.width;
 
     adaptiveHitClass.store (0);
     adaptiveHitConfidence.store (0.0f);
@@ -122,7 +121,7 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     truePeakDb.store (-90.0f);
 
     // The host hears the latency the first block will have, not a change when playback starts.
-    reportedLatency = latencyFor (makeBlockFlags (params));
+    reportedLatency = latencyFor (makeBlockFlags (params, moduleFades));
     setLatencySamples (reportedLatency);
 }
 
@@ -138,7 +137,7 @@ void QuorinProcessor::releaseResources()
     releaseOutputStage();
     preparedBlockSize = 0;
 
-    dryBuffer.setSize (0, 0);
+    drySnapshot.release();
     bypassInputRing.release();
     beastLatencyPad.release();
     morphOffsets = {};
@@ -182,8 +181,8 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     block.params = readParameters();
     block.numSamples = buffer.getNumSamples();
     block.sampleRate = currentSampleRate;
-    updateModuleFades (block.params, block.numSamples);
-    block.flags = makeBlockFlags (block.params);
+    block.fades = followModuleFades (block.params, block.numSamples);
+    block.flags = makeBlockFlags (block.params, block.fades);
     const auto& flags = block.flags;
     const auto& params = block.params;
 
@@ -195,7 +194,7 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     if (! flags.rawMode)
         runInputStage (buffer, block); // step 5
     updateCuppedAmount (block);        // step 6
-    runEqPass (buffer, block);         // step 7
+    const auto inputEnergy = runEqPass (buffer, block); // step 7
     if (flags.linearPhaseActive)
         runLinearPhaseEq (buffer, block); // step 8
     else
@@ -210,7 +209,8 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
         padBeastLatency (buffer);
     if (colouring)
         runTransientShaper (buffer, block); // step 10
-    if (flags.dynamicsActive && ! flags.rawMode)
+    const bool multibandRuns = flags.dynamicsActive && ! flags.rawMode;
+    if (multibandRuns)
         runMultibandDynamics (buffer, block); // step 11
 
     if (! flags.rawMode && params.on (Param::airknobon) && block.controls.airAmt > 0.001f)
@@ -223,14 +223,14 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
 
     if (flags.widthActive && block.controls.widthAmt > 0.001f)
         runWidthStage (buffer, block); // step 16
-    if (flags.dynamicsActive && (! block.multibandRan || params[Param::dynpct] < 0.35f))
-        runGlueCompressor (buffer, block); // step 17
+    if (flags.dynamicsActive && (! multibandRuns || params[Param::dynpct] < 0.35f))
+        runGlueCompressor (buffer, block, multibandRuns); // step 17
 
-    measureDuckingLevel (buffer, block);
+    const auto ducking = measureDuckingLevel (buffer, block);
     if (flags.reverbActive && colouring)
-        runSpaceStage (buffer, block); // step 18
+        runSpaceStage (buffer, block, ducking.duckLevel); // step 18
 
-    runAutoGain (buffer, block);                // step 19
+    runAutoGain (buffer, block, inputEnergy, ducking.outputEnergy); // step 19
     runMeteringAndAssist (buffer, block);       // step 20
     applyOutputGains (buffer, block);           // step 21
     runListeningSimulator (buffer, block);      // step 22
@@ -301,6 +301,18 @@ void QuorinProcessor::padBeastLatency (juce::AudioBuffer<float>& buffer) noexcep
     beastLatencyPad.delayInPlace (buffer, buffer.getNumSamples(), beastPadLength);
 }
 
+ChainBlock QuorinProcessor::restingBlock (int numSamples) const noexcept
+{
+    ChainBlock block;
+    block.params = readParameters();
+    block.fades = moduleFades;
+    block.flags = makeBlockFlags (block.params, block.fades);
+    block.controls = shapeMacroControls (block.params, block.flags.isLive, {}, {});
+    block.numSamples = numSamples;
+    block.sampleRate = currentSampleRate;
+    return block;
+}
+
 ParameterSnapshot QuorinProcessor::readParameters() const noexcept
 {
     ParameterSnapshot snapshot;
@@ -314,7 +326,7 @@ ParameterSnapshot QuorinProcessor::readParameters() const noexcept
     return snapshot;
 }
 
-BlockFlags QuorinProcessor::makeBlockFlags (const ParameterSnapshot& params) const noexcept
+BlockFlags QuorinProcessor::makeBlockFlags (const ParameterSnapshot& params, const ModuleFades& fades) const noexcept
 {
     BlockFlags flags;
     flags.isLive = params.index (Param::chainmode) >= 1;
@@ -323,16 +335,16 @@ BlockFlags QuorinProcessor::makeBlockFlags (const ParameterSnapshot& params) con
     flags.linearPhaseActive = linearPhaseRuns (params);
     flags.stageLive = flags.isLive && params.index (Param::venue) == 0;
     flags.notchesOn = flags.isLive && params.on (Param::antifeedback);
-    flags.dynamicsActive = moduleActive (params.on (Param::dynamicson), dynamicsFade);
-    flags.saturationActive = moduleActive (params.on (Param::saturationon), saturationFade);
-    flags.reverbActive = moduleActive (params.on (Param::reverbon), reverbFade);
-    flags.widthActive = moduleActive (params.on (Param::widthon), widthFade);
+    flags.dynamicsActive = moduleActive (params.on (Param::dynamicson), fades.dynamics);
+    flags.saturationActive = moduleActive (params.on (Param::saturationon), fades.saturation);
+    flags.reverbActive = moduleActive (params.on (Param::reverbon), fades.reverb);
+    flags.widthActive = moduleActive (params.on (Param::widthon), fades.width);
     flags.beastActive = flags.isLive && params.index (Param::mixmode) > 0 && flags.saturationActive
                         && ! flags.rawMode && ! flags.voiceMode;
     return flags;
 }
 
-void QuorinProcessor::updateModuleFades (const ParameterSnapshot& params, int numSamples) noexcept
+ModuleFades QuorinProcessor::followModuleFades (const ParameterSnapshot& params, int numSamples) noexcept
 {
     // A per-block one-pole with a 20 ms time constant, whatever the block size.
     const auto twentyMs = 0.02 * currentSampleRate;
@@ -340,11 +352,11 @@ void QuorinProcessor::updateModuleFades (const ParameterSnapshot& params, int nu
     const auto k = static_cast<float> (juce::jlimit (0.02, 1.0, step));
 
     const auto follow = [&] (float& fade, Param p) { fade += ((params.on (p) ? 1.0f : 0.0f) - fade) * k; };
-    follow (eqFade, Param::eqon);
-    follow (dynamicsFade, Param::dynamicson);
-    follow (saturationFade, Param::saturationon);
-    follow (reverbFade, Param::reverbon);
-    follow (widthFade, Param::widthon);
+    follow (moduleFades.dynamics, Param::dynamicson);
+    follow (moduleFades.saturation, Param::saturationon);
+    follow (moduleFades.reverb, Param::reverbon);
+    follow (moduleFades.width, Param::widthon);
+    return moduleFades;
 }
 
 int QuorinProcessor::latencyFor (const BlockFlags& flags) const noexcept
@@ -362,44 +374,6 @@ void QuorinProcessor::publishLatency()
 }
 
 void QuorinProcessor::handleAsyncUpdate() { publishLatency(); }
-
-void QuorinProcessor::captureDry (const juce::AudioBuffer<float>& block)
-{
-    const int numChannels = block.getNumChannels();
-    const int numSamples = block.getNumSamples();
-
-    // Grows only when the host exceeds the prepared block size.
-    if (dryBuffer.getNumChannels() < numChannels || dryBuffer.getNumSamples() < numSamples)
-        dryBuffer.setSize (numChannels, numSamples, false, false, true);
-
-    for (int ch = 0; ch < numChannels; ++ch)
-    {
-        if (block.hasBeenCleared())
-            juce::FloatVectorOperations::clear (dryBuffer.getWritePointer (ch), numSamples);
-        else
-            juce::FloatVectorOperations::copy (dryBuffer.getWritePointer (ch), block.getReadPointer (ch),
-                                               numSamples);
-    }
-}
-
-void QuorinProcessor::blendWithDry (juce::AudioBuffer<float>& block, float amount) const noexcept
-{
-    const int lastDryChannel = dryBuffer.getNumChannels() - 1;
-    for (int ch = 0; ch < block.getNumChannels(); ++ch)
-    {
-        auto* out = block.getWritePointer (ch);
-        const auto* dry = dryBuffer.getReadPointer (juce::jmin (ch, lastDryChannel));
-        for (int i = 0; i < block.getNumSamples(); ++i)
-            out[i] = out[i] * amount + dry[i] * (1.0f - amount);
-    }
-}
-
-juce::dsp::AudioBlock<float> QuorinProcessor::drySnapshotOf (const juce::AudioBuffer<float>& block) noexcept
-{
-    return juce::dsp::AudioBlock<float> (dryBuffer)
-        .getSubsetChannelBlock (0, static_cast<size_t> (block.getNumChannels()))
-        .getSubBlock (0, static_cast<size_t> (block.getNumSamples()));
-}
 
 void QuorinProcessor::sanitiseAndMeasurePeaks (juce::AudioBuffer<float>& buffer) noexcept
 {

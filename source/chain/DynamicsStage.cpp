@@ -32,12 +32,12 @@ void QuorinProcessor::designGlueCompressor (const ChainBlock& block)
     glueCompressor.setThreshold (3.7f * c.loudAmt - 20.5f);
 }
 
-void QuorinProcessor::runMultibandDynamics (juce::AudioBuffer<float>& buffer, ChainBlock& block)
+void QuorinProcessor::runMultibandDynamics (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
     const auto& c = block.controls;
     const auto& flags = block.flags;
 
-    captureDry (buffer);
+    drySnapshot.capture (buffer);
     multibandDynamics->setParameters (c.loudAmt, c.smartEff, c.beastAmt, c.subAmt, c.detailAmt, c.smackAmt, 0.0f,
                                       c.airAmt, flags.voiceMode, flags.stageLive,
                                       juce::jlimit (0, 2, block.params.index (Param::lookahead)), ! flags.isLive);
@@ -46,17 +46,16 @@ void QuorinProcessor::runMultibandDynamics (juce::AudioBuffer<float>& buffer, Ch
     // The band sum is an all-pass; a dry that skipped it would cancel against it near the splits. While
     // the module fades, the dry leans back to the untouched input, which the chain carries once the
     // stage stops.
-    multibandDynamics->matchDryPhase (drySnapshotOf (buffer), dynamicsFade);
+    multibandDynamics->matchDryPhase (drySnapshot.capturedFor (buffer), block.fades.dynamics);
 
-    const float amount = dynamicsFade * block.params.proportion (Param::dynpct);
+    const float amount = block.fades.dynamics * block.params.proportion (Param::dynpct);
     if (amount < 0.999f)
-        blendWithDry (buffer, amount);
-    block.multibandRan = true;
+        drySnapshot.blendInto (buffer, amount);
 }
 
-void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block, bool multibandRan)
 {
-    captureDry (buffer);
+    drySnapshot.capture (buffer);
     for (int ch = 0; ch < stereoChannels (buffer); ++ch)
     {
         float* samples = buffer.getWritePointer (ch);
@@ -64,7 +63,7 @@ void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>& buffer, const
             samples[i] = glueCompressor.processSample (ch, samples[i]);
     }
 
-    const float amount = (block.multibandRan ? 0.35f : 1.0f) * dynamicsFade * block.params.proportion (Param::dynpct);
+    const float amount = (multibandRan ? 0.35f : 1.0f) * block.fades.dynamics * block.params.proportion (Param::dynpct);
     if (amount < 0.999f)
-        blendWithDry (buffer, amount);
+        drySnapshot.blendInto (buffer, amount);
 }

@@ -39,11 +39,11 @@ void QuorinProcessor::runInputStage (juce::AudioBuffer<float>& buffer, const Cha
         const float strength = params.proportion (Param::antipoppct);
         const bool blend = strength < 0.999f;
         if (blend)
-            captureDry (buffer);
+            drySnapshot.capture (buffer);
         perSample (antiPopFilter);
         antiPopFilter.snapToZero();
         if (blend)
-            blendWithDry (buffer, strength);
+            drySnapshot.blendInto (buffer, strength);
     }
 
     if (const float gateAmt = block.controls.gateAmt; gateAmt > 0.01f)

@@ -1,5 +1,6 @@
 #include "chain/StageHelpers.h"
 #include "engines/LoudnessAnalyzer.h"
+#include "processor/PluginProcessor.h"
 
 namespace
 {
@@ -168,7 +169,8 @@ void prepareLowPasses (std::array<juce::dsp::FirstOrderTPTFilter<float>, 2>& fil
 } // namespace
 
 //==============================================================================
-void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block, double inputEnergy,
+                                   double outputEnergy)
 {
     const auto n = block.numSamples;
     const auto fs = block.sampleRate;
@@ -183,8 +185,8 @@ void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const Chain
     const auto levelOf = [n] (double energy) {
         return static_cast<float> (std::sqrt (juce::jmax (energy, 0.0) / juce::jmax (1, n)));
     };
-    autoGainInLevel += (levelOf (block.inputEnergy) - autoGainInLevel) * k;
-    autoGainOutLevel += (levelOf (block.outputEnergy) - autoGainOutLevel) * k;
+    autoGainInLevel += (levelOf (inputEnergy) - autoGainInLevel) * k;
+    autoGainOutLevel += (levelOf (outputEnergy) - autoGainOutLevel) * k;
 
     const float target = gainOf (autoGainTargetDb (autoGainInLevel, autoGainOutLevel));
     // Turning down reacts faster than turning up.
@@ -265,7 +267,7 @@ void QuorinProcessor::runCeiling (juce::AudioBuffer<float>& buffer, const ChainB
     const bool blend = params.on (Param::limiteron) && amount < 0.999f;
     if (blend)
     {
-        captureDry (buffer);
+        drySnapshot.capture (buffer);
         matchDryToCeilingOversampling (buffer);
     }
     ceilingDryRunning = blend;
@@ -276,7 +278,7 @@ void QuorinProcessor::runCeiling (juce::AudioBuffer<float>& buffer, const ChainB
     hardClip (buffer, shape.ceiling);
 
     if (blend)
-        blendWithDry (buffer, amount);
+        drySnapshot.blendInto (buffer, amount);
 }
 
 void QuorinProcessor::matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept
@@ -284,7 +286,7 @@ void QuorinProcessor::matchDryToCeilingOversampling (const juce::AudioBuffer<flo
     // A round trip that starts now begins from silence rather than from a long-gone signal.
     if (! ceilingDryRunning)
         ceilingDryPath.reset();
-    ceilingDryPath.roundTrip (drySnapshotOf (block));
+    ceilingDryPath.roundTrip (drySnapshot.capturedFor (block));
 }
 
 void QuorinProcessor::runTruePeakGuard (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept

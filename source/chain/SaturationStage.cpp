@@ -67,8 +67,8 @@ void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, cons
     if (! beastPath.isPrepared())
         return;
 
-    captureDry (buffer);
-    const float amount = saturationFade * block.params.proportion (Param::satpct);
+    drySnapshot.capture (buffer);
+    const float amount = block.fades.saturation * block.params.proportion (Param::satpct);
     saturateLowBand (buffer, saturationBandFilters, block.controls, amount);
 
     if (block.flags.beastActive)
@@ -76,11 +76,11 @@ void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, cons
         runBeastDrive (buffer, beastDrive (block.controls, block.params.index (Param::mixmode)));
         // A dry that skipped the oversampling filters would blend out of phase; while the module fades,
         // the dry leans back to the untouched input, which the chain carries once the stage stops.
-        matchBeastDryPhase (drySnapshotOf (buffer), saturationFade);
+        matchBeastDryPhase (drySnapshot.capturedFor (buffer), block.fades.saturation);
     }
 
     if (amount < 0.999f)
-        blendWithDry (buffer, amount);
+        drySnapshot.blendInto (buffer, amount);
 }
 
 void QuorinProcessor::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept

@@ -1,3 +1,5 @@
+#include "processor/PluginProcessor.h"
+
 #include "engines/ModernReverb.h"
 
 namespace
@@ -48,16 +50,16 @@ float flavourLevel (float f) noexcept
     return 0.08f + 0.92f * std::pow (juce::jlimit (0.0f, 1.0f, (f - 0.2f) / 0.8f), 1.65f);
 }
 
-float liveWet (const ChainBlock& block) noexcept
+float liveWet (const ChainBlock& block, float duckLevel) noexcept
 {
-    const float depth = block.params.proportion (Param::revducklive) * block.duckLevel;
+    const float depth = block.params.proportion (Param::revducklive) * duckLevel;
     const float base = block.flags.isLive ? 0.034f : 0.024f;
     return base * block.controls.liveAmt * duckGain (depth, 0.995f, 0.005f);
 }
 
-float flavourWet (const ChainBlock& block) noexcept
+float flavourWet (const ChainBlock& block, float duckLevel) noexcept
 {
-    const float duck = block.params[Param::revduckflavour] * juce::jlimit (0.0f, 1.0f, block.duckLevel);
+    const float duck = block.params[Param::revduckflavour] * juce::jlimit (0.0f, 1.0f, duckLevel);
     const float level = flavourLevel (block.controls.flavourRaw);
     // Live sets keep the Flavour tail out of the hits; a mix keeps at least 28 % of it.
     if (block.flags.isLive)
@@ -73,7 +75,7 @@ void runBus (QuorinProcessor::ModernReverb& reverb, juce::dsp::AudioBlock<float>
 }
 } // namespace
 
-void QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<float>& buffer, ChainBlock& block) const noexcept
+DuckingLevels QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<float>& buffer, const ChainBlock& block) const noexcept
 {
     const int n = buffer.getNumSamples();
     const auto sumOfSquares = [n, &buffer] (int channel) {
@@ -88,20 +90,19 @@ void QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<float>& buffe
     const double right = buffer.getNumChannels() > 1 ? sumOfSquares (1) : left;
     const double k = block.flags.voiceMode ? 4.0 : 6.0;
     const double level = k * std::sqrt (left / juce::jmax (1, n));
-    block.duckLevel = static_cast<float> (juce::jlimit (0.0, static_cast<double> (maxDuckLevel), level));
-    block.outputEnergy = 0.5 * (left + right);
+    return { static_cast<float> (juce::jlimit (0.0, static_cast<double> (maxDuckLevel), level)), 0.5 * (left + right) };
 }
 
-void QuorinProcessor::runSpaceStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void QuorinProcessor::runSpaceStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float duckLevel)
 {
     juce::dsp::AudioBlock<float> audio (buffer);
-    const float amount = reverbFade * block.params.proportion (Param::revpct);
+    const float amount = block.fades.reverb * block.params.proportion (Param::revpct);
     const auto& c = block.controls;
 
     if (c.liveAmt > 1.0e-4f)
-        runBus (*liveReverb, audio, liveSettings (block), liveWet (block) * amount, c.liveWidthShaped);
+        runBus (*liveReverb, audio, liveSettings (block), liveWet (block, duckLevel) * amount, c.liveWidthShaped);
     if (c.flavourAmt > 1.0e-4f)
-        runBus (*flavourReverb, audio, flavourSettings (block), flavourWet (block) * amount, c.flavourWidthShaped);
+        runBus (*flavourReverb, audio, flavourSettings (block), flavourWet (block, duckLevel) * amount, c.flavourWidthShaped);
 }
 
 void QuorinProcessor::prepareSpaceStage (const juce::dsp::ProcessSpec& spec)

@@ -180,11 +180,7 @@ void QuorinProcessor::prepareToneStage (const juce::dsp::ProcessSpec& stereo)
 
     // The first block must already run the real kernel, so it is built from the current settings here,
     // where waiting for it is allowed.
-    ChainBlock block;
-    block.params = readParameters();
-    block.flags = makeBlockFlags (block.params);
-    block.controls = shapeMacroControls (block.params, block.flags.isLive, {}, {});
-    linearPhaseEq->rebuildNow (linearPhaseDesignFor (block), {});
+    linearPhaseEq->rebuildNow (linearPhaseDesignFor (restingBlock (static_cast<int> (stereo.maximumBlockSize))), {});
 
     linearPhaseDryRing.prepare (2, DelayRing::lengthFor (static_cast<int> (stereo.maximumBlockSize)));
     linearPhaseRingPrimed = false;
@@ -212,12 +208,11 @@ void QuorinProcessor::designEq (const ChainBlock& block)
 }
 
 //==============================================================================
-void QuorinProcessor::runEqPass (juce::AudioBuffer<float>& buffer, ChainBlock& block)
+double QuorinProcessor::runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
-    block.inputEnergy += pairEnergy (buffer); // the auto-gain's reference, with or without the EQ
-
+    const double inputEnergy = pairEnergy (buffer);
     if (! block.params.on (Param::eqon))
-        return;
+        return inputEnergy;
 
     const float amount = block.params.proportion (Param::eqpct);
     const int numSamples = buffer.getNumSamples();
@@ -231,7 +226,7 @@ void QuorinProcessor::runEqPass (juce::AudioBuffer<float>& buffer, ChainBlock& b
             for (int i = 0; i < numSamples; ++i)
                 samples[i] = blended (samples[i], throughThreeDesigns (toneFilters, rawHighPass, ch, samples[i]), amount);
         }
-        return;
+        return inputEnergy;
     }
 
     using Rows = AnalogEqEngine;
@@ -291,6 +286,7 @@ void QuorinProcessor::runEqPass (juce::AudioBuffer<float>& buffer, ChainBlock& b
         if (right != nullptr)
             right[i] = r;
     }
+    return inputEnergy;
 }
 
 //==============================================================================
@@ -313,21 +309,21 @@ void QuorinProcessor::runLinearPhaseEq (juce::AudioBuffer<float>& buffer, const 
             linearPhaseEq->rebuild (design);
     }
 
-    captureDry (buffer);
+    drySnapshot.capture (buffer);
     const int numSamples = buffer.getNumSamples();
     linearPhaseEq->process (juce::dsp::AudioBlock<float> (buffer).getSubBlock (0, static_cast<size_t> (numSamples)));
 
     // The dry share is the EQ pass output delayed by the FIR's own delay, so the blend cannot comb.
     const float amount = std::max (0.0f, block.params[Param::eqpct]);
-    const int lastDryChannel = dryBuffer.getNumChannels() - 1;
-    linearPhaseDryRing.write (dryBuffer, numSamples, delay, [&] (int start, int count) noexcept
+    const int lastDryChannel = drySnapshot.samples().getNumChannels() - 1;
+    linearPhaseDryRing.write (drySnapshot.samples(), numSamples, delay, [&] (int start, int count) noexcept
     {
         if (amount >= 0.999f)
             return;
         for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
         {
             auto* out = buffer.getWritePointer (ch, start);
-            const auto* dry = dryBuffer.getReadPointer (juce::jmin (ch, lastDryChannel), start);
+            const auto* dry = drySnapshot.samples().getReadPointer (juce::jmin (ch, lastDryChannel), start);
             for (int i = 0; i < count; ++i)
             {
                 const float delayed = linearPhaseDryRing.holds (i, delay) ? linearPhaseDryRing.delayed (ch, i, delay) : dry[i];

@@ -51,7 +51,7 @@ void QuorinProcessor::runWidthStage (juce::AudioBuffer<float>& buffer, const Cha
     const auto maxGuardStep = static_cast<float> (numSamples / (0.02 * block.sampleRate));
     const float guardEnd = widthGuardGain + juce::jlimit (-maxGuardStep, maxGuardStep, guardTarget - widthGuardGain);
     const float guardStep = (guardEnd - widthGuardGain) / static_cast<float> (numSamples);
-    const float fadeStep = (widthFade - widthFadeApplied) / static_cast<float> (numSamples);
+    const float fadeStep = (block.fades.width - widthFadeApplied) / static_cast<float> (numSamples);
 
     const float slope = sideGainSlope (block);
     const float share = block.params.proportion (Param::widpct);
@@ -102,7 +102,7 @@ void QuorinProcessor::runWidthStage (juce::AudioBuffer<float>& buffer, const Cha
     }
 
     widthGuardGain = guardEnd;
-    widthFadeApplied = widthFade;
+    widthFadeApplied = block.fades.width;
 }
 
 void QuorinProcessor::prepareWidthStage (const juce::dsp::ProcessSpec& spec)

@@ -2,7 +2,7 @@
 
 namespace
 {
-using Engine = QuorinProcessor::AdaptiveHitEngine;
+using Engine = AdaptiveHitEngine;
 
 enum HitClass
 {
@@ -83,7 +83,7 @@ size_t bestScore (const std::array<float, 4>& s, bool kickAllowed) noexcept
 }
 } // namespace
 
-void QuorinProcessor::AdaptiveHitEngine::prepare (double newSampleRate) noexcept
+void AdaptiveHitEngine::prepare (double newSampleRate) noexcept
 {
     sampleRate = newSampleRate;
     const auto fs = static_cast<float> (sampleRate);
@@ -107,7 +107,7 @@ void QuorinProcessor::AdaptiveHitEngine::prepare (double newSampleRate) noexcept
     cancelRun(); // its length was counted at the old rate
 }
 
-HitResult QuorinProcessor::AdaptiveHitEngine::process (const juce::AudioBuffer<float>& buffer) noexcept
+HitResult AdaptiveHitEngine::process (const juce::AudioBuffer<float>& buffer) noexcept
 {
     takeRequests();
 
@@ -138,7 +138,7 @@ HitResult QuorinProcessor::AdaptiveHitEngine::process (const juce::AudioBuffer<f
         strongest.kickMatch = kickMatchInBlock;
     return strongest;
 }
-QuorinProcessor::AdaptiveHitEngine::TaughtModel QuorinProcessor::AdaptiveHitEngine::taughtModel() const noexcept
+AdaptiveHitEngine::TaughtModel AdaptiveHitEngine::taughtModel() const noexcept
 {
     TaughtModel model;
     for (size_t k = 0; k < model.size(); ++k)
@@ -149,7 +149,7 @@ QuorinProcessor::AdaptiveHitEngine::TaughtModel QuorinProcessor::AdaptiveHitEngi
     return model;
 }
 
-void QuorinProcessor::AdaptiveHitEngine::installModel (const TaughtModel& model) noexcept
+void AdaptiveHitEngine::installModel (const TaughtModel& model) noexcept
 {
     // Raised first, so that a run completing on the audio thread meanwhile is dropped, not folded in.
     cancelRunRequest.store (true);
@@ -177,7 +177,7 @@ void QuorinProcessor::AdaptiveHitEngine::installModel (const TaughtModel& model)
 }
 
 //==============================================================================
-void QuorinProcessor::AdaptiveHitEngine::takeRequests() noexcept
+void AdaptiveHitEngine::takeRequests() noexcept
 {
     if (cancelRunRequest.exchange (false))
         cancelRun();
@@ -187,7 +187,7 @@ void QuorinProcessor::AdaptiveHitEngine::takeRequests() noexcept
         startRun (request);
 }
 
-void QuorinProcessor::AdaptiveHitEngine::forgetModel() noexcept
+void AdaptiveHitEngine::forgetModel() noexcept
 {
     for (auto& c : taught)
     {
@@ -201,7 +201,7 @@ void QuorinProcessor::AdaptiveHitEngine::forgetModel() noexcept
     cancelRun();
 }
 
-void QuorinProcessor::AdaptiveHitEngine::startRun (int hitClass) noexcept
+void AdaptiveHitEngine::startRun (int hitClass) noexcept
 {
     runLength = runRemaining = juce::jmax (1, juce::roundToInt (sampleRate * learningTimeoutSeconds));
     runClass = hitClass;
@@ -213,14 +213,14 @@ void QuorinProcessor::AdaptiveHitEngine::startRun (int hitClass) noexcept
     learningProgress.store (0.0f);
 }
 
-void QuorinProcessor::AdaptiveHitEngine::cancelRun() noexcept
+void AdaptiveHitEngine::cancelRun() noexcept
 {
     runClass = runRemaining = runLength = 0;
     learningClass.store (0);
     learningProgress.store (0.0f);
 }
 
-void QuorinProcessor::AdaptiveHitEngine::accumulate (float x) noexcept
+void AdaptiveHitEngine::accumulate (float x) noexcept
 {
     if ((x >= 0.0f) != (prevSample >= 0.0f))
         ++zeroCrossings;
@@ -236,7 +236,7 @@ void QuorinProcessor::AdaptiveHitEngine::accumulate (float x) noexcept
     highSum += std::abs (bandState);
 }
 
-QuorinProcessor::AdaptiveHitEngine::Frame QuorinProcessor::AdaptiveHitEngine::takeFrame() noexcept
+AdaptiveHitEngine::Frame AdaptiveHitEngine::takeFrame() noexcept
 {
     const double n = juce::jmax (frameFill, 1);
     const auto transient = static_cast<float> (transientSum / n);
@@ -258,7 +258,7 @@ QuorinProcessor::AdaptiveHitEngine::Frame QuorinProcessor::AdaptiveHitEngine::ta
     return { { transient, low / total, high / total, crossings }, low + high };
 }
 
-HitResult QuorinProcessor::AdaptiveHitEngine::analyseFrame (const Frame& frame) noexcept
+HitResult AdaptiveHitEngine::analyseFrame (const Frame& frame) noexcept
 {
     const bool gateOpen = passesGate (frame);
     auto result = decide (frame.features, gateOpen, frameLength);
@@ -268,7 +268,7 @@ HitResult QuorinProcessor::AdaptiveHitEngine::analyseFrame (const Frame& frame) 
     return result;
 }
 
-bool QuorinProcessor::AdaptiveHitEngine::passesGate (const Frame& frame) noexcept
+bool AdaptiveHitEngine::passesGate (const Frame& frame) noexcept
 {
     if (quietLevel < 0.0f)
         quietLevel = frame.level;
@@ -281,8 +281,8 @@ bool QuorinProcessor::AdaptiveHitEngine::passesGate (const Frame& frame) noexcep
     return open;
 }
 
-QuorinProcessor::AdaptiveHitEngine::ClassScores
-QuorinProcessor::AdaptiveHitEngine::score (const Features& f) const noexcept
+AdaptiveHitEngine::ClassScores
+AdaptiveHitEngine::score (const Features& f) const noexcept
 {
     const float T = f.transient, Lr = f.lowRatio, Hr = f.highRatio, Z = f.zcr;
     const float kc = clamp01 ((Lr - 0.48f) * 3.0f);
@@ -323,7 +323,7 @@ QuorinProcessor::AdaptiveHitEngine::score (const Features& f) const noexcept
     return result;
 }
 
-HitResult QuorinProcessor::AdaptiveHitEngine::decide (const Features& f, bool gateOpen, int numSamples) noexcept
+HitResult AdaptiveHitEngine::decide (const Features& f, bool gateOpen, int numSamples) noexcept
 {
     const auto scores = score (f);
     const auto& s = scores.score;
@@ -366,7 +366,7 @@ HitResult QuorinProcessor::AdaptiveHitEngine::decide (const Features& f, bool ga
     return {};
 }
 
-void QuorinProcessor::AdaptiveHitEngine::advanceRun (const Features& f, bool gateOpen) noexcept
+void AdaptiveHitEngine::advanceRun (const Features& f, bool gateOpen) noexcept
 {
     if (runClass <= 0)
         return;
@@ -402,7 +402,7 @@ void QuorinProcessor::AdaptiveHitEngine::advanceRun (const Features& f, bool gat
 
 /** A hit teaches with its strongest frame: the profile is matched frame by frame, and a mean over a
     hit's onset, peak and decay frames lies far from each of them. */
-void QuorinProcessor::AdaptiveHitEngine::addRunPeak() noexcept
+void AdaptiveHitEngine::addRunPeak() noexcept
 {
     runSums[0] += runPeak.transient;
     runSums[1] += runPeak.lowRatio;
@@ -413,7 +413,7 @@ void QuorinProcessor::AdaptiveHitEngine::addRunPeak() noexcept
 }
 
 /** Folds the run's mean into the class; a run that heard no hit teaches nothing. */
-void QuorinProcessor::AdaptiveHitEngine::finishRun() noexcept
+void AdaptiveHitEngine::finishRun() noexcept
 {
     if (runPeaks > 0)
     {
@@ -432,7 +432,7 @@ void QuorinProcessor::AdaptiveHitEngine::finishRun() noexcept
     cancelRun();
 }
 
-float QuorinProcessor::AdaptiveHitEngine::kickMatch (const Features& f, const HitResult& reported) const noexcept
+float AdaptiveHitEngine::kickMatch (const Features& f, const HitResult& reported) const noexcept
 {
     if (reported.hitClass != kick || reported.hitConfidence < 0.02f || taught[0].hitCount.load() < 1)
         return 0.0f;
@@ -456,7 +456,7 @@ float QuorinProcessor::AdaptiveHitEngine::kickMatch (const Features& f, const Hi
     return clamp01 (match);
 }
 
-QuorinProcessor::AdaptiveHitEngine::Features QuorinProcessor::AdaptiveHitEngine::taughtFeatures (int index) const noexcept
+AdaptiveHitEngine::Features AdaptiveHitEngine::taughtFeatures (int index) const noexcept
 {
     const auto& c = taught[static_cast<size_t> (index)];
     return { c.transient.load(), c.lowRatio.load(), c.highRatio.load(), c.zcr.load() };

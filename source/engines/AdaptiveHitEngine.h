@@ -1,9 +1,17 @@
 #pragma once
 
-#include "processor/PluginProcessor.h"
+#include <juce_dsp/juce_dsp.h>
 
 #include <array>
 #include <atomic>
+
+/** What the adaptive hit analysis reports for one block. */
+struct HitResult
+{
+    int hitClass = 0; // 0 none, 1 kick, 2 snare, 3 hi-hat, 4 inward K
+    float hitConfidence = 0.0f;
+    float kickMatch = 0.0f;
+};
 
 /** Classifies percussive hits (kick, snare, hi-hat, inward K) and learns taught kick, snare and
     hi-hat profiles.
@@ -16,7 +24,7 @@
     the learning fields and the taught model, and installs models; every field it touches is atomic.
     The taught model changes only by learning, a clear request or an installation: a preparation
     keeps it. */
-class QuorinProcessor::AdaptiveHitEngine
+class AdaptiveHitEngine
 {
 public:
     static constexpr int numTaughtClasses = 3; // kick, snare, hi-hat

@@ -4,7 +4,7 @@
 
 namespace
 {
-using Engine = QuorinProcessor::AnalogEqEngine;
+using Engine = AnalogEqEngine;
 
 constexpr double coefficientGlide = 0.16;
 constexpr double driveAndMixGlide = 0.09;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "processor/PluginProcessor.h"
+#include <juce_dsp/juce_dsp.h>
 
 #include <array>
 
@@ -11,7 +11,7 @@ struct BiquadCoeffs
 };
 
 /** Minimum-phase tone engine: a bank of gliding, softly saturating biquads. */
-class QuorinProcessor::AnalogEqEngine
+class AnalogEqEngine
 {
 public:
     /** One section for one channel. Its coefficients, drive and mix glide toward their targets sample

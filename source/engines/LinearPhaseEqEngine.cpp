@@ -7,7 +7,7 @@
 
 namespace
 {
-using Engine = QuorinProcessor::LinearPhaseEqEngine;
+using Engine = LinearPhaseEqEngine;
 using Complex = std::complex<double>;
 constexpr double twoPi = 2.0 * juce::MathConstants<double>::pi;
 

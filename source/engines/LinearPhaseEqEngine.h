@@ -1,12 +1,12 @@
 #pragma once
 
-#include "processor/PluginProcessor.h"
+#include <juce_dsp/juce_dsp.h>
 
 #include <array>
 #include <vector>
 
 /** The tone EQ as one 257-tap linear-phase FIR. */
-class QuorinProcessor::LinearPhaseEqEngine
+class LinearPhaseEqEngine
 {
 public:
     static constexpr int numTaps = 257;

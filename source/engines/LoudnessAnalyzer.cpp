@@ -14,7 +14,7 @@ float loudnessOfPower (double meanPower) noexcept
 double powerOfLoudness (float lufs) noexcept { return std::pow (10.0, (static_cast<double> (lufs) + 0.691) / 10.0); }
 } // namespace
 
-void QuorinProcessor::LoudnessAnalyzer::prepare (double newSampleRate)
+void LoudnessAnalyzer::prepare (double newSampleRate)
 {
     sampleRate = newSampleRate;
     blockLength = juce::jmax (1, juce::roundToInt (0.4f * static_cast<float> (sampleRate)));
@@ -37,7 +37,7 @@ void QuorinProcessor::LoudnessAnalyzer::prepare (double newSampleRate)
     }
 }
 
-void QuorinProcessor::LoudnessAnalyzer::process (const juce::AudioBuffer<float>& buffer,
+void LoudnessAnalyzer::process (const juce::AudioBuffer<float>& buffer,
                                                  std::atomic<float>& lufsOut) noexcept
 {
     if (buffer.getNumChannels() < 1)
@@ -58,7 +58,7 @@ void QuorinProcessor::LoudnessAnalyzer::process (const juce::AudioBuffer<float>&
     }
 }
 
-void QuorinProcessor::LoudnessAnalyzer::completeBlock (std::atomic<float>& lufsOut) noexcept
+void LoudnessAnalyzer::completeBlock (std::atomic<float>& lufsOut) noexcept
 {
     history[static_cast<size_t> (historyWrite)] = loudnessOfPower (energySum / sampleCount);
     historyWrite = (historyWrite + 1) % historySize;
@@ -69,7 +69,7 @@ void QuorinProcessor::LoudnessAnalyzer::completeBlock (std::atomic<float>& lufsO
     sampleCount = 0;
 }
 
-float QuorinProcessor::LoudnessAnalyzer::integratedLoudness() const noexcept
+float LoudnessAnalyzer::integratedLoudness() const noexcept
 {
     const auto ungated = gatedMean (std::numeric_limits<float>::lowest());
     if (ungated.count == 0)
@@ -79,7 +79,7 @@ float QuorinProcessor::LoudnessAnalyzer::integratedLoudness() const noexcept
     return gated.count > 0 ? gated.lufs : ungated.lufs;
 }
 
-QuorinProcessor::LoudnessAnalyzer::GatedMean QuorinProcessor::LoudnessAnalyzer::gatedMean (float floorLufs) const noexcept
+LoudnessAnalyzer::GatedMean LoudnessAnalyzer::gatedMean (float floorLufs) const noexcept
 {
     // Walks the ring in place: nothing is allocated at block boundaries.
     double powerSum = 0.0;

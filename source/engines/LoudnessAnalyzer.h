@@ -1,12 +1,12 @@
 #pragma once
 
-#include "processor/PluginProcessor.h"
+#include <juce_dsp/juce_dsp.h>
 
 #include <array>
 
 /** Gated loudness (LUFS) of the output over a sliding window of the last 240 seconds: K-weighted
     400 ms blocks, absolute gate at -70 LUFS, relative gate at -10 LU. */
-class QuorinProcessor::LoudnessAnalyzer
+class LoudnessAnalyzer
 {
 public:
     static constexpr int historySize = 600; // 600 blocks of 400 ms

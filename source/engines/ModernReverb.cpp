@@ -35,7 +35,7 @@ void hadamard (std::array<float, 8>& v) noexcept
 } // namespace
 
 //==============================================================================
-void QuorinProcessor::ModernReverb::prepare (double newSampleRate, int blockSize, float newSizeScale)
+void ModernReverb::prepare (double newSampleRate, int blockSize, float newSizeScale)
 {
     sampleRate = newSampleRate;
     sizeScale = newSizeScale;
@@ -61,7 +61,7 @@ void QuorinProcessor::ModernReverb::prepare (double newSampleRate, int blockSize
     brightnessCoeff.load (onePoleCoefficient (5200.0f));
 }
 
-void QuorinProcessor::ModernReverb::reset() noexcept
+void ModernReverb::reset() noexcept
 {
     std::fill (preDelayRing.begin(), preDelayRing.end(), 0.0f);
     preDelayWrite = 0;
@@ -88,7 +88,7 @@ void QuorinProcessor::ModernReverb::reset() noexcept
     highCutCoeff.load (1.0f);
 }
 
-float QuorinProcessor::ModernReverb::onePoleCoefficient (float cornerHz) const noexcept
+float ModernReverb::onePoleCoefficient (float cornerHz) const noexcept
 {
     const float dt = 1.0f / static_cast<float> (sampleRate);
     const float rc = cornerHz < 1.0f ? 0.15915494f : 1.0f / (juce::MathConstants<float>::twoPi * cornerHz);
@@ -96,7 +96,7 @@ float QuorinProcessor::ModernReverb::onePoleCoefficient (float cornerHz) const n
 }
 
 //==============================================================================
-void QuorinProcessor::ModernReverb::setParameters (float decaySeconds, float preDelayMs, float dampingHz,
+void ModernReverb::setParameters (float decaySeconds, float preDelayMs, float dampingHz,
                                                    float lowCutHz, float highCutHz) noexcept
 {
     const float damping = juce::jlimit (1200.0f, 18000.0f, dampingHz);
@@ -122,7 +122,7 @@ void QuorinProcessor::ModernReverb::setParameters (float decaySeconds, float pre
 }
 
 //==============================================================================
-float QuorinProcessor::ModernReverb::Diffuser::process (float x) noexcept
+float ModernReverb::Diffuser::process (float x) noexcept
 {
     const float delayed = buffer[static_cast<size_t> (position)];
     buffer[static_cast<size_t> (position)] = delayed * gain + x;
@@ -131,14 +131,14 @@ float QuorinProcessor::ModernReverb::Diffuser::process (float x) noexcept
     return delayed - gain * x;
 }
 
-QuorinProcessor::ModernReverb::SampleControls QuorinProcessor::ModernReverb::glideControls() noexcept
+ModernReverb::SampleControls ModernReverb::glideControls() noexcept
 {
     return { preDelaySamples.glide (0.08f), feedback.glide (0.03f),     dampingCoeff.glide (0.04f),
              lowCutCoeff.glide (0.05f),     brightnessCoeff.glide (0.045f), highCutCoeff.glide (0.05f),
              highCutEnabled.glide (0.08f),  wet.glide (0.0028f),        width.glide (0.0028f) };
 }
 
-float QuorinProcessor::ModernReverb::readPreDelay (float input, float delaySamples) noexcept
+float ModernReverb::readPreDelay (float input, float delaySamples) noexcept
 {
     const int length = static_cast<int> (preDelayRing.size());
     preDelayRing[static_cast<size_t> (preDelayWrite)] = input;
@@ -161,14 +161,14 @@ float QuorinProcessor::ModernReverb::readPreDelay (float input, float delaySampl
     return preDelayState;
 }
 
-float QuorinProcessor::ModernReverb::diffuse (float x) noexcept
+float ModernReverb::diffuse (float x) noexcept
 {
     for (auto& d : diffusers)
         x = d.process (x);
     return x * 0.78f;
 }
 
-std::array<float, 8> QuorinProcessor::ModernReverb::readLines (float dampingCoefficient) noexcept
+std::array<float, 8> ModernReverb::readLines (float dampingCoefficient) noexcept
 {
     std::array<float, numLines> outputs {};
     const float k = 0.92f * dampingCoefficient;
@@ -190,7 +190,7 @@ std::array<float, 8> QuorinProcessor::ModernReverb::readLines (float dampingCoef
     return outputs;
 }
 
-void QuorinProcessor::ModernReverb::writeLines (const std::array<float, numLines>& outputs, float feedbackGain,
+void ModernReverb::writeLines (const std::array<float, numLines>& outputs, float feedbackGain,
                                                 float input) noexcept
 {
     auto mixed = outputs;
@@ -205,7 +205,7 @@ void QuorinProcessor::ModernReverb::writeLines (const std::array<float, numLines
     }
 }
 
-float QuorinProcessor::ModernReverb::filterOutput (OutputFilters& f, float x, const SampleControls& c) const noexcept
+float ModernReverb::filterOutput (OutputFilters& f, float x, const SampleControls& c) const noexcept
 {
     f.lowCut += (x - f.lowCut) * c.lowCut;
     x -= 0.38f * f.lowCut; // a partial low cut keeps some body in the tail
@@ -219,7 +219,7 @@ float QuorinProcessor::ModernReverb::filterOutput (OutputFilters& f, float x, co
     return f.final;
 }
 
-void QuorinProcessor::ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel,
+void ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel,
                                              float widthAmount) noexcept
 {
     const float wetTarget = juce::jlimit (0.0f, 1.0f, wetLevel);

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "processor/PluginProcessor.h"
+#include <juce_dsp/juce_dsp.h>
 
 #include <array>
 #include <vector>
 
 /** Algorithmic reverb: pre-delay, diffusers and an eight-line feedback delay network. The block's
     own signal, summed to mono, drives the network; the decoded stereo tail is added in place. */
-class QuorinProcessor::ModernReverb
+class ModernReverb
 {
 public:
     /** The constants that make one bus sound different from the other. */

@@ -2,7 +2,7 @@
 
 namespace
 {
-using MultibandDynamics = QuorinProcessor::MultibandDynamics;
+using MultibandDynamics = MultibandDynamics;
 
 constexpr int numChannels = 2;
 

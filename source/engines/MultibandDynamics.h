@@ -1,6 +1,6 @@
 #pragma once
 
-#include "processor/PluginProcessor.h"
+#include <juce_dsp/juce_dsp.h>
 
 /** Three-band compressor with band limiters.
 
@@ -8,7 +8,7 @@
     all-pass of the upper split, so that with idle compressors and unit band gains the three bands sum
     to an all-pass of flat magnitude. A dry copy blended with the result must pass through the same
     all-pass (`matchDryPhase`), or the blend cancels around the split frequencies. */
-class QuorinProcessor::MultibandDynamics
+class MultibandDynamics
 {
 public:
     /** The block's control values, as the chain passes them. */

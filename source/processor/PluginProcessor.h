@@ -3,6 +3,7 @@
 #include "chain/BlockControls.h"
 #include "chain/BlockLoudness.h"
 #include "chain/DelayRing.h"
+#include "chain/DrySnapshot.h"
 #include "chain/OversampledPath.h"
 #include "chain/TruePeakGuard.h"
 #include "chain/TruePeakMeter.h"
@@ -16,6 +17,12 @@
 #include <initializer_list>
 #include <utility>
 
+class AnalogEqEngine;
+class ModernReverb;
+class MultibandDynamics;
+class LinearPhaseEqEngine;
+class LoudnessAnalyzer;
+
 /** The Vantora channel strip: parameters, the per-block chain and the values it publishes. */
 class QuorinProcessor : public juce::AudioProcessor,
                         public juce::AudioProcessorValueTreeState::Listener,
@@ -23,12 +30,12 @@ class QuorinProcessor : public juce::AudioProcessor,
 {
 public:
     // The DSP engines, each defined in its own header under engines/.
-    class AnalogEqEngine;
-    class ModernReverb;
-    class MultibandDynamics;
-    class AdaptiveHitEngine;
-    class LinearPhaseEqEngine;
-    class LoudnessAnalyzer;
+    using AnalogEqEngine = ::AnalogEqEngine;
+    using ModernReverb = ::ModernReverb;
+    using MultibandDynamics = ::MultibandDynamics;
+    using AdaptiveHitEngine = ::AdaptiveHitEngine;
+    using LinearPhaseEqEngine = ::LinearPhaseEqEngine;
+    using LoudnessAnalyzer = ::LoudnessAnalyzer;
 
     QuorinProcessor();
     ~QuorinProcessor() override;
@@ -57,6 +64,10 @@ public:
     juce::AudioProcessorParameter* getBypassParameter() const override;
 
     void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+    /** The block record the current parameters give a block of this length with no hit and no morph
+        offsets: what preparation designs from, and what a single stage can be driven with. */
+    ChainBlock restingBlock (int numSamples) const noexcept;
 
     // Adaptive hit accessors for the editor (message thread).
     juce::String getAdaptiveHitLabel() const;
@@ -128,8 +139,8 @@ private:
     void outputSilence (juce::AudioBuffer<float>& buffer) noexcept;
     void runBypass (juce::AudioBuffer<float>& buffer);
     ParameterSnapshot readParameters() const noexcept;
-    BlockFlags makeBlockFlags (const ParameterSnapshot& params) const noexcept;
-    void updateModuleFades (const ParameterSnapshot& params, int numSamples) noexcept;
+    BlockFlags makeBlockFlags (const ParameterSnapshot& params, const ModuleFades& fades) const noexcept;
+    ModuleFades followModuleFades (const ParameterSnapshot& params, int numSamples) noexcept;
     /** The delay the chain gives the signal with these flags: the linear-phase FIR's, the padded
         Beast path's, the ceiling's oversampling and the true-peak guard's. */
     int latencyFor (const BlockFlags& flags) const noexcept;
@@ -138,10 +149,6 @@ private:
     void publishLatency();
     void handleAsyncUpdate() override;
     void padBeastLatency (juce::AudioBuffer<float>& buffer) noexcept;
-    void captureDry (const juce::AudioBuffer<float>& block);
-    void blendWithDry (juce::AudioBuffer<float>& block, float amount) const noexcept;
-    /** The part of `dryBuffer` that `captureDry` filled for this block. */
-    juce::dsp::AudioBlock<float> drySnapshotOf (const juce::AudioBuffer<float>& block) noexcept;
     void sanitiseAndMeasurePeaks (juce::AudioBuffer<float>& buffer) noexcept;
     void publishPeaks (const juce::AudioBuffer<float>& buffer) noexcept;
 
@@ -194,15 +201,16 @@ private:
 
     // Tone and EQ
     void designEq (const ChainBlock& block);
-    void runEqPass (juce::AudioBuffer<float>& buffer, ChainBlock& block);
+    /** Returns the energy Σ 0.5·(L² + R²) of its input: the auto-gain's reference, with or without the EQ. */
+    double runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runLinearPhaseEq (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
 
     // Saturation, transient shaper, dynamics
     void runSaturationStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runTransientShaper (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void designGlueCompressor (const ChainBlock& block);
-    void runMultibandDynamics (juce::AudioBuffer<float>& buffer, ChainBlock& block);
-    void runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runMultibandDynamics (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block, bool multibandRan);
 
     // Enhancers
     void runAirExciter (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
@@ -212,11 +220,11 @@ private:
 
     // Width and space
     void runWidthStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    void measureDuckingLevel (const juce::AudioBuffer<float>& buffer, ChainBlock& block) const noexcept;
-    void runSpaceStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    DuckingLevels measureDuckingLevel (const juce::AudioBuffer<float>& buffer, const ChainBlock& block) const noexcept;
+    void runSpaceStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float duckLevel);
 
     // Output
-    void runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block, double inputEnergy, double outputEnergy);
     void runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
@@ -301,7 +309,7 @@ private:
     TruePeakMeter truePeakMeter;
 
     //==============================================================================
-    juce::AudioBuffer<float> dryBuffer;
+    DrySnapshot drySnapshot;
 
     std::unique_ptr<AnalogEqEngine> analogEq;
     std::unique_ptr<ModernReverb> liveReverb;
@@ -317,11 +325,7 @@ private:
     int reportedLatency = -1;                // the latency in force on the audio thread
     std::atomic<int> fixedLatency { 0 };     // the part of it that no parameter changes
 
-    float eqFade = 1.0f;
-    float dynamicsFade = 1.0f;
-    float saturationFade = 1.0f;
-    float reverbFade = 1.0f;
-    float widthFade = 1.0f;
+    ModuleFades moduleFades;
 
     MorphOffsets morphOffsets;
 
