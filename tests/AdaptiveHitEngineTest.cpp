@@ -690,7 +690,7 @@ TEST_F (HitChain, ARestoredModelSurvivesPreparationAndIsSavedBitForBit)
     Engine::TaughtModel model {};
     model[0] = { { 0.0442602f, 0.784375f, 0.215613f, 0.00244141f }, 4 };
     model[2] = { { 0.0123457f, 0.2345678f, 0.7654321f, 0.4567891f }, 9 };
-    QuorinProcessorProbe::hitEngine (*processor).installModel (model);
+    processor->getAdaptiveHitEngine().installModel (model);
     juce::MemoryBlock saved;
     processor->getStateInformation (saved);
 
@@ -709,7 +709,7 @@ TEST_F (HitChain, ARestoredModelSurvivesPreparationAndIsSavedBitForBit)
     };
     EXPECT_FALSE (modelText (saved).isEmpty());
     EXPECT_EQ (modelText (again), modelText (saved));
-    const auto kept = QuorinProcessorProbe::hitEngine (*restored).taughtModel();
+    const auto kept = restored->getAdaptiveHitEngine().taughtModel();
     for (size_t k = 0; k < kept.size(); ++k)
     {
         EXPECT_EQ (kept[k].count, model[k].count);

@@ -12,6 +12,9 @@ juce::AudioBuffer<float> stereoPair (float leftAmplitude, float rightAmplitude, 
     return b;
 }
 
+/** The module fades as the last block left them. */
+ModuleFades fadesOf (const QuorinProcessor& p) { return p.restingBlock (1).fades; }
+
 /** Bypass keeps the latency in force: output sample i is input sample i − latency. */
 void expectChannelsEqual (const juce::AudioBuffer<float>& out, int chOut, const juce::AudioBuffer<float>& in, int chIn,
                           int latency)
@@ -90,13 +93,13 @@ TEST_F (BlockFrame, FadesFollowTheirSwitchWithATwentyMillisecondTimeConstant)
     for (int n = 1; n <= 30; ++n)
     {
         processor->processBlock (block, midi);
-        EXPECT_NEAR (QuorinProcessorProbe::saturationFade (*processor), std::pow (1.0 - k, n), 1.0e-5) << n;
+        EXPECT_NEAR (fadesOf (*processor).saturation, std::pow (1.0 - k, n), 1.0e-5) << n;
     }
-    EXPECT_NEAR (QuorinProcessorProbe::dynamicsFade (*processor), 1.0, 1.0e-6);
+    EXPECT_NEAR (fadesOf (*processor).dynamics, 1.0, 1.0e-6);
 
     test::set (*processor, Param::saturationon, 1.0f);
     processor->processBlock (block, midi);
-    EXPECT_NEAR (QuorinProcessorProbe::saturationFade (*processor), std::pow (1.0 - k, 30) * (1.0 - k) + k, 1.0e-5);
+    EXPECT_NEAR (fadesOf (*processor).saturation, std::pow (1.0 - k, 30) * (1.0 - k) + k, 1.0e-5);
 }
 
 TEST_F (BlockFrame, BlocksLongerThanTwentyMillisecondsSwitchAtOnceEvenBeyondThePreparedSize)
@@ -104,7 +107,7 @@ TEST_F (BlockFrame, BlocksLongerThanTwentyMillisecondsSwitchAtOnceEvenBeyondTheP
     test::set (*processor, Param::widthon, 0.0f);
     auto block = stereoPair (0.1f, 0.1f, 4096); // prepared for 512
     processor->processBlock (block, midi);
-    EXPECT_EQ (QuorinProcessorProbe::widthFade (*processor), 0.0f);
+    EXPECT_EQ (fadesOf (*processor).width, 0.0f);
     EXPECT_TRUE (std::isfinite (block.getSample (0, 4095)));
 }
 
@@ -113,15 +116,15 @@ TEST_F (BlockFrame, TinyBlocksStillMoveTheFadeByTwoPercent)
     test::set (*processor, Param::reverbon, 0.0f);
     auto block = stereoPair (0.1f, 0.1f, 1);
     processor->processBlock (block, midi);
-    EXPECT_NEAR (QuorinProcessorProbe::reverbFade (*processor), 0.98f, 1.0e-6f);
+    EXPECT_NEAR (fadesOf (*processor).reverb, 0.98f, 1.0e-6f);
 }
 
 TEST_F (BlockFrame, PrepareSetsFadesToTheirSwitchesWithoutARamp)
 {
     test::set (*processor, Param::dynamicson, 0.0f);
     processor->prepareToPlay (48000.0, 512);
-    EXPECT_EQ (QuorinProcessorProbe::dynamicsFade (*processor), 0.0f);
-    EXPECT_EQ (QuorinProcessorProbe::saturationFade (*processor), 1.0f);
+    EXPECT_EQ (fadesOf (*processor).dynamics, 0.0f);
+    EXPECT_EQ (fadesOf (*processor).saturation, 1.0f);
 }
 
 TEST_F (BlockFrame, NonFiniteSamplesLeaveAsZeroAndDoNotPoisonLaterBlocks)

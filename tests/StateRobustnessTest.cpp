@@ -9,14 +9,17 @@
 
 namespace
 {
-using Engine = QuorinProcessorProbe::HitEngine;
+using Engine = AdaptiveHitEngine;
 
-/** Everything a state block can change, with the trees by identity (a replaced tree is a new one). */
+juce::MemoryBlock stateOf (QuorinProcessor& p);
+
+/** Everything a state block can change: the parameter tree by identity (a replaced tree is a new
+    one), and the profiles and their models by what a save writes of them. */
 struct Fingerprint
 {
     std::array<float, numParameters> values {};
     juce::ValueTree parameterState;
-    std::array<juce::ValueTree, QuorinProcessor::numUserProfiles> profiles, profileModels;
+    juce::MemoryBlock savedState;
     std::array<juce::String, QuorinProcessor::numUserProfiles> names;
     std::array<bool, QuorinProcessor::numUserProfiles> hasProfile {};
     std::array<int, 3> counts {};
@@ -26,13 +29,13 @@ struct Fingerprint
 
     bool operator== (const Fingerprint& o) const
     {
-        return values == o.values && parameterState == o.parameterState && profiles == o.profiles
-               && profileModels == o.profileModels && names == o.names && hasProfile == o.hasProfile
+        return values == o.values && parameterState == o.parameterState && savedState == o.savedState
+               && names == o.names && hasProfile == o.hasProfile
                && counts == o.counts && features == o.features && mask == o.mask && clearRequest == o.clearRequest;
     }
 };
 
-Engine& engineOf (QuorinProcessor& p) { return QuorinProcessorProbe::hitEngine (p); }
+Engine& engineOf (QuorinProcessor& p) { return p.getAdaptiveHitEngine(); }
 
 Fingerprint fingerprintOf (QuorinProcessor& p)
 {
@@ -40,11 +43,10 @@ Fingerprint fingerprintOf (QuorinProcessor& p)
     for (int i = 0; i < numParameters; ++i)
         f.values[size_t (i)] = test::get (p, Param (i));
     f.parameterState = p.parameters.state;
+    f.savedState = stateOf (p);
     for (int slot = 0; slot < QuorinProcessor::numUserProfiles; ++slot)
     {
         const auto i = size_t (slot);
-        f.profiles[i] = QuorinProcessorProbe::profileTree (p, slot);
-        f.profileModels[i] = QuorinProcessorProbe::profileModelTree (p, slot);
         f.names[i] = p.getUserProfileName (slot);
         f.hasProfile[i] = p.hasUserProfile (slot);
     }
@@ -207,7 +209,7 @@ protected:
 
     void SetUp() override
     {
-        QuorinProcessor::AdaptiveHitEngine::TaughtModel model {};
+        AdaptiveHitEngine::TaughtModel model {};
         model[0] = { { 0.0123f, 0.71f, 0.29f, 0.0021f }, 3 };
         engineOf (processor).installModel (model);
         test::set (processor, Param::smack, 0.8f);

@@ -13,10 +13,6 @@
 /** Reaches the processor's chain state for tests. */
 struct QuorinProcessorProbe
 {
-    static float dynamicsFade (const QuorinProcessor& p) { return p.moduleFades.dynamics; }
-    static float saturationFade (const QuorinProcessor& p) { return p.moduleFades.saturation; }
-    static float reverbFade (const QuorinProcessor& p) { return p.moduleFades.reverb; }
-    static float widthFade (const QuorinProcessor& p) { return p.moduleFades.width; }
     static int reportedLatency (const QuorinProcessor& p) { return p.reportedLatency; }
     static const juce::AudioBuffer<float>& dryBuffer (const QuorinProcessor& p) { return p.drySnapshot.samples(); }
     static const MorphOffsets& morphOffsets (const QuorinProcessor& p) { return p.morphOffsets; }
@@ -104,7 +100,6 @@ struct QuorinProcessorProbe
 
     // Adaptive hit engine: the processor's instance, and its per-block steps driven one at a time.
     using HitEngine = QuorinProcessor::AdaptiveHitEngine;
-    static HitEngine& hitEngine (QuorinProcessor& p) { return *p.adaptiveHitEngine; }
     /** The features of a whole buffer measured as one frame, from the engine's running state. */
     static HitEngine::Features measure (HitEngine& e, const juce::AudioBuffer<float>& b)
     {
@@ -121,16 +116,6 @@ struct QuorinProcessorProbe
     static int frameLength (const HitEngine& e) { return e.frameLength; }
 
     // Input captures and user profiles.
-    static void runInputCaptures (QuorinProcessor& p, const juce::AudioBuffer<float>& b) { p.runInputCaptures (b); }
-    static const juce::ValueTree& profileTree (const QuorinProcessor& p, int slot)
-    {
-        return p.userProfileTrees[static_cast<size_t> (slot)];
-    }
-    static const juce::ValueTree& profileModelTree (const QuorinProcessor& p, int slot)
-    {
-        return p.userProfileHitTrees[static_cast<size_t> (slot)];
-    }
-
     static ChainBlock blockFor (const QuorinProcessor& p, int numSamples) { return p.restingBlock (numSamples); }
 };
 

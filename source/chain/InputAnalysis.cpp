@@ -1,3 +1,4 @@
+#include "chain/InputAnalysis.h"
 #include "processor/PluginProcessor.h"
 
 namespace
@@ -12,11 +13,6 @@ float decibelsFloored (double level) noexcept
         return -100.0f;
     const auto db = static_cast<float> (20.0 * std::log10 (level));
     return db > -100.0f ? db : -100.0f;
-}
-
-float progressOf (int remaining, int total) noexcept
-{
-    return 1.0f - static_cast<float> (remaining) / static_cast<float> (juce::jmax (total, 1));
 }
 
 struct TransientSettings
@@ -35,23 +31,57 @@ TransientSettings transientSettingsFor (bool mixMaster, float crest, float over)
 }
 } // namespace
 
+void CalibrationMeasure::add (const float* left, const float* right, int count) noexcept
+{
+    for (int i = 0; i < count; ++i)
+    {
+        const float x = juce::jmax (std::abs (left[i]), std::abs (right[i]));
+        peak = juce::jmax (peak, x);
+        sumSquares += static_cast<double> (x) * x;
+
+        // The fast tracker falls quickly and rises slowly; the floor follows it more slowly still.
+        if (floorFast < 0.0f)
+            floorFast = juce::jmax (1.0e-6f, x);
+        else
+            floorFast += (x - floorFast) * (x < floorFast ? 0.035f : 0.0012f);
+
+        if (floor >= 1.0f)
+            floor = floorFast;
+        else if (floor > floorFast)
+            floor = 0.82f * floor + 0.18f * floorFast;
+        else
+            floor += (floorFast - floor) * 0.0002f;
+    }
+}
+
+void AnalysisMeasure::add (const float* left, const float* right, int count) noexcept
+{
+    for (int i = 0; i < count; ++i)
+    {
+        const double l = left[i], r = right[i];
+        peak = juce::jmax (peak, std::abs (left[i]), std::abs (right[i]));
+        const double mid = right == left ? l : (l + r) * 0.5;
+        sumSquares += mid * mid;
+        channelPowerSum += l * l + r * r;
+    }
+}
+
+//==============================================================================
 void QuorinProcessor::runInputCaptures (const juce::AudioBuffer<float>& buffer)
 {
     startRequestedCaptures();
 
-    if (calRemaining > 0)
-    {
-        advanceCalibration (buffer);
-        if (calRemaining <= 0)
-            completeCalibration();
-    }
-
-    if (anRemaining > 0)
-    {
-        advanceAnalysis (buffer);
-        if (anRemaining <= 0)
-            completeAnalysis();
-    }
+    const auto advance = [&buffer] (auto& capture, std::atomic<float>& progress) noexcept {
+        if (! capture.isRunning())
+            return false;
+        const bool ended = capture.advance (buffer);
+        progress.store (capture.progress());
+        return ended;
+    };
+    if (advance (calibration, calibrateProgress))
+        completeCalibration();
+    if (advance (analysis, analyzeProgress))
+        completeAnalysis();
 }
 
 void QuorinProcessor::startRequestedCaptures()
@@ -59,64 +89,26 @@ void QuorinProcessor::startRequestedCaptures()
     // A new request restarts a running capture of the same kind.
     if (calibrateRequested.exchange (false))
     {
-        calPeak = 0.0f;
-        calSumSquares = 0.0;
-        calCount = 0;
-        calFloor = 1.0f;
-        calFloorFast = -1.0f;
-        calTotal = calRemaining = static_cast<int> (calibrationSeconds * currentSampleRate);
+        calibration.start (calibrationSeconds, currentSampleRate);
         calibrating.store (true);
         calibrateProgress.store (0.0f);
     }
 
     if (analyzeRequested.exchange (false))
     {
-        anSumSquares = anChannelPowerSum = 0.0;
-        anCount = 0;
-        anPeak = 0.0f;
-        anTotal = anRemaining = static_cast<int> (analysisSeconds * currentSampleRate);
+        analysis.start (analysisSeconds, currentSampleRate);
         analysisDone.store (false);
         analyzing.store (true);
         analyzeProgress.store (0.0f);
     }
 }
 
-void QuorinProcessor::advanceCalibration (const juce::AudioBuffer<float>& buffer) noexcept
-{
-    const int count = juce::jmin (calRemaining, buffer.getNumSamples());
-    const float* left = buffer.getReadPointer (0);
-    const float* right = buffer.getNumChannels() > 1 ? buffer.getReadPointer (1) : left;
-
-    for (int i = 0; i < count; ++i)
-    {
-        const float x = juce::jmax (std::abs (left[i]), std::abs (right[i]));
-        calPeak = juce::jmax (calPeak, x);
-        calSumSquares += static_cast<double> (x) * x;
-
-        // The fast tracker falls quickly and rises slowly; the floor follows it more slowly still.
-        if (calFloorFast < 0.0f)
-            calFloorFast = juce::jmax (1.0e-6f, x);
-        else
-            calFloorFast += (x - calFloorFast) * (x < calFloorFast ? 0.035f : 0.0012f);
-
-        if (calFloor >= 1.0f)
-            calFloor = calFloorFast;
-        else if (calFloor > calFloorFast)
-            calFloor = 0.82f * calFloor + 0.18f * calFloorFast;
-        else
-            calFloor += (calFloorFast - calFloor) * 0.0002f;
-    }
-
-    calRemaining -= count;
-    calCount += count;
-    calibrateProgress.store (progressOf (calRemaining, calTotal));
-}
-
 void QuorinProcessor::completeCalibration()
 {
-    const double rms = std::sqrt (calSumSquares / juce::jmax (calCount, 1));
-    const float peak = juce::jmax (calPeak, 1.0e-4f);
-    float floor = calFloor;
+    const auto& measured = calibration.measured();
+    const double rms = std::sqrt (measured.sumSquares / juce::jmax (calibration.samplesMeasured(), 1));
+    const float peak = juce::jmax (measured.peak, 1.0e-4f);
+    float floor = measured.floor;
 
     float gate = 0.0f;
     if (floor < 1.0e-5f)
@@ -143,35 +135,16 @@ void QuorinProcessor::completeCalibration()
     calibrateProgress.store (1.0f);
 }
 
-void QuorinProcessor::advanceAnalysis (const juce::AudioBuffer<float>& buffer) noexcept
-{
-    const int count = juce::jmin (anRemaining, buffer.getNumSamples());
-    const float* left = buffer.getReadPointer (0);
-    const float* right = buffer.getNumChannels() > 1 ? buffer.getReadPointer (1) : left;
-
-    for (int i = 0; i < count; ++i)
-    {
-        const double l = left[i], r = right[i];
-        anPeak = juce::jmax (anPeak, std::abs (left[i]), std::abs (right[i]));
-        const double mid = right == left ? l : (l + r) * 0.5;
-        anSumSquares += mid * mid;
-        anChannelPowerSum += l * l + r * r;
-    }
-
-    anRemaining -= count;
-    anCount += count;
-    analyzeProgress.store (progressOf (anRemaining, anTotal));
-}
-
 void QuorinProcessor::completeAnalysis()
 {
-    const double samples = juce::jmax (anCount, 1);
-    const float rmsDb = decibelsFloored (std::sqrt (anSumSquares / samples));
-    const float peakDb = decibelsFloored (anPeak);
+    const auto& measured = analysis.measured();
+    const double samples = juce::jmax (analysis.samplesMeasured(), 1);
+    const float rmsDb = decibelsFloored (std::sqrt (measured.sumSquares / samples));
+    const float peakDb = decibelsFloored (measured.peak);
 
     // Loudness with the channel powers summed, as the output meter measures it (a one-channel
     // buffer counts its channel twice): a take played on both sides reads 3 dB above its mid RMS.
-    const float lufs = decibelsFloored (std::sqrt (anChannelPowerSum / samples)) - 0.691f;
+    const float lufs = decibelsFloored (std::sqrt (measured.channelPowerSum / samples)) - 0.691f;
     const float crest = juce::jmax (0.0f, peakDb - rmsDb);
     const float over = juce::jmax (0.0f, lufs + 14.0f);
     const float ceiling = over > 0.0f ? juce::jlimit (-5.5f, -0.8f, -1.1f - 0.55f * over) : -1.1f;
@@ -202,7 +175,8 @@ void QuorinProcessor::completeAnalysis()
 
 void QuorinProcessor::prepareInputCaptures()
 {
-    calRemaining = anRemaining = 0;
+    calibration.stop();
+    analysis.stop();
     calibrating.store (false);
     calibrateProgress.store (0.0f);
     analyzing.store (false);
@@ -212,7 +186,7 @@ void QuorinProcessor::prepareInputCaptures()
 
 void QuorinProcessor::releaseInputCaptures()
 {
-    anRemaining = 0;
+    analysis.stop();
     analyzing.store (false);
     analyzeProgress.store (0.0f);
 }

@@ -4,6 +4,7 @@
 #include "chain/BlockLoudness.h"
 #include "chain/DelayRing.h"
 #include "chain/DrySnapshot.h"
+#include "chain/InputAnalysis.h"
 #include "chain/OversampledPath.h"
 #include "chain/TruePeakGuard.h"
 #include "chain/TruePeakMeter.h"
@@ -79,6 +80,9 @@ public:
     // Hits heard by the learning run in progress, or by the last run once it has ended: 0 after a
     // run means it heard none and taught nothing.
     int getAdaptiveHitLearningHits() const;
+    /** The hit engine the chain runs. The message thread may read and install its taught model and
+        make its requests; every field those touch is atomic. */
+    AdaptiveHitEngine& getAdaptiveHitEngine() noexcept { return *adaptiveHitEngine; }
 
     // Factory presets and the reset (message thread): parameter writes as a host would make them.
     void resetToDefaults();
@@ -179,9 +183,7 @@ private:
     // Input analysis captures
     void runInputCaptures (const juce::AudioBuffer<float>& buffer);
     void startRequestedCaptures();
-    void advanceCalibration (const juce::AudioBuffer<float>& buffer) noexcept;
     void completeCalibration();
-    void advanceAnalysis (const juce::AudioBuffer<float>& buffer) noexcept;
     void completeAnalysis();
 
     // Parameter writes of the processor's own (presets, captures): the real value through the host
@@ -330,16 +332,9 @@ private:
     MorphOffsets morphOffsets;
 
     //==============================================================================
-    // Input analysis captures (working values; the published ones are public above)
-    int calTotal = 0, calRemaining = 0, calCount = 0;
-    float calPeak = 0.0f;
-    double calSumSquares = 0.0;
-    float calFloorFast = -1.0f, calFloor = 1.0f; // below 0 and at 1: the tracker has not started
-
-    int anTotal = 0, anRemaining = 0, anCount = 0;
-    float anPeak = 0.0f;
-    double anSumSquares = 0.0;      // of the mid signal
-    double anChannelPowerSum = 0.0; // of L² + R², a one-channel buffer counting its channel twice
+    // Input analysis captures (their published values are public above)
+    InputCapture<CalibrationMeasure> calibration;
+    InputCapture<AnalysisMeasure> analysis;
 
     //==============================================================================
     // User profiles
