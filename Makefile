@@ -28,7 +28,7 @@ RUNS ?= 1000000
 
 SECONDS ?= 600
 
-.PHONY: all deps configure build run test fuzz soak tsan demo bench bench-editor screenshots install clean
+.PHONY: all deps configure build run test fuzz soak tsan demo bench bench-render bench-editor screenshots install clean
 
 all: build
 
@@ -83,6 +83,12 @@ demo: build
 
 bench: build
 	$(BUILD_DIR)/bench/vantora-bench
+
+# The render tool against ffmpeg's loudness normaliser on 180 s of stereo pink noise (median of RUNS).
+RUNS_RENDER ?= 5
+bench-render: build
+	@scripts/install-deps.sh bench
+	scripts/bench-render.sh $(BUILD_DIR) $(RUNS_RENDER)
 
 # CPU the open editor adds, quiet and loud, on a headless X server.
 bench-editor: configure
