@@ -3,6 +3,7 @@
 #include "engines/LoudnessAnalyzer.h"
 #include "processor/PluginProcessor.h"
 #include "render/AudioFiles.h"
+#include "render/BlockQueue.h"
 #include "render/ParameterSettings.h"
 #include "render/SavedSettings.h"
 #include "render/TargetSearch.h"
@@ -158,47 +159,80 @@ juce::String configure (QuorinProcessor& processor, const RenderOptions& options
     return {};
 }
 
-/** Streams processor output into the writer, dropping the first `latency` samples so that the
-    output lines up with the input, and measures what it writes. */
-class AlignedOutput
+/** Decides which part of each processed block goes to the file: the first `latency` samples are
+    dropped, so that the output lines up with the input, and nothing past the total length. */
+class OutputAlignment
 {
 public:
-    AlignedOutput (audiofiles::AtomicAudioFileWriter& w, ReferenceMeter& m, int numChannels, double sampleRate,
-                   juce::int64 total)
-        : writer (w), meter (m), channels (numChannels), remaining (total)
-    {
-        truePeakMeter.prepare (sampleRate);
-    }
-
-    /** The largest true peak of everything written. */
-    float truePeak() const { return largestTruePeak; }
+    explicit OutputAlignment (juce::int64 total) : remaining (total) {}
 
     void setLatency (int samples) { toSkip = samples; }
     bool done() const { return remaining <= 0; }
     juce::int64 samplesLeft() const { return remaining; }
 
-    bool push (juce::AudioBuffer<float>& block)
+    struct Slice
     {
-        const int skip = static_cast<int> (std::min<juce::int64> (toSkip, block.getNumSamples()));
+        int start = 0, count = 0;
+    };
+
+    /** The part of a block of this length that is written. */
+    Slice next (int blockLength)
+    {
+        const int skip = static_cast<int> (std::min<juce::int64> (toSkip, blockLength));
         toSkip -= skip;
-        const int count = static_cast<int> (std::min<juce::int64> (remaining, block.getNumSamples() - skip));
+        const int count = static_cast<int> (std::min<juce::int64> (remaining, blockLength - skip));
         if (count <= 0)
-            return true;
+            return {};
         remaining -= count;
-        meter.add (block, skip, count);
-        const juce::AudioBuffer<float> written (block.getArrayOfWritePointers(), channels, skip, count);
-        largestTruePeak = juce::jmax (largestTruePeak, truePeakMeter.measure (written, largestTruePeak));
-        return writer.write (block, skip, count);
+        return { skip, count };
     }
 
 private:
-    audiofiles::AtomicAudioFileWriter& writer;
-    ReferenceMeter& meter;
-    int channels;
-    TruePeakMeter truePeakMeter;
-    float largestTruePeak = 0.0f;
     juce::int64 remaining;
     juce::int64 toSkip = 0;
+};
+
+/** What a render measures and writes, run on the queue's second thread in the order of the blocks:
+    the input's reference reading, and the output's reference reading, largest true peak and file. */
+class MeasuredStreams
+{
+public:
+    enum Stream
+    {
+        input,
+        output
+    };
+
+    MeasuredStreams (audiofiles::AtomicAudioFileWriter& w, int inChannels, int outChannels, double sampleRate)
+        : writer (w), inputMeter (inChannels, sampleRate), outputMeter (outChannels, sampleRate)
+    {
+        truePeakMeter.prepare (sampleRate);
+    }
+
+    void consume (int stream, const juce::AudioBuffer<float>& samples)
+    {
+        const int n = samples.getNumSamples();
+        if (stream == input)
+            return inputMeter.add (samples, 0, n);
+
+        outputMeter.add (samples, 0, n);
+        largestTruePeak = juce::jmax (largestTruePeak, truePeakMeter.measure (samples, largestTruePeak));
+        if (! writer.write (samples, 0, n))
+            writeFailed = true;
+    }
+
+    // Read once the queue is drained.
+    bool failed() const { return writeFailed.load(); }
+    LoudnessReading inputReading() const { return inputMeter.reading(); }
+    LoudnessReading outputReading() const { return outputMeter.reading(); }
+    float truePeak() const { return largestTruePeak; } // the largest true peak of everything written
+
+private:
+    audiofiles::AtomicAudioFileWriter& writer;
+    ReferenceMeter inputMeter, outputMeter;
+    TruePeakMeter truePeakMeter;
+    float largestTruePeak = 0.0f;
+    std::atomic<bool> writeFailed { false };
 };
 } // namespace
 
@@ -264,10 +298,12 @@ Pass renderPass (const RenderOptions& options, const std::function<void (double)
     if (result.error = pass.writer->error(); result.error.isNotEmpty())
         return pass;
 
-    ReferenceMeter inputMeter (inChannels, rate), outputMeter (outChannels, rate);
-    AlignedOutput output (*pass.writer, outputMeter, outChannels, rate, totalLength);
-
     const int block = options.blockSize;
+    MeasuredStreams streams (*pass.writer, inChannels, outChannels, rate);
+    BlockQueue queue (juce::jmax (inChannels, outChannels), block, 64,
+                      [&streams] (int stream, const juce::AudioBuffer<float>& samples) { streams.consume (stream, samples); });
+    OutputAlignment output (totalLength);
+
     juce::AudioBuffer<float> input (inChannels, block);
     juce::AudioBuffer<float> buffer (juce::jmax (inChannels, outChannels), block);
     juce::MidiBuffer midi;
@@ -278,17 +314,13 @@ Pass renderPass (const RenderOptions& options, const std::function<void (double)
 
     while (! output.done())
     {
-        if (cancel.load())
-        {
-            pass.writer->discard();
-            result.error = "interrupted; no output written";
-            return pass;
-        }
+        if (cancel.load() || streams.failed())
+            break;
 
         const int fromFile = readBlock (*reader, readPosition, input, buffer);
         if (fromFile > 0)
         {
-            inputMeter.add (input, 0, fromFile);
+            queue.push (MeasuredStreams::input, input, inChannels, 0, fromFile);
             readPosition += fromFile;
         }
 
@@ -300,20 +332,30 @@ Pass renderPass (const RenderOptions& options, const std::function<void (double)
             latencyKnown = true;
         }
 
-        if (! output.push (buffer))
-        {
-            result.error = "cannot write '" + options.output.getFullPathName() + "'";
-            return pass;
-        }
+        if (const auto slice = output.next (buffer.getNumSamples()); slice.count > 0)
+            queue.push (MeasuredStreams::output, buffer, outChannels, slice.start, slice.count);
 
         if (progress)
             progress (1.0 - static_cast<double> (output.samplesLeft()) / static_cast<double> (totalLength));
     }
+    queue.drain();
+
+    if (cancel.load())
+    {
+        pass.writer->discard();
+        result.error = "interrupted; no output written";
+        return pass;
+    }
+    if (streams.failed())
+    {
+        result.error = "cannot write '" + options.output.getFullPathName() + "'";
+        return pass;
+    }
 
     pass.seconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
-    result.input = inputMeter.reading();
-    result.output = outputMeter.reading();
-    result.vantora = { processor.loudnessLufs.load(), TruePeakMeter::toDbtp (output.truePeak()) };
+    result.input = streams.inputReading();
+    result.output = streams.outputReading();
+    result.vantora = { processor.loudnessLufs.load(), TruePeakMeter::toDbtp (streams.truePeak()) };
     result.realtimeFactor = static_cast<double> (totalLength) / rate / juce::jmax (pass.seconds, 1.0e-6);
     return pass;
 }
