@@ -8,7 +8,9 @@ RENDER := $(BUILD_DIR)/tools/vantora-render
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := true
 
-CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release \
+# CI sets VANTORA_WERROR=ON, so that a warning in our own code fails the build there.
+VANTORA_WERROR ?= OFF
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTORA_WERROR=$(VANTORA_WERROR) \
                -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 # The sanitizer build uses clang (so the code is also built by a second compiler, and libFuzzer is
 # available) and compiles at -O1 (a quarter faster than the release -O3; the sanitizers check the

@@ -30,7 +30,7 @@ double processCpuSeconds()
 {
     rusage usage {};
     getrusage (RUSAGE_SELF, &usage);
-    const auto seconds = [] (const timeval& t) { return static_cast<double> (t.tv_sec) + t.tv_usec * 1.0e-6; };
+    const auto seconds = [] (const timeval& t) { return static_cast<double> (t.tv_sec) + static_cast<double> (t.tv_usec) * 1.0e-6; };
     return seconds (usage.ru_utime) + seconds (usage.ru_stime);
 }
 
