@@ -1,6 +1,7 @@
 // What leaves the whole chain: it is as late as the reported latency, its true peak stays at the
 // ceiling, its meters read it, and the host's block size does not change it.
 #include "StageDriving.h"
+#include "engines/LoudnessAnalyzer.h"
 #include "demo/DemoTake.h"
 #include "render/Measurement.h"
 
@@ -140,15 +141,18 @@ TEST (ChainOutput, TheAssistDoesNotRideTheHits)
 {
     for (const int blockSize : { 64, 512, 4096 })
     {
+        // The assist as Mix Clean sets it, listening to the take.
         auto p = configured (&QuorinProcessor::loadMixCleanPreset, {}, 48000.0, blockSize, 1);
+        test::PreparedStage<LoudnessAssist> assist { 48000.0, blockSize };
+        LoudnessAnalyzer analyzer;
+        analyzer.prepare (48000.0);
         auto buffer = demoInput();
 
         std::vector<float> assistDb;
-        test::processInBlocks (buffer, blockSize, [&] (juce::AudioBuffer<float>& view) {
-            juce::MidiBuffer midi;
-            p->processBlock (view, midi);
+        test::driveStage (*p, buffer, blockSize, [&] (juce::AudioBuffer<float>& view, const ChainBlock& block) {
+            const float db = assist.process (view, block, analyzer);
             for (int i = 0; i < view.getNumSamples(); ++i)
-                assistDb.push_back (QuorinProcessorProbe::loudnessAssistDb (*p));
+                assistDb.push_back (db);
         });
 
         // Every quarter-second stretch after the first five seconds holds a hit and the gap after it.

@@ -2,13 +2,32 @@
 // amount, the glue compressor's gain and blend, and the fade-out that ends on the untouched input.
 #include "CrossoverReference.h"
 #include "ResponseMeasurement.h"
-#include "TestSupport.h"
+#include "StageDriving.h"
+#include "engines/MultibandDynamics.h"
 
 namespace
 {
 constexpr int fs = 48000;
 
-std::unique_ptr<QuorinProcessor> dynamicsProcessor (int chainMode, float dynpct)
+/** A processor whose parameters give the block records, the dynamics stage and a multiband engine. */
+struct DynamicsRig
+{
+    std::unique_ptr<QuorinProcessor> processor;
+    std::unique_ptr<test::PreparedStage<DynamicsStage>> stage;
+    std::unique_ptr<MultibandDynamics> multiband;
+
+    QuorinProcessor& operator*() const { return *processor; }
+    QuorinProcessor* operator->() const { return processor.get(); }
+
+    void runMultiband (juce::AudioBuffer<float>& b, const ChainBlock& block) { stage->runMultiband (b, block, *multiband); }
+    void runGlue (juce::AudioBuffer<float>& b, const ChainBlock& block, bool multibandRan)
+    {
+        stage->design (block);
+        stage->runGlue (b, block, multibandRan);
+    }
+};
+
+DynamicsRig dynamicsProcessor (int chainMode, float dynpct)
 {
     auto p = test::makeProcessor (fs, 512);
     test::set (*p, Param::chainmode, float (chainMode));
@@ -18,13 +37,16 @@ std::unique_ptr<QuorinProcessor> dynamicsProcessor (int chainMode, float dynpct)
     test::set (*p, Param::lookahead, 0.0f); // "Punch"
     test::set (*p, Param::venue, 1.0f);     // "Home"
     p->prepareToPlay (fs, 512);             // the fades follow their switches at once
-    return p;
+    DynamicsRig rig { std::move (p), std::make_unique<test::PreparedStage<DynamicsStage>> (fs, 512),
+                      std::make_unique<MultibandDynamics>() };
+    rig.multiband->prepare (fs, 512);
+    return rig;
 }
 
 /** The block record with every macro amount at 0, so that all band gains are 1. */
 ChainBlock idleBlock (const QuorinProcessor& p, int numSamples)
 {
-    auto block = QuorinProcessorProbe::blockFor (p, numSamples);
+    auto block = p.restingBlock (numSamples);
     block.controls = {};
     return block;
 }
@@ -60,7 +82,7 @@ TEST_P (IdleDynamicsStage, BlendIsTheWeightedBandSumWithoutNotches)
         [&] (juce::AudioBuffer<float>& b)
         {
             auto block = idleBlock (*p, b.getNumSamples());
-            QuorinProcessorProbe::runMultibandDynamics (*p, b, block);
+            p.runMultiband (b, block);
         },
         fs, frequencies, 1.0e-3f);
 
@@ -95,14 +117,14 @@ TEST (DynamicsStage, FadingOutEndsOnTheUntouchedInput)
     for (float fade : { 1.0f, 0.002f })
     {
         auto p = dynamicsProcessor (0, 0.0f);
-        QuorinProcessorProbe::setDynamicsFade (*p, fade);
         auto signal = test::sine (2, fs / 2, 160.0, fs, 0.01f);
         const auto input = signal;
         test::processInBlocks (signal, 512,
                                [&] (juce::AudioBuffer<float>& b)
                                {
                                    auto block = idleBlock (*p, b.getNumSamples());
-                                   QuorinProcessorProbe::runMultibandDynamics (*p, b, block);
+                                   block.fades.dynamics = fade;
+                                   p.runMultiband (b, block);
                                });
         signal.addFrom (0, 0, input, 0, 0, fs / 2, -1.0f);
         const float deviation = signal.getMagnitude (0, fs / 4, fs / 4) / 0.01f;
@@ -144,10 +166,10 @@ TEST_P (GlueCompressor, SteadyLevelGetsTheStaticCurveAndTheBlend)
     test::processInBlocks (signal, 512,
                            [&] (juce::AudioBuffer<float>& b)
                            {
-                               auto block = QuorinProcessorProbe::blockFor (*p, b.getNumSamples());
+                               auto block = p->restingBlock (b.getNumSamples());
                                block.controls.loudAmt = c.loudAmt;
                                block.controls.smartEff = c.smartEff;
-                               QuorinProcessorProbe::runGlueCompressor (*p, b, block, c.multibandRan);
+                               p.runGlue (b, block, c.multibandRan);
                            });
 
     const double gainDb = (1.0 / c.ratio - 1.0) * (test::toDb (level) - c.thresholdDb);

@@ -1,6 +1,6 @@
 // Air exciter, body makeup, sub harmonics and kick sub, against hand-worked values.
 #include "ResponseMeasurement.h"
-#include "TestSupport.h"
+#include "StageDriving.h"
 
 #include <complex>
 
@@ -9,12 +9,28 @@ namespace
 constexpr int fs = 48000;
 constexpr int blockSize = 512;
 
-using Step = void (*) (QuorinProcessor&, juce::AudioBuffer<float>&, const ChainBlock&);
+using Step = std::function<void (juce::AudioBuffer<float>&, const ChainBlock&)>;
 
 class Enhancers : public testing::Test
 {
 protected:
     std::unique_ptr<QuorinProcessor> p = test::makeProcessor (fs, blockSize);
+    test::PreparedStage<AirExciter> air { fs, blockSize };
+    test::PreparedStage<SubHarmonics> subHarmonics { fs, blockSize };
+    test::PreparedStage<KickSub> kickSub { fs, blockSize };
+
+    Step airStep()
+    {
+        return [this] (juce::AudioBuffer<float>& b, const ChainBlock& block) { air.process (b, block, 0.0f); };
+    }
+    Step subStep()
+    {
+        return [this] (juce::AudioBuffer<float>& b, const ChainBlock& block) { subHarmonics.process (b, block); };
+    }
+    Step kickStep()
+    {
+        return [this] (juce::AudioBuffer<float>& b, const ChainBlock& block) { kickSub.process (b, block); };
+    }
 
     void SetUp() override
     {
@@ -31,9 +47,9 @@ protected:
         test::processInBlocks (signal, blockSize,
                                [&] (juce::AudioBuffer<float>& b)
                                {
-                                   auto block = QuorinProcessorProbe::blockFor (*p, b.getNumSamples());
+                                   auto block = p->restingBlock (b.getNumSamples());
                                    adjust (block);
-                                   step (*p, b, block);
+                                   step (b, block);
                                });
     }
     void run (Step step, juce::AudioBuffer<float>& signal)
@@ -62,7 +78,7 @@ TEST_F (Enhancers, FaintAirIsExcitedAtTheLevelFloor)
 {
     auto signal = test::sine (2, fs / 2, 15000.0, fs, 2.0e-4f);
     const auto input = signal;
-    run (&QuorinProcessorProbe::runAirExciter, signal, setAir);
+    run (airStep(), signal, setAir);
 
     const double w0 = 2.0 * test::pi * 9800.0 / fs, cw = std::cos (w0), alpha = std::sin (w0) / (2.0 * 0.707);
     const auto z1 = std::polar (1.0, -2.0 * test::pi * 15000.0 / fs);
@@ -80,7 +96,7 @@ TEST_F (Enhancers, EqAmountZeroSilencesTheExciter)
     test::set (*p, Param::eqpct, 0.0f);
     auto signal = test::sine (2, fs / 4, 12000.0, fs, 0.5f);
     const auto input = signal;
-    run (&QuorinProcessorProbe::runAirExciter, signal, setAir);
+    run (airStep(), signal, setAir);
     EXPECT_TRUE (identical (signal, input));
 }
 
@@ -108,20 +124,20 @@ TEST_P (BodyMakeup, GainIsWorkedByHand)
     test::set (*p, Param::voicemode, c.voice ? 1.0f : 0.0f);
     test::set (*p, Param::popfilter, c.popFilter ? 1.0f : 0.0f);
     test::set (*p, Param::makeuppct, c.makeuppct);
-    auto block = QuorinProcessorProbe::blockFor (*p, blockSize);
+    auto block = p->restingBlock (blockSize);
     block.controls.loudAmt = c.loudAmt;
     block.controls.subAmt = c.subAmt;
 
     auto signal = test::sine (2, blockSize, 200.0, fs, 0.5f);
     const auto input = signal;
-    QuorinProcessorProbe::applyBodyMakeup (*p, signal, block);
+    signal.applyGain (bodyMakeupGain (block));
     for (int ch = 0; ch < 2; ++ch)
         for (int i = 0; i < blockSize; ++i)
             ASSERT_NEAR (signal.getSample (ch, i), input.getSample (ch, i) * c.gain, 1.0e-6) << ch << ":" << i;
 
     juce::AudioBuffer<float> silent (2, blockSize);
     silent.clear();
-    QuorinProcessorProbe::applyBodyMakeup (*p, silent, block);
+    silent.applyGain (bodyMakeupGain (block));
     EXPECT_TRUE (silent.hasBeenCleared());
 }
 
@@ -144,7 +160,7 @@ TEST_F (Enhancers, SubHarmonicsAtZeroAddNothing)
     test::set (*p, Param::subharmpct, 0.0f);
     auto signal = test::sine (2, fs / 4, 80.0, fs, 0.7f);
     const auto input = signal;
-    run (&QuorinProcessorProbe::runSubHarmonics, signal, [] (ChainBlock& b) { b.controls.subAmt = 1.0f; });
+    run (subStep(), signal, [] (ChainBlock& b) { b.controls.subAmt = 1.0f; });
     EXPECT_TRUE (identical (signal, input));
 }
 
@@ -157,10 +173,11 @@ TEST_F (Enhancers, SubHarmonicsInMixMasterAreFortyFivePercentOfLive)
     {
         p = test::makeProcessor (fs, blockSize);
         SetUp();
+        subHarmonics.reset();
         test::set (*p, Param::chainmode, float (chainMode));
         auto signal = test::sine (2, fs / 4, 80.0, fs, 0.7f);
         const auto input = signal;
-        run (&QuorinProcessorProbe::runSubHarmonics, signal, [] (ChainBlock& b) { b.controls.subAmt = 1.0f; });
+        run (subStep(), signal, [] (ChainBlock& b) { b.controls.subAmt = 1.0f; });
         signal.addFrom (0, 0, input, 0, 0, signal.getNumSamples(), -1.0f);
         added[chainMode] = test::rms (signal, 0);
     }
@@ -179,7 +196,7 @@ TEST_F (Enhancers, KickSubFollowsTheKickMatchAndDecays)
     signal.clear();
     const int matched = 4 * blockSize;
     int position = 0;
-    run (&QuorinProcessorProbe::runKickSub, signal,
+    run (kickStep(), signal,
          [&] (ChainBlock& b)
          {
              b.controls.adaptCurve = 1.0f;
@@ -202,34 +219,21 @@ TEST_F (Enhancers, KickSubFollowsTheKickMatchAndDecays)
 TEST_F (Enhancers, KickSubWithoutAdaptiveHitOnlyDecays)
 {
     test::set (*p, Param::chainmode, 1.0f);
-    QuorinProcessorProbe::kickSubEnvelope (*p) = 1.0f;
+    test::set (*p, Param::adaptivehit, 1.0f);
+    juce::AudioBuffer<float> ring (2, blockSize);
+    ring.clear();
+    const auto fullMatch = [] (ChainBlock& b) {
+        b.controls.adaptCurve = 1.0f;
+        b.controls.hit.kickMatch = 1.0f;
+    };
+    run (kickStep(), ring, fullMatch);
+    ASSERT_EQ (kickSub.envelope(), 1.0f);
+
+    test::set (*p, Param::adaptivehit, 0.0f);
     juce::AudioBuffer<float> signal (2, blockSize);
     signal.clear();
-    run (&QuorinProcessorProbe::runKickSub, signal, [] (ChainBlock& b) { b.controls.hit.kickMatch = 1.0f; });
+    run (kickStep(), signal, fullMatch);
     EXPECT_EQ (signal.getMagnitude (0, blockSize), 0.0f);
-    EXPECT_NEAR (QuorinProcessorProbe::kickSubEnvelope (*p), std::exp (-blockSize / (0.075 * fs)), 1.0e-5);
+    EXPECT_NEAR (kickSub.envelope(), std::exp (-blockSize / (0.075 * fs)), 1.0e-5);
 }
 
-// The chain runs the kick sub only in "Live Performance": with a ringing envelope, silence in gives a
-// 50 Hz tail there and silence in "Mix / Master".
-TEST (EnhancersInTheChain, KickSubOnlyInLivePerformance)
-{
-    for (int chainMode : { 0, 1 })
-    {
-        auto p = test::makeProcessor (fs, blockSize);
-        test::set (*p, Param::chainmode, float (chainMode));
-        test::set (*p, Param::adaptivehit, 1.0f);
-        test::set (*p, Param::voicemode, 0.0f);
-        test::set (*p, Param::wildcardmode, 0.0f);
-        test::set (*p, Param::bypass, 0.0f);
-        QuorinProcessorProbe::kickSubEnvelope (*p) = 1.0f;
-        juce::AudioBuffer<float> silence (2, blockSize);
-        silence.clear();
-        juce::MidiBuffer midi;
-        p->processBlock (silence, midi);
-        if (chainMode == 0)
-            EXPECT_LT (test::rms (silence, 0), 1.0e-6);
-        else
-            EXPECT_GT (test::rms (silence, 0), 1.0e-3);
-    }
-}

@@ -1,14 +1,15 @@
 // The input stage: anti-pop corner and blend, gate, input gain, raw mode, and the cupped-mic amount.
-#include "TestSupport.h"
+#include "StageDriving.h"
 
 namespace
 {
 constexpr double fs = 48000.0;
 
-class InputStage : public testing::Test
+class InputStageTest : public testing::Test
 {
 protected:
     std::unique_ptr<QuorinProcessor> p = test::makeProcessor (fs, 512);
+    test::PreparedStage<InputStage> stage { fs, 512 };
 
     void SetUp() override
     {
@@ -22,9 +23,9 @@ protected:
     juce::AudioBuffer<float> run (const juce::AudioBuffer<float>& input, float gateAmt = 0.0f)
     {
         auto buffer = input;
-        auto block = QuorinProcessorProbe::blockFor (*p, input.getNumSamples());
+        auto block = p->restingBlock (input.getNumSamples());
         block.controls.gateAmt = gateAmt;
-        QuorinProcessorProbe::runInputStage (*p, buffer, block);
+        stage.process (buffer, block);
         return buffer;
     }
 
@@ -43,7 +44,7 @@ protected:
 };
 } // namespace
 
-TEST_F (InputStage, AntiPopCornerFollowsPopFilterAndVenue)
+TEST_F (InputStageTest, AntiPopCornerFollowsPopFilterAndVenue)
 {
     struct Case
     {
@@ -56,11 +57,11 @@ TEST_F (InputStage, AntiPopCornerFollowsPopFilterAndVenue)
         test::set (*p, Param::venue, c.venue);
         test::set (*p, Param::chainmode, c.chainMode);
         run (test::sine (2, 64, 100.0, fs, 0.1f));
-        EXPECT_EQ (QuorinProcessorProbe::antiPopCutoff (*p), c.expectedHz) << c.popFilter << "/" << c.venue;
+        EXPECT_EQ (stage.antiPopCutoffHz(), c.expectedHz) << c.popFilter << "/" << c.venue;
     }
 }
 
-TEST_F (InputStage, AntiPopRunsInLivePerformanceOnlyAndBlendsByItsStrength)
+TEST_F (InputStageTest, AntiPopRunsInLivePerformanceOnlyAndBlendsByItsStrength)
 {
     const auto input = test::sine (2, 512, 40.0, fs, 0.5f);
     test::set (*p, Param::antipoppct, 0.5f);
@@ -75,7 +76,7 @@ TEST_F (InputStage, AntiPopRunsInLivePerformanceOnlyAndBlendsByItsStrength)
         ASSERT_EQ (mixOutput.getSample (1, i), input.getSample (1, i));
 }
 
-TEST_F (InputStage, GateActsOnlyAboveOnePercentAndAtItsModeThreshold)
+TEST_F (InputStageTest, GateActsOnlyAboveOnePercentAndAtItsModeThreshold)
 {
     // Live Performance at full gate: threshold −26 dB. A −40 dB tone is closed down, a −14 dB tone passes.
     const auto quiet = test::sine (2, 48000, 440.0, fs, 0.01f);
@@ -90,7 +91,7 @@ TEST_F (InputStage, GateActsOnlyAboveOnePercentAndAtItsModeThreshold)
         ASSERT_EQ (untouched.getSample (0, i), quiet.getSample (0, i));
 }
 
-TEST_F (InputStage, InputGainScalesOnlyWhenItIsNotUnity)
+TEST_F (InputStageTest, InputGainScalesOnlyWhenItIsNotUnity)
 {
     test::set (*p, Param::chainmode, 0.0f);
     const auto input = test::sine (2, 512, 440.0, fs, 0.25f);
@@ -104,32 +105,53 @@ TEST_F (InputStage, InputGainScalesOnlyWhenItIsNotUnity)
         ASSERT_FLOAT_EQ (louder.getSample (1, i), input.getSample (1, i) * 1.9952623f);
 }
 
-TEST_F (InputStage, RawModeSkipsTheStageButTheCuppedAmountStillMoves)
+TEST_F (InputStageTest, RawModeSkipsTheStageButTheCuppedAmountStillMoves)
 {
     test::set (*p, Param::wildcardmode, 1.0f);
     test::set (*p, Param::wildcardhybridfx, 0.0f);
     test::set (*p, Param::inputgain, 6.0f);
-    test::set (*p, Param::cupped, 1.0f);
     test::set (*p, Param::bypass, 0.0f);
     auto buffer = test::sine (2, 512, 40.0, fs, 0.3f);
     juce::MidiBuffer midi;
     p->processBlock (buffer, midi);
-    EXPECT_GT (QuorinProcessorProbe::cuppedAmount (*p), 0.0f);
     EXPECT_LE (test::rms (buffer, 0), 0.3 / std::sqrt (2.0) * 1.001) << "no input gain in raw mode";
+
+    // Two sets of blocks in raw mode, one with the cupped switch on throughout: when raw mode ends,
+    // the correction is already in (it followed its switch meanwhile) and the tone differs at once.
+    const auto firstLiveBlock = [] (bool cuppedDuringRaw) {
+        auto processor = test::makeProcessor (fs, 512);
+        for (auto [param, value] : { std::pair { Param::chainmode, 1.0f }, { Param::wildcardmode, 1.0f },
+                                     { Param::wildcardhybridfx, 0.0f }, { Param::cupped, cuppedDuringRaw ? 1.0f : 0.0f } })
+            test::set (*processor, param, value);
+        juce::MidiBuffer none;
+        for (int n = 0; n < 400; ++n)
+        {
+            auto quiet = test::sine (2, 512, 1000.0, fs, 0.01f);
+            processor->processBlock (quiet, none);
+        }
+        test::set (*processor, Param::wildcardmode, 0.0f);
+        test::set (*processor, Param::cupped, 1.0f);
+        auto noise = test::whiteNoise (2, 512, 0.1f, 7);
+        processor->processBlock (noise, none);
+        return noise;
+    };
+    auto difference = firstLiveBlock (true);
+    const auto fresh = firstLiveBlock (false);
+    difference.addFrom (0, 0, fresh, 0, 0, 512, -1.0f);
+    EXPECT_GT (test::toDb (test::rms (difference, 0) / test::rms (fresh, 0)), -30.0);
 }
 
-TEST_F (InputStage, CuppedAmountFollowsItsSwitchWithATenMillisecondPerBlockStep)
+TEST_F (InputStageTest, CuppedAmountFollowsItsSwitchWithATenMillisecondPerBlockStep)
 {
     test::set (*p, Param::cupped, 1.0f);
     const double k = 1.0 - std::exp (-1.0 / (0.01 * fs));
-    const auto start = QuorinProcessorProbe::cuppedAmount (*p);
     int blocksToHalf = 0;
     for (int n = 1; n <= 400; ++n)
     {
-        QuorinProcessorProbe::updateCuppedAmount (*p, QuorinProcessorProbe::blockFor (*p, 512));
-        const double expected = 1.0 - (1.0 - start) * std::pow (1.0 - k, n);
-        ASSERT_NEAR (QuorinProcessorProbe::cuppedAmount (*p), expected, 1.0e-5) << n;
-        if (blocksToHalf == 0 && QuorinProcessorProbe::cuppedAmount (*p) >= 0.5f)
+        const float amount = stage.followCuppedMic (p->restingBlock (512));
+        const double expected = 1.0 - std::pow (1.0 - k, n);
+        ASSERT_NEAR (amount, expected, 1.0e-5) << n;
+        if (blocksToHalf == 0 && amount >= 0.5f)
             blocksToHalf = n;
     }
     EXPECT_NEAR (blocksToHalf, 333, 2);

@@ -1,6 +1,7 @@
 // The output stage: auto-gain, target table and loudness assist, output gains, listening simulator,
 // ceiling and the meters' resting values.
 #include "StageDriving.h"
+#include "engines/LoudnessAnalyzer.h"
 #include "demo/DemoTake.h"
 #include "render/Measurement.h"
 
@@ -39,47 +40,48 @@ const AutoGainCase autoGainCases[] {
     { "quiet_input_is_left_alone", 0.004, 0.1, 0.0 },
 };
 
-class AutoGain : public testing::TestWithParam<AutoGainCase>
+class AutoGainStep : public testing::TestWithParam<AutoGainCase>
 {
 protected:
     std::unique_ptr<QuorinProcessor> processor = test::preparedWith (
         { { Param::autogain, 1.0f }, { Param::dynamicson, 1.0f }, { Param::wildcardmode, 0.0f } });
+    test::PreparedStage<AutoGain> autoGain { rate, blockSize };
 
     /** Runs the auto-gain over `blocks` blocks of a 0.5 DC signal with the case's levels. */
     juce::AudioBuffer<float> drive (int blocks)
     {
         auto signal = constant (blocks * blockSize, 0.5f);
         const auto& c = GetParam();
-        test::driveStage (*processor, signal, blockSize, [&c] (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) {
-            QuorinProcessorProbe::runAutoGain (p, b, block, c.inputRms * c.inputRms * block.numSamples,
-                                               c.outputRms * c.outputRms * block.numSamples);
+        test::driveStage (*processor, signal, blockSize, [&c, this] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
+            autoGain.process (b, block, c.inputRms * c.inputRms * block.numSamples,
+                              c.outputRms * c.outputRms * block.numSamples);
         });
         return signal;
     }
 };
 } // namespace
 
-TEST_P (AutoGain, SettlesOnItsTargetAndAppliesIt)
+TEST_P (AutoGainStep, SettlesOnItsTargetAndAppliesIt)
 {
     const auto out = drive (600);
     const double expected = dbToGain (GetParam().expectedDb);
-    EXPECT_NEAR (QuorinProcessorProbe::autoGain (*processor), expected, 1.0e-3);
+    EXPECT_NEAR (autoGain.currentGain(), expected, 1.0e-3);
     EXPECT_NEAR (out.getSample (1, out.getNumSamples() - 1), 0.5 * expected, 1.0e-3);
 }
 
-TEST_P (AutoGain, RelaxesToUnityWithoutBeingAppliedWhenDynamicsAreOff)
+TEST_P (AutoGainStep, RelaxesToUnityWithoutBeingAppliedWhenDynamicsAreOff)
 {
     drive (600);
-    const double start = QuorinProcessorProbe::autoGain (*processor);
+    const double start = autoGain.currentGain();
     test::set (*processor, Param::dynamicson, 0.0f);
     const auto out = drive (10);
 
     const double k = 1.0 - std::exp (-blockSize / (0.2 * rate));
-    EXPECT_NEAR (QuorinProcessorProbe::autoGain (*processor), 1.0 + (start - 1.0) * std::pow (1.0 - k, 10), 1.0e-5);
+    EXPECT_NEAR (autoGain.currentGain(), 1.0 + (start - 1.0) * std::pow (1.0 - k, 10), 1.0e-5);
     EXPECT_EQ (out.getMagnitude (0, out.getNumSamples()), 0.5f);
 }
 
-INSTANTIATE_TEST_SUITE_P (Levels, AutoGain, testing::ValuesIn (autoGainCases),
+INSTANTIATE_TEST_SUITE_P (Levels, AutoGainStep, testing::ValuesIn (autoGainCases),
                           [] (const auto& c) { return std::string (c.param.name); });
 
 //==============================================================================
@@ -114,34 +116,37 @@ const AssistCase assistCases[] {
     { "custom", assistSettings (0, 0, 1), -20.0f, -20.0f, 0.0 },
 };
 
-class LoudnessAssist : public testing::TestWithParam<AssistCase>
+class LoudnessAssistStep : public testing::TestWithParam<AssistCase>
 {
 };
 } // namespace
 
-TEST_P (LoudnessAssist, HeadsForItsTarget)
+TEST_P (LoudnessAssistStep, HeadsForItsTarget)
 {
     const auto& c = GetParam();
     auto processor = test::preparedWith (c.settings);
-    QuorinProcessorProbe::setAssistReadings (*processor, c.measuredLufs, c.blockLufs);
+    test::PreparedStage<LoudnessAssist> assist { rate, 64 };
+    LoudnessAnalyzer analyzer;
+    analyzer.prepare (rate);
+    assist.setReadings (c.measuredLufs, c.blockLufs);
 
     // Stereo DC whose block loudness is B: 10·log10(2·v²) − 0.691 = B. Less than 400 ms keeps the
     // analyzer from completing a block, so the meter reading stays where it was put.
     const float level = static_cast<float> (std::sqrt (std::pow (10.0, (c.blockLufs + 0.691) / 10.0) / 2.0));
     constexpr int length = 300 * 64;
     auto signal = constant (length - 1, level);
-    test::driveStage (*processor, signal, 64, [] (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) {
-        QuorinProcessorProbe::runMeteringAndAssist (p, b, block);
+    test::driveStage (*processor, signal, 64, [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
+        assist.process (b, block, analyzer);
     });
 
     // From 0 dB the assist closes on its target with a time constant of 0.128 s (8 % of the way per
     // block of 512 samples at 48 kHz), whatever the block size.
-    ASSERT_EQ (QuorinProcessorProbe::assistLoudnessLufs (*processor), c.measuredLufs);
+    ASSERT_EQ (assist.loudnessLufs(), c.measuredLufs);
     const double approached = 1.0 - std::exp (-(length - 1) / (0.12795 * rate));
-    EXPECT_NEAR (QuorinProcessorProbe::loudnessAssistDb (*processor), c.expectedDb * approached, 1.0e-3);
+    EXPECT_NEAR (assist.gainDb(), c.expectedDb * approached, 1.0e-3);
 }
 
-INSTANTIATE_TEST_SUITE_P (Cases, LoudnessAssist, testing::ValuesIn (assistCases),
+INSTANTIATE_TEST_SUITE_P (Cases, LoudnessAssistStep, testing::ValuesIn (assistCases),
                           [] (const auto& c) { return std::string (c.param.name); });
 
 TEST (OutputTarget, PublishesTheTargetOfEachChoice)
@@ -152,9 +157,8 @@ TEST (OutputTarget, PublishesTheTargetOfEachChoice)
         auto processor = test::preparedWith ({ { Param::outputtarget, float (index) } });
         processor->outputTargetLufs.store (0.0f);
         auto block = constant (64, 0.1f);
-        test::driveStage (*processor, block, 64, [] (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& r) {
-            QuorinProcessorProbe::runMeteringAndAssist (p, b, r);
-        });
+        juce::MidiBuffer midi;
+        processor->processBlock (block, midi);
         EXPECT_EQ (processor->outputTargetLufs.load(), targets[index]) << index;
     }
 }
@@ -164,19 +168,29 @@ TEST (OutputMeters, CustomTargetWithTheMeterOffRestsAtTheFloorAndTheAssistFades)
     auto processor = test::makeProcessor();
     for (const auto& [param, value] : assistSettings (0, 2, 1))
         test::set (*processor, param, value);
-    auto loud = test::sine (2, static_cast<int> (2 * rate), 1000.0, rate, 0.05f);
-    test::process (*processor, loud, blockSize);
-    ASSERT_GT (std::abs (QuorinProcessorProbe::loudnessAssistDb (*processor)), 0.5f);
+    test::PreparedStage<LoudnessAssist> assist { rate, blockSize };
+    LoudnessAnalyzer analyzer;
+    analyzer.prepare (rate);
+    const auto runBoth = [&] {
+        auto tone = test::sine (2, static_cast<int> (2 * rate), 1000.0, rate, 0.05f);
+        auto copy = tone;
+        test::driveStage (*processor, copy, blockSize, [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
+            assist.process (b, block, analyzer);
+        });
+        test::process (*processor, tone, blockSize);
+    };
+
+    runBoth();
+    ASSERT_GT (std::abs (assist.gainDb()), 0.5f);
 
     test::set (*processor, Param::outputtarget, 0.0f);
     test::set (*processor, Param::loudnessmeter, 0.0f);
-    auto more = test::sine (2, static_cast<int> (2 * rate), 1000.0, rate, 0.05f);
-    test::process (*processor, more, blockSize);
+    runBoth();
 
     EXPECT_EQ (processor->loudnessLufs.load(), -70.0f);
     EXPECT_EQ (processor->blockLoudnessDb.load(), -70.0f);
     EXPECT_EQ (processor->truePeakDb.load(), -90.0f);
-    EXPECT_NEAR (QuorinProcessorProbe::loudnessAssistDb (*processor), 0.0f, 0.01f);
+    EXPECT_NEAR (assist.gainDb(), 0.0f, 0.01f);
 }
 
 //==============================================================================
@@ -204,10 +218,8 @@ TEST (OutputGains, OutputGainPadAndCeilingTrim)
                             { Param::limiterceiling, -1.0f }, { Param::limiteron, 1 } };
         settings.insert (settings.end(), c.settings.begin(), c.settings.end());
         auto processor = test::preparedWith (settings);
-        auto block = constant (64, 0.5f);
-        test::driveStage (*processor, block, 64, QuorinProcessorProbe::applyOutputGains);
         // Pads are 10^(-0.15) and 10^(-0.3): 3.0 and 6.0 dB exactly.
-        EXPECT_NEAR (test::toDb (block.getSample (0, 10) / 0.5), c.expectedDb, 1.0e-4) << c.what;
+        EXPECT_NEAR (test::toDb (outputGainFor (processor->restingBlock (64), 0.0f)), c.expectedDb, 1.0e-4) << c.what;
     }
 }
 
@@ -224,7 +236,7 @@ TEST (ListeningSimulator, RowsMixALowPassAndAGain)
         {
             const double measured = test::toneGainDb ([&] (juce::AudioBuffer<float>& b) {
                 auto processor = test::preparedWith ({ { Param::speaker, float (r.row) } });
-                test::driveStage (*processor, b, blockSize, QuorinProcessorProbe::runListeningSimulator);
+                test::runFreshStage<ListeningSimulator> (*processor, b, blockSize);
             }, f);
             const double expected = test::toDb (std::abs ((1.0 - r.mix) + r.mix * test::firstOrderLowPass (f, r.cutoff, rate)))
                                     + r.gainDb;
@@ -234,7 +246,7 @@ TEST (ListeningSimulator, RowsMixALowPassAndAGain)
     auto processor = test::preparedWith ({ { Param::speaker, 0.0f } });
     auto signal = test::sine (2, 4096, 1000.0, rate, 0.3f);
     const auto input = signal;
-    test::driveStage (*processor, signal, blockSize, QuorinProcessorProbe::runListeningSimulator);
+    test::runFreshStage<ListeningSimulator> (*processor, signal, blockSize);
     for (int i = 0; i < signal.getNumSamples(); ++i)
         ASSERT_EQ (signal.getSample (0, i), input.getSample (0, i)) << "\"Off\" passes the block";
 }
@@ -302,13 +314,13 @@ TEST_P (CeilingStep, NeverLetsASampleAboveTheCeiling)
     const auto& c = GetParam();
     auto processor = test::preparedWith (c.settings);
     auto signal = loudNoise (static_cast<int> (rate), 4.0f);
-    test::driveStage (*processor, signal, blockSize, QuorinProcessorProbe::runCeiling);
+    test::runFreshStage<Ceiling> (*processor, signal, blockSize);
     EXPECT_LE (largestMagnitude (signal), c.ceiling * (1.0 + 1.0e-6));
     EXPECT_GT (largestMagnitude (signal), 0.99 * c.ceiling);
 
     // Below the knee (0.78·C, or 0.94 with the limiter off) a tone passes level.
     const double gain = test::toneGainDb ([&] (juce::AudioBuffer<float>& b) {
-        test::driveStage (*test::preparedWith (c.settings), b, blockSize, QuorinProcessorProbe::runCeiling);
+        test::runFreshStage<Ceiling> (*test::preparedWith (c.settings), b, blockSize);
     }, 1000.0);
     EXPECT_NEAR (gain, 0.0, 0.01);
 }
@@ -364,7 +376,7 @@ TEST (Ceiling, BlendWithTheDryDoesNotCombAtHighFrequencies)
         return test::toneGainDb ([&] (juce::AudioBuffer<float>& b) {
             auto processor = test::preparedWith ({ { Param::limiteron, 1.0f }, { Param::limiterceiling, -1.0f },
                                                     { Param::outputtarget, 2.0f }, { Param::limpct, limpct } });
-            test::driveStage (*processor, b, blockSize, QuorinProcessorProbe::runCeiling);
+            test::runFreshStage<Ceiling> (*processor, b, blockSize);
         }, f);
     };
 

@@ -1,7 +1,7 @@
 // The saturation stage: the blend returns the dry at 0, Beast only in "Live Performance", the Beast
 // curve by drive, and a Beast blend whose small-signal gain does not depend on frequency.
 #include "ResponseMeasurement.h"
-#include "TestSupport.h"
+#include "StageDriving.h"
 
 namespace
 {
@@ -15,7 +15,7 @@ enum BeastMode
     totalBeast
 };
 
-std::unique_ptr<QuorinProcessor> saturationProcessor (int chainMode, BeastMode beastMode, float satpct)
+test::StageRig<SaturationStage> saturationProcessor (int chainMode, BeastMode beastMode, float satpct)
 {
     auto p = test::makeProcessor (fs, blockSize);
     test::set (*p, Param::chainmode, float (chainMode));
@@ -25,7 +25,7 @@ std::unique_ptr<QuorinProcessor> saturationProcessor (int chainMode, BeastMode b
     test::set (*p, Param::voicemode, 0.0f);
     test::set (*p, Param::wildcardmode, 0.0f);
     p->prepareToPlay (fs, blockSize); // the fade follows its switch at once
-    return p;
+    return test::rigFor<SaturationStage> (std::move (p), fs, blockSize);
 }
 
 struct Drive
@@ -33,17 +33,20 @@ struct Drive
     float beastAmt, subAmt, punchDrive, loudAmt;
 };
 
-void runStage (QuorinProcessor& p, juce::AudioBuffer<float>& signal, const Drive& d)
+void runStage (const test::StageRig<SaturationStage>& rig, juce::AudioBuffer<float>& signal, const Drive& d,
+               float fade = 1.0f)
 {
+    auto& p = *rig;
     test::processInBlocks (signal, blockSize,
                            [&] (juce::AudioBuffer<float>& b)
                            {
-                               auto block = QuorinProcessorProbe::blockFor (p, b.getNumSamples());
+                               auto block = p.restingBlock (b.getNumSamples());
                                block.controls.beastAmt = d.beastAmt;
                                block.controls.subAmt = d.subAmt;
                                block.controls.punchDrive = d.punchDrive;
                                block.controls.loudAmt = d.loudAmt;
-                               QuorinProcessorProbe::runSaturationStage (p, b, block);
+                               block.fades.saturation = fade;
+                               rig.stage->process (b, block);
                            });
 }
 
@@ -64,7 +67,7 @@ TEST (SaturationStage, NoAmountGivesTheDryInMixMaster)
     auto p = saturationProcessor (0, totalBeast, 0.0f);
     auto signal = test::sine (2, fs / 4, 110.0, fs, 0.8f);
     const auto input = signal;
-    runStage (*p, signal, fullDrive);
+    runStage (p, signal, fullDrive);
     EXPECT_EQ (maxDifference (signal, input), 0.0);
 }
 
@@ -76,7 +79,7 @@ TEST (SaturationStage, NoAmountGivesTheRoundTrippedDryWithBeast)
     auto p = saturationProcessor (1, totalBeast, 0.0f);
     auto signal = test::sine (2, fs / 4, 110.0, fs, 0.8f);
     auto reference = signal;
-    runStage (*p, signal, fullDrive);
+    runStage (p, signal, fullDrive);
 
     juce::dsp::Oversampling<float> roundTrip (2, 2, juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, true,
                                               false);
@@ -100,7 +103,7 @@ TEST (SaturationStage, MixMasterRunsNoBeast)
         auto p = saturationProcessor (chainMode, totalBeast, 1.0f);
         auto signal = test::sine (2, fs / 4, 4000.0, fs, 0.5f);
         const auto input = signal;
-        runStage (*p, signal, fullDrive);
+        runStage (p, signal, fullDrive);
         signal.addFrom (0, 0, input, 0, 0, signal.getNumSamples(), -1.0f);
         const double change = test::rms (signal, 0) / test::rms (input, 0);
         if (chainMode == 0)
@@ -133,7 +136,7 @@ TEST_P (BeastCurve, SmallSignalGainIsTheCurvesSlope)
     auto p = saturationProcessor (1, c.mode, 1.0f);
     auto signal = test::sine (2, fs / 2, 4000.0, fs, 1.0e-3f);
     const auto input = signal;
-    runStage (*p, signal, c.drive);
+    runStage (p, signal, c.drive);
     const double gainDb = test::toDb (test::rms (signal, 0, fs / 4, fs / 4) / test::rms (input, 0, fs / 4, fs / 4));
     EXPECT_NEAR (gainDb, test::toDb (c.smallSignalGain), 0.1);
 }
@@ -164,12 +167,12 @@ TEST (SaturationStage, HalfBlendedBeastHasNoComb)
         const auto responseDb = test::measureResponseDb (
             [&] (juce::AudioBuffer<float>& b)
             {
-                auto block = QuorinProcessorProbe::blockFor (*p, b.getNumSamples());
+                auto block = p->restingBlock (b.getNumSamples());
                 block.controls.beastAmt = 0.5f;
                 block.controls.subAmt = 0.0f;
                 block.controls.loudAmt = 0.0f;
                 block.controls.punchDrive = 0.078f; // the punch drive with the transient shaper off
-                QuorinProcessorProbe::runSaturationStage (*p, b, block);
+                p.stage->process (b, block);
             },
             fs, frequencies, 3.0e-4f);
 
@@ -184,10 +187,9 @@ TEST (SaturationStage, HalfBlendedBeastHasNoComb)
 TEST (SaturationStage, FadingOutEndsOnTheUntouchedInput)
 {
     auto p = saturationProcessor (1, totalBeast, 0.5f);
-    QuorinProcessorProbe::setSaturationFade (*p, 0.002f);
     auto signal = test::sine (2, fs / 4, 3000.0, fs, 0.5f);
     const auto input = signal;
-    runStage (*p, signal, fullDrive);
+    runStage (p, signal, fullDrive, 0.002f);
     signal.addFrom (0, 0, input, 0, 0, signal.getNumSamples(), -1.0f);
     EXPECT_LT (signal.getMagnitude (0, fs / 8, fs / 8), 0.01f * 0.5f);
 }
@@ -200,9 +202,9 @@ TEST (SaturationStage, BlockBeyondThePreparedSizeRunsInPieces)
     auto pieces = whole;
     auto p = saturationProcessor (1, totalBeast, 0.5f);
     auto q = saturationProcessor (1, totalBeast, 0.5f);
-    auto block = QuorinProcessorProbe::blockFor (*p, whole.getNumSamples());
-    QuorinProcessorProbe::runSaturationStage (*p, whole, block);
-    runStage (*q, pieces, { block.controls.beastAmt, block.controls.subAmt, block.controls.punchDrive,
+    auto block = p->restingBlock (whole.getNumSamples());
+    p.stage->process (whole, block);
+    runStage (q, pieces, { block.controls.beastAmt, block.controls.subAmt, block.controls.punchDrive,
                             block.controls.loudAmt });
     EXPECT_EQ (maxDifference (whole, pieces), 0.0);
 }

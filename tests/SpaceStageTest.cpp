@@ -1,5 +1,7 @@
 // The space stage: the ducking level, and how ducking, the reverb amount and the macros scale each bus.
 #include "StageDriving.h"
+#include "chain/SpaceStage.h"
+#include "engines/ModernReverb.h"
 
 namespace
 {
@@ -37,11 +39,13 @@ Settings with (Settings settings, const Settings& more)
 juce::AudioBuffer<float> addedReverb (const Settings& settings)
 {
     auto processor = test::preparedWith (settings);
+    ModernReverb live, flavour;
+    space::prepareReverbs (live, flavour, { rate, 512, 2 });
     auto signal = test::sine (2, static_cast<int> (rate), 220.0, rate, 0.5f);
     const auto input = signal;
-    test::driveStage (*processor, signal, 512, [] (QuorinProcessor& p, juce::AudioBuffer<float>& b, const ChainBlock& block) {
-        const auto ducking = QuorinProcessorProbe::measureDuckingLevel (p, b, block);
-        QuorinProcessorProbe::runSpaceStage (p, b, block, ducking.duckLevel);
+    test::driveStage (*processor, signal, 512, [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
+        const auto ducking = space::measureDucking (b, block);
+        space::process (b, block, ducking.duckLevel, live, flavour);
     });
     for (int ch = 0; ch < 2; ++ch)
         signal.addFrom (ch, 0, input, ch, 0, signal.getNumSamples(), -1.0f);
@@ -111,8 +115,8 @@ TEST (SpaceStage, DuckingLevelAndOutputEnergyOfTheBlock)
     {
         auto processor = test::preparedWith ({ { Param::voicemode, c.voice ? 1.0f : 0.0f } });
         const auto block = constant (c.channels, 480, c.left, c.right);
-        const auto record = QuorinProcessorProbe::blockFor (*processor, 480);
-        const auto measured = QuorinProcessorProbe::measureDuckingLevel (*processor, block, record);
+        const auto record = processor->restingBlock (480);
+        const auto measured = space::measureDucking (block, record);
         EXPECT_NEAR (measured.duckLevel, c.duck, 1.0e-6f) << c.what;
         EXPECT_NEAR (measured.outputEnergy, 480 * c.energyPerSample, 1.0e-5 * 480 * c.energyPerSample) << c.what;
     }

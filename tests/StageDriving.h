@@ -7,21 +7,59 @@
 
 namespace test
 {
-/** One chain step, as the probe exposes it. */
-using Step = std::function<void (QuorinProcessor&, juce::AudioBuffer<float>&, const ChainBlock&)>;
+/** One chain step on a block, with the block's record. */
+using Step = std::function<void (juce::AudioBuffer<float>&, const ChainBlock&)>;
 /** Changes the block record before a step sees it (controls the parameters do not reach). */
 using BlockEdit = std::function<void (ChainBlock&)>;
 
-/** Runs one step over a long signal in place, block by block, with the record the frame would build
-    from the processor's current parameters. */
-inline void driveStage (QuorinProcessor& p, juce::AudioBuffer<float>& signal, int blockSize, const Step& step,
+/** Runs one step over a long signal in place, block by block, with the record the processor's
+    current parameters give (no hit, no morph offsets). */
+inline void driveStage (const QuorinProcessor& p, juce::AudioBuffer<float>& signal, int blockSize, const Step& step,
                         const BlockEdit& edit = {})
 {
     processInBlocks (signal, blockSize, [&] (juce::AudioBuffer<float>& view) {
-        auto block = QuorinProcessorProbe::blockFor (p, view.getNumSamples());
+        auto block = p.restingBlock (view.getNumSamples());
         if (edit)
             edit (block);
-        step (p, view, block);
+        step (view, block);
+    });
+}
+
+/** A stage prepared for stereo at the rate and the largest block size. */
+template <typename Stage>
+struct PreparedStage : Stage
+{
+    explicit PreparedStage (double rate = 48000.0, int maxBlockSize = 512)
+    {
+        Stage::prepare ({ rate, static_cast<juce::uint32> (maxBlockSize), 2 });
+    }
+};
+
+/** A processor whose parameters give the block records, and one stage they drive. */
+template <typename Stage>
+struct StageRig
+{
+    std::unique_ptr<QuorinProcessor> processor;
+    std::unique_ptr<PreparedStage<Stage>> stage;
+
+    QuorinProcessor& operator*() const { return *processor; }
+    QuorinProcessor* operator->() const { return processor.get(); }
+};
+
+template <typename Stage>
+StageRig<Stage> rigFor (std::unique_ptr<QuorinProcessor> processor, double rate = 48000.0, int maxBlockSize = 512)
+{
+    return { std::move (processor), std::make_unique<PreparedStage<Stage>> (rate, maxBlockSize) };
+}
+
+/** Runs a freshly prepared stage over the signal in place, block by block, with the records the
+    processor's parameters give. */
+template <typename Stage>
+void runFreshStage (const QuorinProcessor& p, juce::AudioBuffer<float>& signal, int blockSize, double rate = 48000.0)
+{
+    PreparedStage<Stage> stage { rate, blockSize };
+    driveStage (p, signal, blockSize, [&stage] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
+        stage.process (b, block);
     });
 }
 

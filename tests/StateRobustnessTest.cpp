@@ -376,7 +376,7 @@ TEST_F (StateRobustness, WhatThePlainFormatNeverWritesIsRefusedAndNothingHangs)
 {
     // The first two sent the framework's parser into an endless loop.
     const char* const refused[] = {
-        "<S><?" "?>0</>", // split so that no compiler reads a trigraph
+        ("<S><?" "?>0</>"), // split so that no compiler reads a trigraph
         "<VANTORAV3_STATE version=\"3\"><PARAMS><?note?>x</PARAMS></VANTORAV3_STATE>",
         "<VANTORAV3_STATE version=\"3\"><PARAMS><PARAM id=\"smack\" value=\"0.5\"/><?pi?></PARAMS></VANTORAV3_STATE>",
         "<?pi?><VANTORAV3_STATE version=\"3\"><PARAMS><PARAM id=\"smack\" value=\"0.5\"/></PARAMS></VANTORAV3_STATE>",

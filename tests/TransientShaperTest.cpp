@@ -1,6 +1,6 @@
 // The transient shaper: its gain stays between its limits, a steady tone settles to the sustain cut
 // worked by hand, the switch off glides the gain back to 0 dB, and the band is clamped to 340 Hz.
-#include "TestSupport.h"
+#include "StageDriving.h"
 #include "demo/DemoTake.h"
 
 #include <complex>
@@ -16,7 +16,17 @@ struct ShaperSettings
     float attack, sustain, ceiling, snap = 0.58f, smooth = 0.4f, band = 160.0f;
 };
 
-std::unique_ptr<QuorinProcessor> shaperProcessor (const ShaperSettings& s)
+/** A processor whose parameters give the block records, and the shaper they drive. */
+struct ShaperRig
+{
+    std::unique_ptr<QuorinProcessor> processor;
+    std::unique_ptr<test::PreparedStage<TransientShaper>> shaper;
+
+    QuorinProcessor& operator*() const { return *processor; }
+    QuorinProcessor* operator->() const { return processor.get(); }
+};
+
+ShaperRig shaperProcessor (const ShaperSettings& s)
 {
     auto p = test::makeProcessor (fs, blockSize);
     test::set (*p, Param::chainmode, float (s.chainMode));
@@ -28,10 +38,10 @@ std::unique_ptr<QuorinProcessor> shaperProcessor (const ShaperSettings& s)
     test::set (*p, Param::transientsnap, s.snap);
     test::set (*p, Param::transientsmooth, s.smooth);
     test::set (*p, Param::transientband, s.band);
-    return p;
+    return { std::move (p), std::make_unique<test::PreparedStage<TransientShaper>> (fs, blockSize) };
 }
 
-void runShaper (QuorinProcessor& p, juce::AudioBuffer<float>& signal, int start, int count,
+void runShaper (ShaperRig& rig, juce::AudioBuffer<float>& signal, int start, int count,
                 float bandOverride = 0.0f)
 {
     juce::AudioBuffer<float> part (signal.getArrayOfWritePointers(), signal.getNumChannels(), start, count);
@@ -39,10 +49,10 @@ void runShaper (QuorinProcessor& p, juce::AudioBuffer<float>& signal, int start,
     {
         const int n = juce::jmin (blockSize, count - offset);
         juce::AudioBuffer<float> view (part.getArrayOfWritePointers(), part.getNumChannels(), offset, n);
-        auto block = QuorinProcessorProbe::blockFor (p, n);
+        auto block = rig->restingBlock (n);
         if (bandOverride > 0.0f)
             block.params.values[size_t (Param::transientband)] = bandOverride;
-        QuorinProcessorProbe::runTransientShaper (p, view, block);
+        rig.shaper->process (view, block);
     }
 }
 
@@ -92,7 +102,7 @@ TEST_P (TransientLimits, GainStaysBetweenLowerAndUpperLimit)
     for (int ch = 0; ch < 2; ++ch)
         input.copyFrom (ch, 0, take, 0, 0, take.getNumSamples());
     auto output = input;
-    runShaper (*p, output, 0, output.getNumSamples());
+    runShaper (p, output, 0, output.getNumSamples());
 
     double highest = -100.0, lowest = 100.0;
     for (int i = 0; i < input.getNumSamples(); ++i)
@@ -139,7 +149,7 @@ TEST_P (TransientSteadyTone, SettlesToTheSustainCut)
     auto p = shaperProcessor (s);
     auto [tone, level] = steadyDetectorTone (3 * fs, 0.5f);
     const auto input = tone;
-    runShaper (*p, tone, 0, tone.getNumSamples());
+    runShaper (p, tone, 0, tone.getNumSamples());
 
     const bool live = s.chainMode == 1;
     const double u = std::log10 (1.0 + 9.0 * s.attack);
@@ -168,12 +178,12 @@ TEST (TransientShaper, SwitchOffGlidesToZeroDecibels)
     const int switchAt = 188 * blockSize; // about 2 s
     auto [tone, level] = steadyDetectorTone (switchAt + fs / 2, 0.5f);
     const auto input = tone;
-    runShaper (*p, tone, 0, switchAt);
+    runShaper (p, tone, 0, switchAt);
     const double settledDb = gainDbAt (tone, input, switchAt - 1);
     ASSERT_LT (settledDb, -0.9);
 
     test::set (*p, Param::punchknobon, 0.0f);
-    runShaper (*p, tone, switchAt, fs / 2);
+    runShaper (p, tone, switchAt, fs / 2);
     const double k = 1.0 - std::exp (-1.0 / (0.013158594 * fs));
     for (int n : { 1, 480, 2400, 9600, 24000 })
         EXPECT_NEAR (gainDbAt (tone, input, switchAt - 1 + n), settledDb * std::pow (1.0 - k, n), 2.0e-3) << n;
@@ -188,7 +198,7 @@ TEST (TransientShaper, BandAboveTheRangeActsAsTheTopOfIt)
         auto p = shaperProcessor ({ 1, 0.8f, 0.2f, 0.7f });
         juce::AudioBuffer<float> b (1, take.getNumSamples());
         b.copyFrom (0, 0, take, 0, 0, take.getNumSamples());
-        runShaper (*p, b, 0, b.getNumSamples(), band);
+        runShaper (p, b, 0, b.getNumSamples(), band);
         return b;
     };
     const auto at500 = runWithBand (500.0f);

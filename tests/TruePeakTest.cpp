@@ -1,6 +1,7 @@
 // The true-peak meter (ITU-R BS.1770-4 Annex 2) against EBU Tech 3341 and libebur128, and the guard
 // that holds the output's true peak at the ceiling.
 #include "StageDriving.h"
+#include "engines/LoudnessAnalyzer.h"
 #include "chain/TruePeakGuard.h"
 #include "chain/TruePeakMeter.h"
 #include "demo/DemoTake.h"
@@ -129,20 +130,28 @@ TEST (TruePeakMeter, HoldFallsAtTheSameRatePerSecondAtEveryBlockSize)
     {
         auto processor = test::preparedWith ({ { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 0.0f } }, 2, 48000.0,
                                              blockSize);
+        test::PreparedStage<OutputMeters> meters { 48000.0, blockSize };
+        LoudnessAnalyzer analyzer;
+        analyzer.prepare (48000.0);
+        float heldDb = 0.0f;
+        const auto measure = [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
+            heldDb = meters.process (b, block, analyzer).truePeakDb;
+        };
+
         auto loud = test::sine (2, 2048, 1000.0, 48000.0, 1.0f);
-        test::driveStage (*processor, loud, blockSize, QuorinProcessorProbe::runOutputMeters);
-        const float held = processor->truePeakDb.load();
+        test::driveStage (*processor, loud, blockSize, measure);
+        const float held = heldDb;
         EXPECT_NEAR (held, 0.0f, 0.05f);
 
         // The interpolator still holds the sine's last samples for the first silent block.
         juce::AudioBuffer<float> silence (2, 24576); // 0.512 s
         silence.clear();
-        test::driveStage (*processor, silence, blockSize, QuorinProcessorProbe::runOutputMeters);
-        const float falling = processor->truePeakDb.load();
+        test::driveStage (*processor, silence, blockSize, measure);
+        const float falling = heldDb;
         ASSERT_LT (falling, held - 15.0f);
         silence.clear();
-        test::driveStage (*processor, silence, blockSize, QuorinProcessorProbe::runOutputMeters);
-        EXPECT_NEAR (processor->truePeakDb.load(), falling - 37.5f * 0.512f, 1.0e-3f) << blockSize;
+        test::driveStage (*processor, silence, blockSize, measure);
+        EXPECT_NEAR (heldDb, falling - 37.5f * 0.512f, 1.0e-3f) << blockSize;
     }
 }
 

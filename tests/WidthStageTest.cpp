@@ -5,11 +5,21 @@ namespace
 {
 constexpr double rate = 48000.0;
 
-/** A processor whose width stage runs at full blend in the given chain mode. */
-std::unique_ptr<QuorinProcessor> widthProcessor (float chainMode, float widpct = 1.0f)
+/** A processor whose parameters give the block records, and the width stage they drive. */
+struct WidthRig
 {
-    return test::preparedWith ({ { Param::chainmode, chainMode }, { Param::widthon, 1.0f }, { Param::widpct, widpct },
-                                 { Param::mixmode, 0.0f }, { Param::voicemode, 0.0f } });
+    std::unique_ptr<QuorinProcessor> processor;
+    std::unique_ptr<test::PreparedStage<WidthStage>> width;
+
+    QuorinProcessor& operator*() const { return *processor; }
+    QuorinProcessor* operator->() const { return processor.get(); }
+};
+
+/** A width stage at full blend in the given chain mode. */
+WidthRig widthProcessor (float chainMode, float widpct = 1.0f)
+{
+    return { test::preparedWith ({ { Param::chainmode, chainMode }, { Param::widthon, 1.0f }, { Param::widpct, widpct },
+                                 { Param::mixmode, 0.0f }, { Param::voicemode, 0.0f } }), std::make_unique<test::PreparedStage<WidthStage>> (rate, 512) };
 }
 
 test::BlockEdit widthAmount (float w)
@@ -17,9 +27,11 @@ test::BlockEdit widthAmount (float w)
     return [w] (ChainBlock& block) { block.controls.widthAmt = w; };
 }
 
-void runWidth (QuorinProcessor& p, juce::AudioBuffer<float>& signal, float w)
+void runWidth (const WidthRig& rig, juce::AudioBuffer<float>& signal, float w)
 {
-    test::driveStage (p, signal, 512, QuorinProcessorProbe::runWidthStage, widthAmount (w));
+    auto& width = *rig.width;
+    test::driveStage (*rig, signal, 512, [&width] (auto& b, const ChainBlock& block) { width.process (b, block); },
+                      widthAmount (w));
 }
 
 /** |bands of a 540 Hz Linkwitz-Riley high band| at f: a squared second-order Butterworth high-pass. */
@@ -45,7 +57,7 @@ TEST (WidthStage, EverythingBelowTheSplitLeavesAsMono)
         auto processor = widthProcessor (0.0f);
         auto signal = test::sine (2, static_cast<int> (rate), 100.0, rate, 0.3f);
         signal.applyGain (1, 0, signal.getNumSamples(), -1.0f); // all side, no mid
-        runWidth (*processor, signal, w);
+        runWidth (processor, signal, w);
         const auto side = halfSum (signal, -1.0f);
         EXPECT_LT (test::toDb (test::rms (side, 0, 24000) / 0.3), -40.0) << "w " << w;
     }
@@ -59,7 +71,7 @@ TEST (WidthStage, IdenticalChannelsGainADecorrelatedSideAboveTheSplit)
     {
         auto processor = widthProcessor (0.0f);
         auto signal = test::sine (2, static_cast<int> (rate), f, rate, 0.01f);
-        runWidth (*processor, signal, w);
+        runWidth (processor, signal, w);
 
         const auto allpassDifference = std::abs (test::firstOrderAllPass (f, 2920.0, rate) - test::firstOrderAllPass (f, 6550.0, rate));
         const double expectedSide = 0.92 * guarded * linkwitzRileyHighMagnitude (f) * allpassDifference / 2.0;
@@ -104,9 +116,9 @@ TEST (WidthStage, CorrelationGuardScalesTheWidthInMixMaster)
 
         auto guarded = input, reference = input;
         auto mixMaster = widthProcessor (0.0f);
-        runWidth (*mixMaster, guarded, w);
+        runWidth (mixMaster, guarded, w);
         auto live = widthProcessor (1.0f); // no guard in "Live Performance"
-        runWidth (*live, reference, static_cast<float> (w * exactFactor));
+        runWidth (live, reference, static_cast<float> (w * exactFactor));
 
         // The guard's factor ramps in within 20 ms (two blocks); from then on the widths agree.
         for (int ch = 0; ch < 2; ++ch)
@@ -121,7 +133,7 @@ TEST (WidthStage, BlendWithTheDryIsMagnitudeFlatAtEveryAmount)
         for (const double f : { 100.0, 300.0, 540.0, 800.0, 2000.0, 6000.0, 12000.0 })
         {
             const auto gainOf = [&] (int channel, float w) {
-                return test::toneGainDb ([&] (juce::AudioBuffer<float>& b) { runWidth (*widthProcessor (0.0f, widpct), b, w); },
+                return test::toneGainDb ([&] (juce::AudioBuffer<float>& b) { runWidth (widthProcessor (0.0f, widpct), b, w); },
                                          f, 2, channel);
             };
             // Identical channels at a small width: each channel flat.
@@ -136,7 +148,7 @@ TEST (WidthStage, MonoContentDoesNotCancelAtTheSplitWhenBlended)
         for (const double f : { 300.0, 540.0, 800.0 })
         {
             const double gain = test::toneGainDb ([&] (juce::AudioBuffer<float>& b) {
-                runWidth (*widthProcessor (0.0f, widpct), b, 0.5f);
+                runWidth (widthProcessor (0.0f, widpct), b, 0.5f);
                 b.copyFrom (0, 0, halfSum (b, 1.0f), 0, 0, b.getNumSamples());
             }, f);
             EXPECT_NEAR (gain, 0.0, 0.05) << "widpct " << widpct << ", " << f << " Hz";

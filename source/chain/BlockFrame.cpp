@@ -1,9 +1,14 @@
 #include "processor/PluginProcessor.h"
 
 #include "chain/MacroMapping.h"
+#include "chain/SpaceStage.h"
 
 #include "engines/AdaptiveHitEngine.h"
+#include "engines/AnalogEqEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
+#include "engines/LoudnessAnalyzer.h"
+#include "engines/ModernReverb.h"
+#include "engines/MultibandDynamics.h"
 
 namespace
 {
@@ -87,23 +92,38 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     preparedBlockSize = maxBlock;
     const juce::dsp::ProcessSpec stereo { sampleRate, static_cast<juce::uint32> (maxBlock), 2 };
 
-    prepareInputStage (stereo);
-    prepareToneStage (stereo);
-    prepareSaturationStage (stereo);
-    prepareTransientShaper (stereo);
-    prepareDynamicsStage (stereo);
-    prepareEnhancers (stereo);
-    prepareWidthStage (stereo);
-    prepareSpaceStage (stereo);
-    prepareOutputStage (stereo);
+    input.prepare (stereo);
+    analogEq->prepare (sampleRate);
+    linearPhaseEq->prepare (sampleRate, maxBlock);
+    tone.prepare (stereo);
+    // The first block must already run the real kernel, so it is built here, where waiting is allowed.
+    linearPhaseEq->rebuildNow (ToneEqStage::linearPhaseDesignFor (restingBlock (maxBlock)), {});
+    saturation.prepare (stereo);
+    transientShaper.prepare (stereo);
+    dynamics.prepare (stereo);
+    multibandDynamics->prepare (sampleRate, maxBlock);
+    airExciter.prepare (stereo);
+    subHarmonics.prepare (stereo);
+    kickSub.prepare (stereo);
+    width.prepare (stereo);
+    space::prepareReverbs (*liveReverb, *flavourReverb, stereo);
+    autoGain.prepare (stereo);
+    loudnessAnalyzer->prepare (sampleRate);
+    loudnessAssist.prepare (stereo);
+    listening.prepare (stereo);
+    finalLowPass.prepare (stereo);
+    outputCeiling.prepare (stereo);
+    truePeakGuard.prepare (sampleRate);
+    outputLoudnessAnalyzer->prepare (sampleRate);
+    outputMeters.prepare (stereo);
+    outputMeters.continueBlockLoudnessFrom (blockLoudnessDb.load()); // the published reading carries over
     prepareInputCaptures();
     adaptiveHitEngine->prepare (sampleRate);
 
-    const int withoutBeast = fixedClickDelay (false, finalLowPass[0]);
-    beastPadLength = fixedClickDelay (true, finalLowPass[0]) - withoutBeast;
+    const int withoutBeast = fixedClickDelay (false, finalLowPass.channelFilter());
+    beastPadLength = fixedClickDelay (true, finalLowPass.channelFilter()) - withoutBeast;
     fixedLatency.store (beastPadLength + withoutBeast + truePeakGuard.latency());
     beastLatencyPad.prepare (2, DelayRing::lengthFor (maxBlock, beastPadLength));
-    drySnapshot.prepare (2, maxBlock);
     bypassInputRing.prepare (2, DelayRing::lengthFor (maxBlock, LinearPhaseEqEngine::centreTap + fixedLatency.load()));
 
     morphOffsets = {};
@@ -112,7 +132,7 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     const auto onOff = [&params] (Param p) { return params.on (p) ? 1.0f : 0.0f; };
     moduleFades = { onOff (Param::dynamicson), onOff (Param::saturationon), onOff (Param::reverbon),
                     onOff (Param::widthon) };
-    widthFadeApplied = moduleFades.width;
+    width.restartFadeAt (moduleFades.width);
 
     adaptiveHitClass.store (0);
     adaptiveHitConfidence.store (0.0f);
@@ -128,16 +148,26 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 void QuorinProcessor::releaseResources()
 {
     releaseInputCaptures();
-    releaseToneStage();
-    releaseSaturationStage();
-    releaseTransientShaper();
-    releaseDynamicsStage();
-    releaseEnhancers();
-    releaseWidthStage();
-    releaseOutputStage();
+    input.release();
+    tone.release();
+    linearPhaseEq->reset();
+    saturation.release();
+    transientShaper.release();
+    dynamics.release();
+    multibandDynamics->reset();
+    airExciter.release();
+    subHarmonics.release();
+    kickSub.release();
+    width.release();
+    autoGain.release();
+    loudnessAssist.release();
+    listening.release();
+    finalLowPass.release();
+    outputCeiling.release();
+    truePeakGuard.reset();
+    outputMeters.release();
     preparedBlockSize = 0;
 
-    drySnapshot.release();
     bypassInputRing.release();
     beastLatencyPad.release();
     morphOffsets = {};
@@ -193,12 +223,12 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
 
     if (! flags.rawMode)
         runInputStage (buffer, block); // step 5
-    updateCuppedAmount (block);        // step 6
-    const auto inputEnergy = runEqPass (buffer, block); // step 7
+    const auto cuppedAmount = input.followCuppedMic (block); // step 6
+    const auto eqPass = runEqPass (buffer, block, cuppedAmount); // step 7
     if (flags.linearPhaseActive)
         runLinearPhaseEq (buffer, block); // step 8
     else
-        linearPhaseRingPrimed = false; // the delayed dry starts clean when the path comes back
+        tone.linearPhaseStopped();
 
     const bool colouring = ! flags.rawMode && ! flags.voiceMode;
     if (flags.beastActive)
@@ -214,7 +244,7 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
         runMultibandDynamics (buffer, block); // step 11
 
     if (! flags.rawMode && params.on (Param::airknobon) && block.controls.airAmt > 0.001f)
-        runAirExciter (buffer, block); // step 12
+        runAirExciter (buffer, block, eqPass.deEsserEnvelope); // step 12
     applyBodyMakeup (buffer, block);   // step 13
     if (colouring && block.controls.subAmt > 0.03f)
         runSubHarmonics (buffer, block); // step 14
@@ -230,9 +260,9 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     if (flags.reverbActive && colouring)
         runSpaceStage (buffer, block, ducking.duckLevel); // step 18
 
-    runAutoGain (buffer, block, inputEnergy, ducking.outputEnergy); // step 19
-    runMeteringAndAssist (buffer, block);       // step 20
-    applyOutputGains (buffer, block);           // step 21
+    runAutoGain (buffer, block, eqPass.inputEnergy, ducking.outputEnergy); // step 19
+    const auto assistDb = runMeteringAndAssist (buffer, block); // step 20
+    applyOutputGains (buffer, block, assistDb);                 // step 21
     runListeningSimulator (buffer, block);      // step 22
     runFinalLowPass (buffer);                   // step 23
     runCeiling (buffer, block);                 // step 24

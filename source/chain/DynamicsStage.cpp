@@ -1,3 +1,5 @@
+#include "chain/DynamicsStage.h"
+
 #include "chain/StageHelpers.h"
 #include "engines/MultibandDynamics.h"
 #include "processor/PluginProcessor.h"
@@ -11,19 +13,24 @@ void setGlueBallistics (juce::dsp::Compressor<float>& glue) noexcept
 }
 } // namespace
 
-void QuorinProcessor::prepareDynamicsStage (const juce::dsp::ProcessSpec& spec)
+void DynamicsStage::prepare (const juce::dsp::ProcessSpec& spec)
 {
     glueCompressor.prepare (spec);
     setGlueBallistics (glueCompressor);
     glueCompressor.setRatio (1.65f);
     glueCompressor.setThreshold (-18.0f);
-
-    multibandDynamics->prepare (spec.sampleRate, static_cast<int> (spec.maximumBlockSize));
+    dry.prepare (2, static_cast<int> (spec.maximumBlockSize));
 }
 
-void QuorinProcessor::releaseDynamicsStage() { multibandDynamics->reset(); }
+void DynamicsStage::reset() noexcept { glueCompressor.reset(); }
 
-void QuorinProcessor::designGlueCompressor (const ChainBlock& block)
+void DynamicsStage::release()
+{
+    reset();
+    dry.release();
+}
+
+void DynamicsStage::design (const ChainBlock& block) noexcept
 {
     const auto& c = block.controls;
     setGlueBallistics (glueCompressor);
@@ -32,30 +39,31 @@ void QuorinProcessor::designGlueCompressor (const ChainBlock& block)
     glueCompressor.setThreshold (3.7f * c.loudAmt - 20.5f);
 }
 
-void QuorinProcessor::runMultibandDynamics (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void DynamicsStage::runMultiband (juce::AudioBuffer<float>& buffer, const ChainBlock& block,
+                                  MultibandDynamics& multibandDynamics)
 {
     const auto& c = block.controls;
     const auto& flags = block.flags;
 
-    drySnapshot.capture (buffer);
-    multibandDynamics->setParameters (c.loudAmt, c.smartEff, c.beastAmt, c.subAmt, c.detailAmt, c.smackAmt, 0.0f,
+    dry.capture (buffer);
+    multibandDynamics.setParameters (c.loudAmt, c.smartEff, c.beastAmt, c.subAmt, c.detailAmt, c.smackAmt, 0.0f,
                                       c.airAmt, flags.voiceMode, flags.stageLive,
                                       juce::jlimit (0, 2, block.params.index (Param::lookahead)), ! flags.isLive);
-    multibandDynamics->process (buffer);
+    multibandDynamics.process (buffer);
 
     // The band sum is an all-pass; a dry that skipped it would cancel against it near the splits. While
     // the module fades, the dry leans back to the untouched input, which the chain carries once the
     // stage stops.
-    multibandDynamics->matchDryPhase (drySnapshot.capturedFor (buffer), block.fades.dynamics);
+    multibandDynamics.matchDryPhase (dry.capturedFor (buffer), block.fades.dynamics);
 
     const float amount = block.fades.dynamics * block.params.proportion (Param::dynpct);
     if (amount < 0.999f)
-        drySnapshot.blendInto (buffer, amount);
+        dry.blendInto (buffer, amount);
 }
 
-void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block, bool multibandRan)
+void DynamicsStage::runGlue (juce::AudioBuffer<float>& buffer, const ChainBlock& block, bool multibandRan)
 {
-    drySnapshot.capture (buffer);
+    dry.capture (buffer);
     for (int ch = 0; ch < stereoChannels (buffer); ++ch)
     {
         float* samples = buffer.getWritePointer (ch);
@@ -65,5 +73,18 @@ void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>& buffer, const
 
     const float amount = (multibandRan ? 0.35f : 1.0f) * block.fades.dynamics * block.params.proportion (Param::dynpct);
     if (amount < 0.999f)
-        drySnapshot.blendInto (buffer, amount);
+        dry.blendInto (buffer, amount);
+}
+
+//==============================================================================
+void QuorinProcessor::designGlueCompressor (const ChainBlock& block) { dynamics.design (block); }
+
+void QuorinProcessor::runMultibandDynamics (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    dynamics.runMultiband (buffer, block, *multibandDynamics);
+}
+
+void QuorinProcessor::runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block, bool multibandRan)
+{
+    dynamics.runGlue (buffer, block, multibandRan);
 }

@@ -1,3 +1,5 @@
+#include "chain/Enhancers.h"
+
 #include "chain/MicrophoneVoicing.h"
 #include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
@@ -14,6 +16,14 @@ float airExciterAmount (const ChainBlock& block, float deEsserEnvelope) noexcept
     const float duck = juce::jlimit (0.55f, 1.0f, 1.0f - 2.4f * deEsserEnvelope); // sibilance is not excited
     return juce::jlimit (0.0f, 0.3f, (0.19f * block.controls.airAmt + 0.03f) * eqFactor * modeFactor * duck);
 }
+
+
+/** Per-sample decay of the kick sub envelope: a 75 ms time constant. */
+float kickSubDecay (double sampleRate) noexcept
+{
+    return static_cast<float> (std::exp (-1.0 / std::max (0.075 * sampleRate, 1.0)));
+}
+} // namespace
 
 float bodyMakeupGain (const ChainBlock& block) noexcept
 {
@@ -35,36 +45,23 @@ float bodyMakeupGain (const ChainBlock& block) noexcept
     return (body * loudness - 1.0f) * p.proportion (Param::makeuppct) + 1.0f;
 }
 
-/** Per-sample decay of the kick sub envelope: a 75 ms time constant. */
-float kickSubDecay (double sampleRate) noexcept
-{
-    return static_cast<float> (std::exp (-1.0 / std::max (0.075 * sampleRate, 1.0)));
-}
-} // namespace
-
 //==============================================================================
-void QuorinProcessor::prepareEnhancers (const juce::dsp::ProcessSpec& spec)
+void AirExciter::prepare (const juce::dsp::ProcessSpec& spec)
 {
     *airHighPass[0].coefficients
         = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (spec.sampleRate, belowNyquist (9800.0f, spec.sampleRate), 0.707f);
     airHighPass[1].coefficients = airHighPass[0].coefficients;
-
-    const double a = 1.0 / spec.sampleRate;
-    subLowPassCoef = static_cast<float> (a / (a + 0.0010268061)); // about 155 Hz
-    releaseEnhancers();
+    reset();
 }
 
-void QuorinProcessor::releaseEnhancers()
+void AirExciter::reset() noexcept
 {
     for (auto& filter : airHighPass)
         filter.reset();
     airPower = {};
-    subLowPass = {};
-    kickSubPhase = 0.0;
-    kickSubEnv = 0.0f;
 }
 
-void QuorinProcessor::runAirExciter (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void AirExciter::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float deEsserEnvelope) noexcept
 {
     const float amount = airExciterAmount (block, deEsserEnvelope);
     const float drive = 4.6f * block.controls.airAmt + 1.75f;
@@ -87,12 +84,14 @@ void QuorinProcessor::runAirExciter (juce::AudioBuffer<float>& buffer, const Cha
     }
 }
 
-void QuorinProcessor::applyBodyMakeup (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void SubHarmonics::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    buffer.applyGain (bodyMakeupGain (block)); // leaves a block marked silent alone
+    const double a = 1.0 / spec.sampleRate;
+    subLowPassCoef = static_cast<float> (a / (a + 0.0010268061)); // about 155 Hz
+    reset();
 }
 
-void QuorinProcessor::runSubHarmonics (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void SubHarmonics::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const float sub = block.controls.subAmt;
     const float drive = 3.4f * sub + 1.18f;
@@ -112,7 +111,13 @@ void QuorinProcessor::runSubHarmonics (juce::AudioBuffer<float>& buffer, const C
     }
 }
 
-void QuorinProcessor::runKickSub (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void KickSub::reset() noexcept
+{
+    kickSubPhase = 0.0;
+    kickSubEnv = 0.0f;
+}
+
+void KickSub::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const float decay = kickSubDecay (block.sampleRate);
     const int n = buffer.getNumSamples();
@@ -142,3 +147,21 @@ void QuorinProcessor::runKickSub (juce::AudioBuffer<float>& buffer, const ChainB
             out[ch][i] += o;
     }
 }
+
+//==============================================================================
+void QuorinProcessor::runAirExciter (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float deEsserEnvelope)
+{
+    airExciter.process (buffer, block, deEsserEnvelope);
+}
+
+void QuorinProcessor::applyBodyMakeup (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    buffer.applyGain (bodyMakeupGain (block)); // leaves a block marked silent alone
+}
+
+void QuorinProcessor::runSubHarmonics (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    subHarmonics.process (buffer, block);
+}
+
+void QuorinProcessor::runKickSub (juce::AudioBuffer<float>& buffer, const ChainBlock& block) { kickSub.process (buffer, block); }

@@ -1,7 +1,9 @@
+#include "chain/InputStage.h"
+
 #include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
 
-void QuorinProcessor::prepareInputStage (const juce::dsp::ProcessSpec& stereo)
+void InputStage::prepare (const juce::dsp::ProcessSpec& stereo)
 {
     antiPopFilter.prepare (stereo);
     antiPopFilter.setType (juce::dsp::StateVariableTPTFilterType::highpass);
@@ -12,9 +14,23 @@ void QuorinProcessor::prepareInputStage (const juce::dsp::ProcessSpec& stereo)
     inputGate.setAttack (1.0f);
     inputGate.setRelease (55.0f);
     inputGate.setRatio (8.0f);
+
+    dry.prepare (static_cast<int> (stereo.numChannels), static_cast<int> (stereo.maximumBlockSize));
 }
 
-void QuorinProcessor::runInputStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void InputStage::reset() noexcept
+{
+    antiPopFilter.reset();
+    inputGate.reset();
+}
+
+void InputStage::release()
+{
+    reset();
+    dry.release();
+}
+
+void InputStage::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
     const auto& params = block.params;
     const bool isLive = block.flags.isLive;
@@ -39,11 +55,11 @@ void QuorinProcessor::runInputStage (juce::AudioBuffer<float>& buffer, const Cha
         const float strength = params.proportion (Param::antipoppct);
         const bool blend = strength < 0.999f;
         if (blend)
-            drySnapshot.capture (buffer);
+            dry.capture (buffer);
         perSample (antiPopFilter);
         antiPopFilter.snapToZero();
         if (blend)
-            drySnapshot.blendInto (buffer, strength);
+            dry.blendInto (buffer, strength);
     }
 
     if (const float gateAmt = block.controls.gateAmt; gateAmt > 0.01f)
@@ -58,9 +74,16 @@ void QuorinProcessor::runInputStage (juce::AudioBuffer<float>& buffer, const Cha
             juce::FloatVectorOperations::multiply (buffer.getWritePointer (ch), gain, numSamples);
 }
 
-void QuorinProcessor::updateCuppedAmount (const ChainBlock& block) noexcept
+float InputStage::followCuppedMic (const ChainBlock& block) noexcept
 {
     // A small step per block (about 0.002 at 48 kHz): the correction fades in and out over seconds.
     const float target = block.params.on (Param::cupped) ? 1.0f : 0.0f;
     cuppedAmount += (target - cuppedAmount) * onePoleCoefficient (0.01, block.sampleRate);
+    return cuppedAmount;
+}
+
+//==============================================================================
+void QuorinProcessor::runInputStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    input.process (buffer, block);
 }

@@ -1,3 +1,5 @@
+#include "chain/OutputStage.h"
+
 #include "chain/StageHelpers.h"
 #include "engines/LoudnessAnalyzer.h"
 #include "processor/PluginProcessor.h"
@@ -169,15 +171,35 @@ void prepareLowPasses (std::array<juce::dsp::FirstOrderTPTFilter<float>, 2>& fil
 } // namespace
 
 //==============================================================================
-void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block, double inputEnergy,
-                                   double outputEnergy)
+float outputTargetLufsFor (const ParameterSnapshot& params) noexcept { return targetOf (params).lufs; }
+
+float outputGainFor (const ChainBlock& block, float assistDb) noexcept
+{
+    const auto& params = block.params;
+    // The limiter's own ceiling below the target's lowers the level by the difference.
+    const float trimDb = params.on (Param::limiteron)
+                             ? juce::jmin (0.0f, ceilingDb (params) - targetOf (params).nominalCeilingDb)
+                             : 0.0f;
+    const float gainDb = params[Param::outputgain] + assistDb + trimDb;
+    return gainOf (gainDb) * outputPad (block);
+}
+
+//==============================================================================
+void AutoGain::reset() noexcept
+{
+    gain = 1.0f;
+    inLevel = outLevel = 0.08f;
+}
+
+void AutoGain::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, double inputEnergy,
+                        double outputEnergy) noexcept
 {
     const auto n = block.numSamples;
     const auto fs = block.sampleRate;
     const bool active = ! block.flags.rawMode && block.params.on (Param::autogain) && block.params.on (Param::dynamicson);
     if (! active)
     {
-        autoGain += (1.0f - autoGain) * perBlockCoefficient (n, 0.2, fs);
+        gain += (1.0f - gain) * perBlockCoefficient (n, 0.2, fs);
         return;
     }
 
@@ -185,50 +207,66 @@ void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const Chain
     const auto levelOf = [n] (double energy) {
         return static_cast<float> (std::sqrt (juce::jmax (energy, 0.0) / juce::jmax (1, n)));
     };
-    autoGainInLevel += (levelOf (inputEnergy) - autoGainInLevel) * k;
-    autoGainOutLevel += (levelOf (outputEnergy) - autoGainOutLevel) * k;
+    inLevel += (levelOf (inputEnergy) - inLevel) * k;
+    outLevel += (levelOf (outputEnergy) - outLevel) * k;
 
-    const float target = gainOf (autoGainTargetDb (autoGainInLevel, autoGainOutLevel));
+    const float target = gainOf (autoGainTargetDb (inLevel, outLevel));
     // Turning down reacts faster than turning up.
-    const double seconds = autoGain > target ? 0.08 : 0.12;
-    autoGain += (target - autoGain) * perBlockCoefficient (n, seconds, fs);
-    buffer.applyGain (autoGain);
+    const double seconds = gain > target ? 0.08 : 0.12;
+    gain += (target - gain) * perBlockCoefficient (n, seconds, fs);
+    buffer.applyGain (gain);
 }
 
-void QuorinProcessor::runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+//==============================================================================
+void LoudnessAssist::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    assistBlockLoudness.prepare (spec.sampleRate, assistBlockSeconds);
+    reset();
+}
+
+void LoudnessAssist::reset() noexcept
+{
+    measuredLufs = meterFloorLufs;
+    assistBlockLoudness.reset();
+    assistDb = 0.0f;
+}
+
+void LoudnessAssist::setReadings (float lufs, float blockLufs) noexcept
+{
+    measuredLufs = lufs;
+    assistBlockLoudness.reset (blockLufs);
+}
+
+float LoudnessAssist::process (const juce::AudioBuffer<float>& buffer, const ChainBlock& block,
+                               LoudnessAnalyzer& analyzer) noexcept
 {
     // The assist reads the level here, before the output gains; the published meters read the output.
     const auto& params = block.params;
-    outputTargetLufs.store (targetOf (params).lufs);
-
     if (meterActive (params))
     {
-        loudnessAnalyzer->process (buffer, assistLoudnessLufs);
+        measuredLufs = analyzer.process (buffer).value_or (measuredLufs);
         assistBlockLoudness.process (buffer);
     }
     else
     {
-        assistLoudnessLufs.store (meterFloorLufs);
+        measuredLufs = meterFloorLufs;
         assistBlockLoudness.reset();
     }
 
-    const float target = assistTargetDb (params, block.flags.isLive, assistLoudnessLufs.load(),
-                                         assistBlockLoudness.current());
-    loudnessAssistDb += (target - loudnessAssistDb) * perBlockCoefficient (block.numSamples, assistSeconds, block.sampleRate);
+    const float target = assistTargetDb (params, block.flags.isLive, measuredLufs, assistBlockLoudness.current());
+    assistDb += (target - assistDb) * perBlockCoefficient (block.numSamples, assistSeconds, block.sampleRate);
+    return assistDb;
 }
 
-void QuorinProcessor::applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+//==============================================================================
+void ListeningSimulator::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    const auto& params = block.params;
-    // The limiter's own ceiling below the target's lowers the level by the difference.
-    const float trimDb = params.on (Param::limiteron)
-                             ? juce::jmin (0.0f, ceilingDb (params) - targetOf (params).nominalCeilingDb)
-                             : 0.0f;
-    const float gainDb = params[Param::outputgain] + loudnessAssistDb + trimDb;
-    buffer.applyGain (gainOf (gainDb) * outputPad (block));
+    prepareLowPasses (listeningFilters, spec.sampleRate, spec.maximumBlockSize, belowNyquist (4200.0f, spec.sampleRate));
 }
 
-void QuorinProcessor::runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void ListeningSimulator::reset() noexcept { resetFilters (listeningFilters); }
+
+void ListeningSimulator::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const int row = block.params.index (Param::speaker);
     if (row <= 0)
@@ -249,26 +287,61 @@ void QuorinProcessor::runListeningSimulator (juce::AudioBuffer<float>& buffer, c
     }
 }
 
-void QuorinProcessor::runFinalLowPass (juce::AudioBuffer<float>& buffer)
+//==============================================================================
+void FinalLowPass::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    // At rates whose Nyquist frequency lies at or below 18 kHz the filter stays below it.
+    prepareLowPasses (filters, spec.sampleRate, spec.maximumBlockSize,
+                      juce::jmin (finalLowPassHz, static_cast<float> (0.45 * spec.sampleRate)));
+}
+
+void FinalLowPass::reset() noexcept { resetFilters (filters); }
+
+void FinalLowPass::process (juce::AudioBuffer<float>& buffer) noexcept
 {
     for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
     {
-        auto& filter = finalLowPass[static_cast<size_t> (ch)];
+        auto& filter = filters[static_cast<size_t> (ch)];
         auto* x = buffer.getWritePointer (ch);
         for (int i = 0; i < buffer.getNumSamples(); ++i)
             x[i] = filter.processSample (0, x[i]);
     }
 }
 
-void QuorinProcessor::runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+//==============================================================================
+void Ceiling::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    const auto maxBlock = static_cast<int> (spec.maximumBlockSize);
+    limiterPath.prepare (maxBlock);
+    ceilingDryPath.prepare (maxBlock);
+    ceilingDryRunning = false;
+    dry.prepare (2, maxBlock);
+}
+
+void Ceiling::reset() noexcept
+{
+    limiterPath.reset();
+    ceilingDryPath.reset();
+    ceilingDryRunning = false;
+}
+
+void Ceiling::release()
+{
+    reset();
+    dry.release();
+}
+
+float Ceiling::ceilingFor (const ParameterSnapshot& params) noexcept { return ceilingShape (params).ceiling; }
+
+void Ceiling::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
     const auto& params = block.params;
     const float amount = params.proportion (Param::limpct);
     const bool blend = params.on (Param::limiteron) && amount < 0.999f;
     if (blend)
     {
-        drySnapshot.capture (buffer);
-        matchDryToCeilingOversampling (buffer);
+        dry.capture (buffer);
+        matchDryToOversampling (buffer);
     }
     ceilingDryRunning = blend;
 
@@ -278,79 +351,94 @@ void QuorinProcessor::runCeiling (juce::AudioBuffer<float>& buffer, const ChainB
     hardClip (buffer, shape.ceiling);
 
     if (blend)
-        drySnapshot.blendInto (buffer, amount);
+        dry.blendInto (buffer, amount);
 }
 
-void QuorinProcessor::matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept
+void Ceiling::matchDryToOversampling (const juce::AudioBuffer<float>& block) noexcept
 {
     // A round trip that starts now begins from silence rather than from a long-gone signal.
     if (! ceilingDryRunning)
         ceilingDryPath.reset();
-    ceilingDryPath.roundTrip (drySnapshot.capturedFor (block));
+    ceilingDryPath.roundTrip (dry.capturedFor (block));
+}
+
+//==============================================================================
+void OutputMeters::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    truePeakMeter.prepare (spec.sampleRate);
+    outputBlockLoudness.prepare (spec.sampleRate, displayedBlockSeconds);
+    readings = {};
+}
+
+void OutputMeters::reset() noexcept
+{
+    truePeakMeter.reset();
+    outputBlockLoudness.reset();
+    readings = {};
+}
+
+OutputReadings OutputMeters::process (const juce::AudioBuffer<float>& buffer, const ChainBlock& block,
+                                      LoudnessAnalyzer& analyzer) noexcept
+{
+    if (! meterActive (block.params))
+    {
+        outputBlockLoudness.reset();
+        readings = { meterFloorLufs, meterFloorLufs, -90.0f };
+        return readings;
+    }
+
+    readings.loudnessLufs = analyzer.process (buffer).value_or (readings.loudnessLufs);
+    readings.blockLoudnessDb = outputBlockLoudness.process (buffer);
+
+    // Only a reading above the falling hold changes it.
+    const auto fall = truePeakFallDbPerSecond * static_cast<float> (block.numSamples / block.sampleRate);
+    const float falling = readings.truePeakDb - fall;
+    const float reading = TruePeakMeter::toDbtp (truePeakMeter.measure (buffer, gainOf (falling)));
+    readings.truePeakDb = juce::jmax (reading, falling);
+    return readings;
+}
+
+//==============================================================================
+void QuorinProcessor::runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block, double inputEnergy,
+                                   double outputEnergy)
+{
+    autoGain.process (buffer, block, inputEnergy, outputEnergy);
+}
+
+float QuorinProcessor::runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    outputTargetLufs.store (outputTargetLufsFor (block.params));
+    return loudnessAssist.process (buffer, block, *loudnessAnalyzer);
+}
+
+void QuorinProcessor::applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float assistDb)
+{
+    buffer.applyGain (outputGainFor (block, assistDb));
+}
+
+void QuorinProcessor::runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    listening.process (buffer, block);
+}
+
+void QuorinProcessor::runFinalLowPass (juce::AudioBuffer<float>& buffer) { finalLowPass.process (buffer); }
+
+void QuorinProcessor::runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    outputCeiling.process (buffer, block);
 }
 
 void QuorinProcessor::runTruePeakGuard (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     // The clip limits samples; between them the reconstructed wave (and any dry blended back) can
     // still pass the ceiling, which the guard holds.
-    truePeakGuard.process (buffer, ceilingShape (block.params).ceiling);
+    truePeakGuard.process (buffer, Ceiling::ceilingFor (block.params));
 }
 
 void QuorinProcessor::runOutputMeters (const juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
-    if (! meterActive (block.params))
-    {
-        loudnessLufs.store (meterFloorLufs);
-        blockLoudnessDb.store (meterFloorLufs);
-        outputBlockLoudness.reset();
-        truePeakDb.store (-90.0f);
-        return;
-    }
-
-    outputLoudnessAnalyzer->process (buffer, loudnessLufs);
-    blockLoudnessDb.store (outputBlockLoudness.process (buffer));
-
-    // Only a reading above the falling hold changes it.
-    const auto fall = truePeakFallDbPerSecond * static_cast<float> (block.numSamples / block.sampleRate);
-    const float falling = truePeakDb.load() - fall;
-    const float reading = TruePeakMeter::toDbtp (truePeakMeter.measure (buffer, gainOf (falling)));
-    truePeakDb.store (juce::jmax (reading, falling));
-}
-
-//==============================================================================
-void QuorinProcessor::prepareOutputStage (const juce::dsp::ProcessSpec& spec)
-{
-    const auto fs = spec.sampleRate;
-    prepareLowPasses (listeningFilters, fs, spec.maximumBlockSize, belowNyquist (4200.0f, fs));
-    // At rates whose Nyquist frequency lies at or below 18 kHz the filter stays below it.
-    prepareLowPasses (finalLowPass, fs, spec.maximumBlockSize, juce::jmin (finalLowPassHz, static_cast<float> (0.45 * fs)));
-
-    const auto maxBlock = static_cast<int> (spec.maximumBlockSize);
-    limiterPath.prepare (maxBlock);
-    ceilingDryPath.prepare (maxBlock);
-    ceilingDryRunning = false;
-    truePeakGuard.prepare (fs);
-    truePeakMeter.prepare (fs);
-    loudnessAnalyzer->prepare (fs);
-    outputLoudnessAnalyzer->prepare (fs);
-    assistLoudnessLufs.store (meterFloorLufs);
-    assistBlockLoudness.prepare (fs, assistBlockSeconds);
-    outputBlockLoudness.prepare (fs, displayedBlockSeconds);
-    outputBlockLoudness.reset (blockLoudnessDb.load()); // the published reading carries over
-
-    autoGain = 1.0f;
-    autoGainInLevel = autoGainOutLevel = 0.08f;
-    loudnessAssistDb = 0.0f;
-}
-
-void QuorinProcessor::releaseOutputStage()
-{
-    resetFilters (listeningFilters);
-    resetFilters (finalLowPass);
-    limiterPath.reset();
-    ceilingDryPath.reset();
-    ceilingDryRunning = false;
-    truePeakGuard.reset();
-    truePeakMeter.reset();
-    loudnessAssistDb = 0.0f;
+    const auto readings = outputMeters.process (buffer, block, *outputLoudnessAnalyzer);
+    loudnessLufs.store (readings.loudnessLufs);
+    blockLoudnessDb.store (readings.blockLoudnessDb);
+    truePeakDb.store (readings.truePeakDb);
 }

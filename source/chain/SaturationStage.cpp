@@ -1,3 +1,5 @@
+#include "chain/SaturationStage.h"
+
 #include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
 
@@ -40,7 +42,7 @@ float shapeBeast (float v, float drive) noexcept
 } // namespace
 
 //==============================================================================
-void QuorinProcessor::prepareSaturationStage (const juce::dsp::ProcessSpec& spec)
+void SaturationStage::prepare (const juce::dsp::ProcessSpec& spec)
 {
     *saturationBandFilters[0].coefficients
         = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (spec.sampleRate, 415.0f, 0.72f);
@@ -52,9 +54,10 @@ void QuorinProcessor::prepareSaturationStage (const juce::dsp::ProcessSpec& spec
     beastPath.prepare (maxBlock);
     beastDryPath.prepare (maxBlock);
     beastDryScratch.setSize (2, maxBlock);
+    dry.prepare (2, maxBlock);
 }
 
-void QuorinProcessor::releaseSaturationStage()
+void SaturationStage::reset() noexcept
 {
     for (auto& filter : saturationBandFilters)
         filter.reset();
@@ -62,12 +65,16 @@ void QuorinProcessor::releaseSaturationStage()
     beastDryPath.reset();
 }
 
-void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void SaturationStage::release()
 {
-    if (! beastPath.isPrepared())
-        return;
+    reset();
+    beastDryScratch.setSize (0, 0);
+    dry.release();
+}
 
-    drySnapshot.capture (buffer);
+void SaturationStage::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    dry.capture (buffer);
     const float amount = block.fades.saturation * block.params.proportion (Param::satpct);
     saturateLowBand (buffer, saturationBandFilters, block.controls, amount);
 
@@ -76,14 +83,14 @@ void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, cons
         runBeastDrive (buffer, beastDrive (block.controls, block.params.index (Param::mixmode)));
         // A dry that skipped the oversampling filters would blend out of phase; while the module fades,
         // the dry leans back to the untouched input, which the chain carries once the stage stops.
-        matchBeastDryPhase (drySnapshot.capturedFor (buffer), block.fades.saturation);
+        matchBeastDryPhase (dry.capturedFor (buffer), block.fades.saturation);
     }
 
     if (amount < 0.999f)
-        drySnapshot.blendInto (buffer, amount);
+        dry.blendInto (buffer, amount);
 }
 
-void QuorinProcessor::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept
+void SaturationStage::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept
 {
     beastPath.process (juce::dsp::AudioBlock<float> (buffer), [drive] (juce::dsp::AudioBlock<float>& up) noexcept
     {
@@ -96,14 +103,14 @@ void QuorinProcessor::runBeastDrive (juce::AudioBuffer<float>& buffer, float dri
     });
 }
 
-void QuorinProcessor::matchBeastDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept
+void SaturationStage::matchBeastDryPhase (juce::dsp::AudioBlock<float> dryBlock, float amount) noexcept
 {
     // Blocks beyond the prepared size go through in pieces that fit the scratch copy.
     const auto piece = static_cast<size_t> (beastDryScratch.getNumSamples());
-    for (size_t start = 0; start < dry.getNumSamples(); start += piece)
+    for (size_t start = 0; start < dryBlock.getNumSamples(); start += piece)
     {
-        auto chunk = dry.getSubsetChannelBlock (0, std::min (dry.getNumChannels(), size_t (2)))
-                         .getSubBlock (start, std::min (piece, dry.getNumSamples() - start));
+        auto chunk = dryBlock.getSubsetChannelBlock (0, std::min (dryBlock.getNumChannels(), size_t (2)))
+                         .getSubBlock (start, std::min (piece, dryBlock.getNumSamples() - start));
         auto plain = juce::dsp::AudioBlock<float> (beastDryScratch)
                          .getSubsetChannelBlock (0, chunk.getNumChannels())
                          .getSubBlock (0, chunk.getNumSamples());
@@ -111,4 +118,10 @@ void QuorinProcessor::matchBeastDryPhase (juce::dsp::AudioBlock<float> dry, floa
         beastDryPath.roundTrip (chunk);
         chunk.multiplyBy (amount).addProductOf (plain, 1.0f - amount);
     }
+}
+
+//==============================================================================
+void QuorinProcessor::runSaturationStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    saturation.process (buffer, block);
 }

@@ -1,3 +1,5 @@
+#include "chain/SpaceStage.h"
+
 #include "processor/PluginProcessor.h"
 
 #include "engines/ModernReverb.h"
@@ -67,7 +69,7 @@ float flavourWet (const ChainBlock& block, float duckLevel) noexcept
     return 0.105f * level * duckGain (0.42f * duck, 0.72f, 0.28f);
 }
 
-void runBus (QuorinProcessor::ModernReverb& reverb, juce::dsp::AudioBlock<float>& audio, const ReverbSettings& s,
+void runBus (ModernReverb& reverb, juce::dsp::AudioBlock<float>& audio, const ReverbSettings& s,
              float wet, float width) noexcept
 {
     reverb.setParameters (s.decaySeconds, s.preDelayMs, s.dampingHz, s.lowCutHz, s.highCutHz);
@@ -75,7 +77,7 @@ void runBus (QuorinProcessor::ModernReverb& reverb, juce::dsp::AudioBlock<float>
 }
 } // namespace
 
-DuckingLevels QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<float>& buffer, const ChainBlock& block) const noexcept
+DuckingLevels space::measureDucking (const juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const int n = buffer.getNumSamples();
     const auto sumOfSquares = [n, &buffer] (int channel) {
@@ -93,25 +95,37 @@ DuckingLevels QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<floa
     return { static_cast<float> (juce::jlimit (0.0, static_cast<double> (maxDuckLevel), level)), 0.5 * (left + right) };
 }
 
-void QuorinProcessor::runSpaceStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float duckLevel)
+void space::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float duckLevel, ModernReverb& liveReverb,
+                    ModernReverb& flavourReverb) noexcept
 {
     juce::dsp::AudioBlock<float> audio (buffer);
     const float amount = block.fades.reverb * block.params.proportion (Param::revpct);
     const auto& c = block.controls;
 
     if (c.liveAmt > 1.0e-4f)
-        runBus (*liveReverb, audio, liveSettings (block), liveWet (block, duckLevel) * amount, c.liveWidthShaped);
+        runBus (liveReverb, audio, liveSettings (block), liveWet (block, duckLevel) * amount, c.liveWidthShaped);
     if (c.flavourAmt > 1.0e-4f)
-        runBus (*flavourReverb, audio, flavourSettings (block), flavourWet (block, duckLevel) * amount, c.flavourWidthShaped);
+        runBus (flavourReverb, audio, flavourSettings (block), flavourWet (block, duckLevel) * amount, c.flavourWidthShaped);
 }
 
-void QuorinProcessor::prepareSpaceStage (const juce::dsp::ProcessSpec& spec)
+void space::prepareReverbs (ModernReverb& liveReverb, ModernReverb& flavourReverb, const juce::dsp::ProcessSpec& spec)
 {
     const auto maxBlock = static_cast<int> (spec.maximumBlockSize);
-    liveReverb->prepare (spec.sampleRate, maxBlock, 0.84f);
-    liveReverb->setVoicing (ModernReverb::liveVoicing());
-    liveReverb->reset();
-    flavourReverb->prepare (spec.sampleRate, maxBlock, 1.56f);
-    flavourReverb->setVoicing (ModernReverb::flavourVoicing());
-    flavourReverb->reset();
+    liveReverb.prepare (spec.sampleRate, maxBlock, 0.84f);
+    liveReverb.setVoicing (ModernReverb::liveVoicing());
+    liveReverb.reset();
+    flavourReverb.prepare (spec.sampleRate, maxBlock, 1.56f);
+    flavourReverb.setVoicing (ModernReverb::flavourVoicing());
+    flavourReverb.reset();
+}
+
+//==============================================================================
+DuckingLevels QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<float>& buffer, const ChainBlock& block) const noexcept
+{
+    return space::measureDucking (buffer, block);
+}
+
+void QuorinProcessor::runSpaceStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float duckLevel)
+{
+    space::process (buffer, block, duckLevel, *liveReverb, *flavourReverb);
 }

@@ -2,6 +2,7 @@
 #include "chain/MicrophoneVoicing.h"
 #include "chain/StageHelpers.h"
 #include "chain/ToneCurve.h"
+#include "chain/ToneEqStage.h"
 #include "engines/AnalogEqEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
 #include "processor/PluginProcessor.h"
@@ -60,14 +61,6 @@ void designToneFilters (ToneFilters& filters, const ParameterSnapshot& params, c
         *toneFilter (filters, design, 0).coefficients = designs[static_cast<size_t> (design)];
 }
 
-QuorinProcessor::LinearPhaseEqEngine::Design linearPhaseDesignFor (const ChainBlock& block) noexcept
-{
-    const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
-    return { block.params[Param::eqlow], block.params[Param::eqmid], block.params[Param::eqhigh],
-             curve.hpfHz, curve.lowMidGainDb, curve.presenceHz, 0.78f, curve.presenceGainDb,
-             curve.airHz, curve.airGainDb, curve.lowGainDb };
-}
-
 double pairEnergy (const juce::AudioBuffer<float>& buffer) noexcept
 {
     const auto* left = buffer.getReadPointer (0);
@@ -80,6 +73,14 @@ double pairEnergy (const juce::AudioBuffer<float>& buffer) noexcept
 
 float blended (float dry, float wet, float amount) noexcept { return dry + (wet - dry) * amount; }
 } // namespace
+
+LinearPhaseEqEngine::Design ToneEqStage::linearPhaseDesignFor (const ChainBlock& block) noexcept
+{
+    const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
+    return { block.params[Param::eqlow], block.params[Param::eqmid], block.params[Param::eqhigh],
+             curve.hpfHz, curve.lowMidGainDb, curve.presenceHz, 0.78f, curve.presenceGainDb,
+             curve.airHz, curve.airGainDb, curve.lowGainDb };
+}
 
 //==============================================================================
 float feedbackFrequencyHz (int choiceIndex) noexcept
@@ -163,11 +164,8 @@ FeedbackNotches feedbackNotchesFor (const ParameterSnapshot& params, const Block
 }
 
 //==============================================================================
-void QuorinProcessor::prepareToneStage (const juce::dsp::ProcessSpec& stereo)
+ToneEqStage::ToneEqStage()
 {
-    analogEq->prepare (stereo.sampleRate);
-    linearPhaseEq->prepare (stereo.sampleRate, static_cast<int> (stereo.maximumBlockSize));
-
     // Second-order sets from the start (every block redesigns them in place), one per design.
     for (int design = 0; design < numToneDesigns; ++design)
     {
@@ -175,44 +173,52 @@ void QuorinProcessor::prepareToneStage (const juce::dsp::ProcessSpec& stereo)
         for (int channel = 0; channel < 2; ++channel)
             toneFilter (toneFilters, design, channel).coefficients = shared;
     }
+}
+
+void ToneEqStage::prepare (const juce::dsp::ProcessSpec& stereo)
+{
+    const auto maxBlock = static_cast<int> (stereo.maximumBlockSize);
+    linearPhaseDryRing.prepare (2, DelayRing::lengthFor (maxBlock));
+    dry.prepare (2, maxBlock);
+    reset();
+}
+
+void ToneEqStage::reset() noexcept
+{
     for (auto& filter : toneFilters)
         filter.reset();
-
-    // The first block must already run the real kernel, so it is built from the current settings here,
-    // where waiting for it is allowed.
-    linearPhaseEq->rebuildNow (linearPhaseDesignFor (restingBlock (static_cast<int> (stereo.maximumBlockSize))), {});
-
-    linearPhaseDryRing.prepare (2, DelayRing::lengthFor (static_cast<int> (stereo.maximumBlockSize)));
+    linearPhaseDryRing.clear();
     linearPhaseRingPrimed = false;
     deEsserEnvelope = 0.0f;
 }
 
-void QuorinProcessor::releaseToneStage()
+void ToneEqStage::release()
 {
-    linearPhaseEq->reset();
+    reset();
     linearPhaseDryRing.release();
-    linearPhaseRingPrimed = false;
+    dry.release();
 }
 
-void QuorinProcessor::designEq (const ChainBlock& block)
+void ToneEqStage::design (const ChainBlock& block, AnalogEqEngine& analogEq) noexcept
 {
     const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
-    analogEq->setLiveToneCurve (curve.hpfHz, curve.lowGainDb, curve.lowMidGainDb, curve.presenceHz,
+    analogEq.setLiveToneCurve (curve.hpfHz, curve.lowGainDb, curve.lowMidGainDb, curve.presenceHz,
                                 curve.presenceGainDb, curve.airHz, curve.airGainDb);
 
     const auto notches = feedbackNotchesFor (block.params, block.flags);
-    analogEq->setFeedbackNotches (notches.frequenciesHz[0], notches.frequenciesHz[1], notches.frequenciesHz[2],
+    analogEq.setFeedbackNotches (notches.frequenciesHz[0], notches.frequenciesHz[1], notches.frequenciesHz[2],
                                   notches.q, notches.gainDb, notches.enabled);
 
     designToneFilters (toneFilters, block.params, block.controls, curve, block.sampleRate);
 }
 
 //==============================================================================
-double QuorinProcessor::runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+EqPassResult ToneEqStage::runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float cuppedAmount,
+                                     AnalogEqEngine& analogEq) noexcept
 {
     const double inputEnergy = pairEnergy (buffer);
     if (! block.params.on (Param::eqon))
-        return inputEnergy;
+        return { inputEnergy, deEsserEnvelope };
 
     const float amount = block.params.proportion (Param::eqpct);
     const int numSamples = buffer.getNumSamples();
@@ -226,11 +232,11 @@ double QuorinProcessor::runEqPass (juce::AudioBuffer<float>& buffer, const Chain
             for (int i = 0; i < numSamples; ++i)
                 samples[i] = blended (samples[i], throughThreeDesigns (toneFilters, rawHighPass, ch, samples[i]), amount);
         }
-        return inputEnergy;
+        return { inputEnergy, deEsserEnvelope };
     }
 
     using Rows = AnalogEqEngine;
-    auto& eq = *analogEq;
+    auto& eq = analogEq;
     const auto& flags = block.flags;
     const auto& controls = block.controls;
     const float cupped = flags.isLive && cuppedAmount > 0.001f ? cuppedAmount : 0.0f;
@@ -286,11 +292,12 @@ double QuorinProcessor::runEqPass (juce::AudioBuffer<float>& buffer, const Chain
         if (right != nullptr)
             right[i] = r;
     }
-    return inputEnergy;
+    return { inputEnergy, deEsserEnvelope };
 }
 
 //==============================================================================
-void QuorinProcessor::runLinearPhaseEq (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void ToneEqStage::runLinearPhase (juce::AudioBuffer<float>& buffer, const ChainBlock& block,
+                                  LinearPhaseEqEngine& linearPhaseEq, bool rebuildAtOnce)
 {
     constexpr int delay = LinearPhaseEqEngine::centreTap;
     if (! linearPhaseRingPrimed)
@@ -299,36 +306,49 @@ void QuorinProcessor::runLinearPhaseEq (juce::AudioBuffer<float>& buffer, const 
         linearPhaseRingPrimed = true;
     }
 
-    if (const auto design = linearPhaseDesignFor (block); linearPhaseEq->needsRebuildFor (design))
+    if (const auto design = linearPhaseDesignFor (block); linearPhaseEq.needsRebuildFor (design))
     {
         // An offline render must not depend on how fast the background loader is: it takes the new
         // kernel at once, primed with the input the old one has heard.
-        if (isNonRealtime())
-            linearPhaseEq->rebuildNow (design, linearPhaseDryRing.latest (LinearPhaseEqEngine::numTaps - 1));
+        if (rebuildAtOnce)
+            linearPhaseEq.rebuildNow (design, linearPhaseDryRing.latest (LinearPhaseEqEngine::numTaps - 1));
         else
-            linearPhaseEq->rebuild (design);
+            linearPhaseEq.rebuild (design);
     }
 
-    drySnapshot.capture (buffer);
+    dry.capture (buffer);
     const int numSamples = buffer.getNumSamples();
-    linearPhaseEq->process (juce::dsp::AudioBlock<float> (buffer).getSubBlock (0, static_cast<size_t> (numSamples)));
+    linearPhaseEq.process (juce::dsp::AudioBlock<float> (buffer).getSubBlock (0, static_cast<size_t> (numSamples)));
 
     // The dry share is the EQ pass output delayed by the FIR's own delay, so the blend cannot comb.
     const float amount = std::max (0.0f, block.params[Param::eqpct]);
-    const int lastDryChannel = drySnapshot.samples().getNumChannels() - 1;
-    linearPhaseDryRing.write (drySnapshot.samples(), numSamples, delay, [&] (int start, int count) noexcept
+    const int lastDryChannel = dry.samples().getNumChannels() - 1;
+    linearPhaseDryRing.write (dry.samples(), numSamples, delay, [&] (int start, int count) noexcept
     {
         if (amount >= 0.999f)
             return;
         for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
         {
             auto* out = buffer.getWritePointer (ch, start);
-            const auto* dry = drySnapshot.samples().getReadPointer (juce::jmin (ch, lastDryChannel), start);
+            const auto* drySamples = dry.samples().getReadPointer (juce::jmin (ch, lastDryChannel), start);
             for (int i = 0; i < count; ++i)
             {
-                const float delayed = linearPhaseDryRing.holds (i, delay) ? linearPhaseDryRing.delayed (ch, i, delay) : dry[i];
+                const float delayed = linearPhaseDryRing.holds (i, delay) ? linearPhaseDryRing.delayed (ch, i, delay) : drySamples[i];
                 out[i] = delayed * (1.0f - amount) + out[i] * amount;
             }
         }
     });
+}
+
+//==============================================================================
+void QuorinProcessor::designEq (const ChainBlock& block) { tone.design (block, *analogEq); }
+
+EqPassResult QuorinProcessor::runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float cuppedAmount)
+{
+    return tone.runEqPass (buffer, block, cuppedAmount, *analogEq);
+}
+
+void QuorinProcessor::runLinearPhaseEq (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    tone.runLinearPhase (buffer, block, *linearPhaseEq, isNonRealtime());
 }

@@ -1,3 +1,5 @@
+#include "chain/TransientShaper.h"
+
 #include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
 
@@ -73,16 +75,16 @@ float transientTargetDb (float fast, float slow, const TransientSettings& s) noe
 } // namespace
 
 //==============================================================================
-void QuorinProcessor::prepareTransientShaper (const juce::dsp::ProcessSpec& spec)
+void TransientShaper::prepare (const juce::dsp::ProcessSpec& spec)
 {
     *transientBandFilters[0].coefficients
         = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (spec.sampleRate, 160.0f, 0.707f);
     transientBandFilters[1].coefficients = transientBandFilters[0].coefficients;
-    releaseTransientShaper(); // filter states, envelopes and gains back to rest
+    reset(); // filter states, envelopes and gains back to rest
     transientBandHz = 160.0f;
 }
 
-void QuorinProcessor::releaseTransientShaper()
+void TransientShaper::reset() noexcept
 {
     for (auto& filter : transientBandFilters)
         filter.reset();
@@ -92,7 +94,7 @@ void QuorinProcessor::releaseTransientShaper()
     transientBandHz = -1000.0f;
 }
 
-void QuorinProcessor::runTransientShaper (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void TransientShaper::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const auto s = transientSettingsFor (block);
     if (std::abs (s.bandHz - transientBandHz) > 0.2f)
@@ -133,4 +135,10 @@ void QuorinProcessor::runTransientShaper (juce::AudioBuffer<float>& buffer, cons
         transientSlow[c] = slow;
         transientGainDb[c] = gainDb;
     }
+}
+
+//==============================================================================
+void QuorinProcessor::runTransientShaper (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    transientShaper.process (buffer, block);
 }

@@ -1,3 +1,5 @@
+#include "chain/WidthStage.h"
+
 #include "chain/StageHelpers.h"
 #include "processor/PluginProcessor.h"
 
@@ -40,7 +42,7 @@ float sideGainSlope (const ChainBlock& block) noexcept
 }
 } // namespace
 
-void QuorinProcessor::runWidthStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+void WidthStage::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const bool stereo = buffer.getNumChannels() > 1;
     const int numSamples = buffer.getNumSamples();
@@ -105,7 +107,7 @@ void QuorinProcessor::runWidthStage (juce::AudioBuffer<float>& buffer, const Cha
     widthFadeApplied = block.fades.width;
 }
 
-void QuorinProcessor::prepareWidthStage (const juce::dsp::ProcessSpec& spec)
+void WidthStage::prepare (const juce::dsp::ProcessSpec& spec)
 {
     const juce::dsp::ProcessSpec mono { spec.sampleRate, spec.maximumBlockSize, 1 };
     for (auto& crossover : widthCrossover)
@@ -132,10 +134,16 @@ void QuorinProcessor::prepareWidthStage (const juce::dsp::ProcessSpec& spec)
     widthFadeApplied = 1.0f;
 }
 
-void QuorinProcessor::releaseWidthStage()
+void WidthStage::reset() noexcept
 {
     for (auto& crossover : widthCrossover)
         crossover.reset();
     for (auto& allpass : widthAllpass)
         allpass.reset();
+}
+
+//==============================================================================
+void QuorinProcessor::runWidthStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    width.process (buffer, block);
 }

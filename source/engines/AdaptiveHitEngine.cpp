@@ -107,6 +107,15 @@ void AdaptiveHitEngine::prepare (double newSampleRate) noexcept
     cancelRun(); // its length was counted at the old rate
 }
 
+AdaptiveHitEngine::Features AdaptiveHitEngine::measureFrame (const juce::AudioBuffer<float>& buffer) noexcept
+{
+    const bool stereo = buffer.getNumChannels() > 1;
+    for (int i = 0; i < buffer.getNumSamples(); ++i)
+        accumulate (stereo ? buffer.getSample (0, i) * 0.5f + buffer.getSample (1, i) * 0.5f : buffer.getSample (0, i));
+    frameFill = buffer.getNumSamples();
+    return takeFrame().features;
+}
+
 HitResult AdaptiveHitEngine::process (const juce::AudioBuffer<float>& buffer) noexcept
 {
     takeRequests();

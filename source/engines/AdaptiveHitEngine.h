@@ -51,6 +51,17 @@ public:
     void prepare (double newSampleRate) noexcept;
     HitResult process (const juce::AudioBuffer<float>& buffer) noexcept;
 
+    /** The features of a whole buffer measured as one frame, from the running envelopes (the same
+        measurement a frame of process gets); moves the running state on as process would. */
+    Features measureFrame (const juce::AudioBuffer<float>& buffer) noexcept;
+
+    /** The decision for one frame's features: the gate, the scores, the hold and any learning run,
+        exactly as process decides a frame of numSamples. */
+    HitResult decide (const Features& f, bool gateOpen, int numSamples) noexcept;
+
+    /** Samples in one analysis frame at the prepared rate. */
+    int samplesPerFrame() const noexcept { return frameLength; }
+
     /** The taught model as it stands (any thread). */
     TaughtModel taughtModel() const noexcept;
 
@@ -69,7 +80,6 @@ public:
     std::atomic<int> learningHits { 0 };
 
 private:
-    friend struct QuorinProcessorProbe;
 
     struct SharedClass
     {
@@ -99,7 +109,6 @@ private:
     HitResult analyseFrame (const Frame& frame) noexcept;
     bool passesGate (const Frame& frame) noexcept;
     ClassScores score (const Features& f) const noexcept;
-    HitResult decide (const Features& f, bool gateOpen, int numSamples) noexcept;
     void advanceRun (const Features& f, bool gateOpen) noexcept;
     void addRunPeak() noexcept;
     void finishRun() noexcept;

@@ -37,11 +37,11 @@ void LoudnessAnalyzer::prepare (double newSampleRate)
     }
 }
 
-void LoudnessAnalyzer::process (const juce::AudioBuffer<float>& buffer,
-                                                 std::atomic<float>& lufsOut) noexcept
+std::optional<float> LoudnessAnalyzer::process (const juce::AudioBuffer<float>& buffer) noexcept
 {
+    std::optional<float> reading;
     if (buffer.getNumChannels() < 1)
-        return;
+        return reading;
 
     const auto* left = buffer.getReadPointer (0);
     const auto* right = buffer.getReadPointer (buffer.getNumChannels() > 1 ? 1 : 0);
@@ -54,19 +54,20 @@ void LoudnessAnalyzer::process (const juce::AudioBuffer<float>& buffer,
         energySum += static_cast<double> (l) * l + static_cast<double> (r) * r;
 
         if (++sampleCount >= blockLength)
-            completeBlock (lufsOut);
+            reading = completeBlock();
     }
+    return reading;
 }
 
-void LoudnessAnalyzer::completeBlock (std::atomic<float>& lufsOut) noexcept
+float LoudnessAnalyzer::completeBlock() noexcept
 {
     history[static_cast<size_t> (historyWrite)] = loudnessOfPower (energySum / sampleCount);
     historyWrite = (historyWrite + 1) % historySize;
     historyCount = juce::jmin (historyCount + 1, historySize);
 
-    lufsOut.exchange (integratedLoudness());
     energySum = 0.0;
     sampleCount = 0;
+    return integratedLoudness();
 }
 
 float LoudnessAnalyzer::integratedLoudness() const noexcept

@@ -3,6 +3,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include <array>
+#include <optional>
 
 /** Gated loudness (LUFS) of the output over a sliding window of the last 240 seconds: K-weighted
     400 ms blocks, absolute gate at -70 LUFS, relative gate at -10 LU. */
@@ -14,9 +15,10 @@ public:
     /** Starts a new measurement at the rate; the only place that allocates. */
     void prepare (double newSampleRate);
 
-    /** Consumes channel 0 and channel 1 (channel 0 on both sides for a one-channel buffer) and
-        writes the integrated loudness into lufsOut at every completed 400 ms block. */
-    void process (const juce::AudioBuffer<float>& buffer, std::atomic<float>& lufsOut) noexcept;
+    /** Consumes channel 0 and channel 1 (channel 0 on both sides for a one-channel buffer). Returns
+        the integrated loudness as of the last 400 ms block that this buffer completed, or nothing
+        when it completed none. */
+    std::optional<float> process (const juce::AudioBuffer<float>& buffer) noexcept;
 
 private:
     using Filter = juce::dsp::IIR::Filter<float>;
@@ -27,7 +29,7 @@ private:
         float lufs = -70.0f;
     };
 
-    void completeBlock (std::atomic<float>& lufsOut) noexcept;
+    float completeBlock() noexcept;
     float integratedLoudness() const noexcept;
     /** Mean loudness of the history entries that pass the absolute gate and lie at or above floorLufs. */
     GatedMean gatedMean (float floorLufs) const noexcept;

@@ -88,9 +88,9 @@ bool QuorinProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 
     if (! layouts.inputBuses.isEmpty())
     {
-        const auto input = layouts.getMainInputChannelSet();
-        if (input != juce::AudioChannelSet::mono() && input != juce::AudioChannelSet::stereo()
-            && input != juce::AudioChannelSet::disabled())
+        const auto inputSet = layouts.getMainInputChannelSet();
+        if (inputSet != juce::AudioChannelSet::mono() && inputSet != juce::AudioChannelSet::stereo()
+            && inputSet != juce::AudioChannelSet::disabled())
             return false;
     }
 

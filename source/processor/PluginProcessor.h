@@ -1,13 +1,17 @@
 #pragma once
 
 #include "chain/BlockControls.h"
-#include "chain/BlockLoudness.h"
 #include "chain/DelayRing.h"
-#include "chain/DrySnapshot.h"
+#include "chain/DynamicsStage.h"
+#include "chain/Enhancers.h"
 #include "chain/InputAnalysis.h"
-#include "chain/OversampledPath.h"
+#include "chain/InputStage.h"
+#include "chain/OutputStage.h"
+#include "chain/SaturationStage.h"
+#include "chain/ToneEqStage.h"
+#include "chain/TransientShaper.h"
+#include "chain/WidthStage.h"
 #include "chain/TruePeakGuard.h"
-#include "chain/TruePeakMeter.h"
 #include "processor/ParameterLayout.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -135,8 +139,6 @@ public:
     std::atomic<float> analysisSustain { 0.52f };
 
 private:
-    friend struct QuorinProcessorProbe; // tests look at chain state through this
-
     //==============================================================================
     // Block frame
     bool repairInput (juce::AudioBuffer<float>& buffer);
@@ -161,22 +163,6 @@ private:
                                     const juce::AudioBuffer<float>& buffer);
 
     // Preparation and release of each stage's own state (called by prepareToPlay / releaseResources).
-    void prepareInputStage (const juce::dsp::ProcessSpec& spec);
-    void prepareToneStage (const juce::dsp::ProcessSpec& spec);
-    void releaseToneStage();
-    void prepareSaturationStage (const juce::dsp::ProcessSpec& spec);
-    void releaseSaturationStage();
-    void prepareTransientShaper (const juce::dsp::ProcessSpec& spec);
-    void releaseTransientShaper();
-    void prepareDynamicsStage (const juce::dsp::ProcessSpec& spec);
-    void releaseDynamicsStage();
-    void prepareEnhancers (const juce::dsp::ProcessSpec& spec);
-    void releaseEnhancers();
-    void prepareWidthStage (const juce::dsp::ProcessSpec& spec);
-    void releaseWidthStage();
-    void prepareSpaceStage (const juce::dsp::ProcessSpec& spec);
-    void prepareOutputStage (const juce::dsp::ProcessSpec& spec);
-    void releaseOutputStage();
     void prepareInputCaptures();
     void releaseInputCaptures();
 
@@ -199,12 +185,10 @@ private:
 
     // Input stage
     void runInputStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    void updateCuppedAmount (const ChainBlock& block) noexcept;
 
     // Tone and EQ
     void designEq (const ChainBlock& block);
-    /** Returns the energy Σ 0.5·(L² + R²) of its input: the auto-gain's reference, with or without the EQ. */
-    double runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    EqPassResult runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float cuppedAmount);
     void runLinearPhaseEq (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
 
     // Saturation, transient shaper, dynamics
@@ -215,7 +199,7 @@ private:
     void runGlueCompressor (juce::AudioBuffer<float>& buffer, const ChainBlock& block, bool multibandRan);
 
     // Enhancers
-    void runAirExciter (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void runAirExciter (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float deEsserEnvelope);
     void applyBodyMakeup (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runSubHarmonics (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runKickSub (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
@@ -227,12 +211,12 @@ private:
 
     // Output
     void runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block, double inputEnergy, double outputEnergy);
-    void runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    void applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    /** Publishes the target and returns the loudness assist's gain (dB) for this block. */
+    float runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
+    void applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float assistDb);
     void runListeningSimulator (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void runFinalLowPass (juce::AudioBuffer<float>& buffer);
     void runCeiling (juce::AudioBuffer<float>& buffer, const ChainBlock& block);
-    void matchDryToCeilingOversampling (const juce::AudioBuffer<float>& block) noexcept;
     void runTruePeakGuard (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept;
     void runOutputMeters (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
 
@@ -241,78 +225,38 @@ private:
     std::array<int, numParameters> choiceCounts {}; // 0 for parameters that are not choices
 
     //==============================================================================
-    // Input stage and tone
-    float cuppedAmount = 0.0f;    // smoothed cupped-mic correction, 0..1
-    float deEsserEnvelope = 0.0f; // also ducks the air exciter
-    juce::dsp::StateVariableTPTFilter<float> antiPopFilter;
-    juce::dsp::NoiseGate<float> inputGate;
-    // Raw high-pass, raw presence, raw air shelf, user low shelf, user mid bell, user high shelf; each
-    // left then right, the two channels sharing one coefficient set that is redesigned in place.
-    std::array<juce::dsp::IIR::Filter<float>, 12> toneFilters;
-    DelayRing linearPhaseDryRing; // the EQ pass output, delayed to line up with the linear-phase FIR
-    bool linearPhaseRingPrimed = false;
+    // The stages, each owning its state
+    InputStage input;
+    ToneEqStage tone;
+    SaturationStage saturation;
+    TransientShaper transientShaper;
+    DynamicsStage dynamics;
+    AirExciter airExciter;
+    SubHarmonics subHarmonics;
+    KickSub kickSub;
+    WidthStage width;
+
+    //==============================================================================
     DelayRing bypassInputRing; // the repaired input, so that bypass keeps the latency in force
 
     //==============================================================================
     // Saturation, transient shaper and dynamics
-    void runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept;
-    void matchBeastDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept;
-
-    std::array<juce::dsp::IIR::Filter<float>, 2> saturationBandFilters;
-    OversampledPath beastPath;
-    // The same round trip without the drive, so that the dry blends in phase with the driven signal.
-    OversampledPath beastDryPath;
     // While the Beast drive does not run, the signal waits as long as its round trip would take, so
     // that switching it never changes the latency.
     DelayRing beastLatencyPad;
     int beastPadLength = 0;
-    juce::AudioBuffer<float> beastDryScratch; // one chunk of the dry as it was before the round trip
-
-    std::array<juce::dsp::IIR::Filter<float>, 2> transientBandFilters;
-    std::array<float, 2> transientFast {}, transientSlow {}, transientGainDb {};
-    float transientBandHz = -1000.0f; // band of the current design; -1000 forces a redesign
-
-    juce::dsp::Compressor<float> glueCompressor;
-
-    //==============================================================================
-    // Enhancers
-    std::array<juce::dsp::IIR::Filter<float>, 2> airHighPass;
-    std::array<float, 2> airPower {};   // smoothed power of the air band
-    std::array<float, 2> subLowPass {}; // one-pole states of the sub harmonics
-    float subLowPassCoef = 0.0f;
-    double kickSubPhase = 0.0; // radians
-    float kickSubEnv = 0.0f;
 
     //==============================================================================
     // Width, space and output
-    std::array<juce::dsp::LinkwitzRileyFilter<float>, 2> widthCrossover;  // left, right at 540 Hz
-    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> widthAllpass;    // 2920 Hz, 6550 Hz
-    float sideLowPass = 0.0f;
-    float sideLowPassCoef = 0.0f;
-    float widthGuardGain = 1.0f;   // the correlation guard's factor, as the last block left it
-    float widthFadeApplied = 1.0f; // the module fade, as the last block left it
-
-    float autoGain = 1.0f;
-    float autoGainInLevel = 0.08f;
-    float autoGainOutLevel = 0.08f;
-    float loudnessAssistDb = 0.0f;
-    std::atomic<float> assistLoudnessLufs { -70.0f }; // the assist's own loudness reading
-    BlockLoudness assistBlockLoudness;                // its slow short-term term
-    BlockLoudness outputBlockLoudness;                // the output's, behind blockLoudnessDb
-
-    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> listeningFilters;
-    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> finalLowPass;
-    OversampledPath limiterPath;
-    // Runs the dry through the same oversampling round trip (without the clipper), so that the
-    // limpct blend does not comb against the oversampling filters' phase.
-    OversampledPath ceilingDryPath;
-    bool ceilingDryRunning = false;
+    AutoGain autoGain;
+    LoudnessAssist loudnessAssist;
+    ListeningSimulator listening;
+    FinalLowPass finalLowPass;
+    Ceiling outputCeiling;
     TruePeakGuard truePeakGuard;
-    TruePeakMeter truePeakMeter;
+    OutputMeters outputMeters;
 
     //==============================================================================
-    DrySnapshot drySnapshot;
-
     std::unique_ptr<AnalogEqEngine> analogEq;
     std::unique_ptr<ModernReverb> liveReverb;
     std::unique_ptr<ModernReverb> flavourReverb;

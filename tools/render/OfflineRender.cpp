@@ -442,9 +442,9 @@ RenderResult measureFile (const juce::File& file)
     ReferenceMeter meter (channels, reader->sampleRate);
     constexpr int chunk = 65536;
 
-    QuorinProcessor::LoudnessAnalyzer analyzer;
+    LoudnessAnalyzer analyzer;
     analyzer.prepare (reader->sampleRate);
-    std::atomic<float> lufs { -70.0f };
+    float lufs = -70.0f;
     TruePeakMeter truePeak;
     truePeak.prepare (reader->sampleRate);
     float largestPeak = 0.0f;
@@ -457,11 +457,11 @@ RenderResult measureFile (const juce::File& file)
         meter.add (buffer, 0, count);
 
         const juce::AudioBuffer<float> samples (buffer.getArrayOfWritePointers(), channels, count);
-        analyzer.process (samples, lufs);
+        lufs = analyzer.process (samples).value_or (lufs);
         largestPeak = juce::jmax (largestPeak, truePeak.measure (samples, largestPeak));
     }
 
     result.output = meter.reading();
-    result.vantora = { lufs.load(), TruePeakMeter::toDbtp (largestPeak) };
+    result.vantora = { lufs, TruePeakMeter::toDbtp (largestPeak) };
     return result;
 }
