@@ -143,7 +143,7 @@ juce::AudioBuffer<float> lowThump() { return decayingSine (60.0, 0.8f, 0.03); }
 struct HitEngine : testing::Test
 {
     Engine engine;
-    void SetUp() override { engine.prepare (rate); }
+    void SetUp() override { engine.prepare ({ rate, 512, 2 }); }
 };
 
 struct SyntheticBlock
@@ -173,7 +173,7 @@ class SyntheticHits : public testing::TestWithParam<SyntheticBlock>
 TEST_P (SyntheticHits, ReportTheClassTheScoresPredict)
 {
     Engine engine;
-    engine.prepare (rate);
+    engine.prepare ({ rate, 512, 2 });
     const auto block = GetParam().make();
 
     const auto expected = ReferenceFeatures().next (block);
@@ -187,7 +187,7 @@ TEST_P (SyntheticHits, ReportTheClassTheScoresPredict)
     EXPECT_FLOAT_EQ (measured.zcr, expected.zcr);
 
     Engine fresh;
-    fresh.prepare (rate);
+    fresh.prepare ({ rate, 512, 2 });
     ASSERT_EQ (fresh.samplesPerFrame(), blockSize); // one frame per block at 48 kHz
     fresh.process (silence()); // the quiet level: digital silence, so any onset opens the gate
     const auto result = fresh.process (block);
@@ -236,7 +236,7 @@ TEST_F (HitEngine, TheGateFollowsTheQuietLevelSoThatSoftAndLoudPlayersBothWork)
     for (float scale : { 1.0f, 0.01f })
     {
         Engine e;
-        e.prepare (rate);
+        e.prepare ({ rate, 512, 2 });
         juce::Random random (3);
         const auto noise = [&] {
             juce::AudioBuffer<float> b (1, blockSize);
@@ -324,7 +324,7 @@ TEST_F (HitEngine, ATaughtProfileLiftsItsClass)
 TEST_F (HitEngine, OneChannelAndTwoIdenticalChannelsGiveTheSameFeaturesAndHits)
 {
     Engine stereoEngine;
-    stereoEngine.prepare (rate);
+    stereoEngine.prepare ({ rate, 512, 2 });
     const auto take = demo::makeDemoTake (rate, 3.0);
     for (int start = 0; start + blockSize <= take.getNumSamples(); start += blockSize)
     {
@@ -340,8 +340,8 @@ TEST_F (HitEngine, OneChannelAndTwoIdenticalChannelsGiveTheSameFeaturesAndHits)
     }
 
     Engine monoCopy, stereoCopy;
-    monoCopy.prepare (rate);
-    stereoCopy.prepare (rate);
+    monoCopy.prepare ({ rate, 512, 2 });
+    stereoCopy.prepare ({ rate, 512, 2 });
     const auto thump = lowThump();
     juce::AudioBuffer<float> monoThump (1, blockSize);
     monoThump.copyFrom (0, 0, thump, 0, 0, blockSize);
@@ -531,7 +531,7 @@ TEST_F (HitEngine, PreparationKeepsTheTaughtModelAndThePendingRequestsAndEndsARu
     engine.process (silence());
     ASSERT_EQ (engine.learningClass.load(), 1);
 
-    engine.prepare (44100.0);
+    engine.prepare ({ 44100.0, 512, 2 });
     EXPECT_EQ (engine.learningClass.load(), 0); // counted at the old rate
     EXPECT_EQ (engine.learnedMask.load(), 4);
     const auto kept = engine.taughtModel();
@@ -540,7 +540,7 @@ TEST_F (HitEngine, PreparationKeepsTheTaughtModelAndThePendingRequestsAndEndsARu
     EXPECT_EQ (kept[0].count, 0);
 
     engine.clearRequest.store (true); // a clear made before a preparation is still honoured
-    engine.prepare (48000.0);
+    engine.prepare ({ 48000.0, 512, 2 });
     engine.process (silence());
     EXPECT_EQ (engine.learnedMask.load(), 0);
 }
@@ -754,7 +754,7 @@ TEST_P (KitSequences, HitsAreDetectedAndNamedAndTheGapsStayDark)
     for (int blockSize : { 64, 256, 1024 })
     {
         Engine engine;
-        engine.prepare (GetParam().sampleRate);
+        engine.prepare ({ GetParam().sampleRate, 512, 2 });
         scores.push_back (labelled::score (sequence, labelled::reportedClasses (engine, sequence, blockSize)));
         const auto& s = scores.back();
         std::cout << "blocks of " << blockSize << "\n" << s.table();
@@ -783,7 +783,7 @@ TEST (DemoTakeHits, ScoredAgainstTheGeneratorsOnsets)
     for (int blockSize : { 64, 256, 1024 })
     {
         Engine engine;
-        engine.prepare (demo::takeSampleRate);
+        engine.prepare ({ demo::takeSampleRate, 512, 2 });
         const auto s = labelled::score (sequence, labelled::reportedClasses (engine, sequence, blockSize));
         std::cout << "demo take, blocks of " << blockSize << "\n" << s.table();
         EXPECT_EQ (s.falseHits, 0) << blockSize;
@@ -827,7 +827,7 @@ TEST (HitLearning, LearnKickOverKicksAndGapsLearnsTheKicksAndTheMatchFiresOnKick
     const auto passage = labelled::arrange (rate, kicksAt (learningDb, 8), labelled::Background::roomNoise);
 
     Engine engine;
-    engine.prepare (rate);
+    engine.prepare ({ rate, 512, 2 });
     engine.learnRequest.store (1);
     ReferenceFeatures reference;
     std::vector<Features> frames;
@@ -871,7 +871,7 @@ TEST (HitLearning, LearnKickOverKicksAndGapsLearnsTheKicksAndTheMatchFiresOnKick
 
     for (float offsetDb : { 0.0f, -6.0f, 6.0f })
     {
-        engine.prepare (rate); // a taught model survives preparation
+        engine.prepare ({ rate, 512, 2 }); // a taught model survives preparation
         const auto kicks = labelled::arrange (rate, kicksAt (learningDb + offsetDb, 20), labelled::Background::roomNoise);
         const auto matches = kickMatches (engine, kicks);
         const auto firing = std::count_if (matches.begin(), matches.end(), [] (float m) { return m > 0.0f; });
@@ -883,7 +883,7 @@ TEST (HitLearning, LearnKickOverKicksAndGapsLearnsTheKicksAndTheMatchFiresOnKick
     std::vector<labelled::Placement> others;
     for (int n = 0; n < 20; ++n)
         others.push_back ({ 2 + n % 2, n % 5, learningDb + float (n % 3 - 1) * 6.0f });
-    engine.prepare (rate);
+    engine.prepare ({ rate, 512, 2 });
     for (float m : kickMatches (engine, labelled::arrange (rate, others, labelled::Background::roomNoise)))
         EXPECT_EQ (m, 0.0f);
 }

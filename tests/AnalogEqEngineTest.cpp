@@ -97,7 +97,7 @@ class AnalogEqRows : public testing::TestWithParam<RowCase>
 TEST_P (AnalogEqRows, MeasuredResponseFollowsTheCookbookPrototype)
 {
     Engine engine;
-    engine.prepare (fs);
+    engine.prepare ({ fs, 512, 2 });
     engine.setLiveToneCurve (120.0f, 2.0f, -1.5f, 2600.0f, 3.0f, 9000.0f, 4.0f);
     const auto& c = GetParam();
     for (double f : { 50.0, 100.0, 400.0, 1000.0, 2600.0, 6200.0, 12000.0 })
@@ -145,7 +145,7 @@ TEST (AnalogEqDesigns, FrequenciesAndQAreClamped)
 
     SCOPED_TRACE ("notches never go below 30 Hz");
     Engine engine;
-    engine.prepare (fs);
+    engine.prepare ({ fs, 512, 2 });
     engine.setFeedbackNotches (20.0f, 30000.0f, 500.0f, 16.0f, -8.0f, true);
     expectCoefficientsNear (engine.section (10, 0).target, cookbookPeak (30.0, 16.0, -8.0));
     expectCoefficientsNear (engine.section (11, 1).target, cookbookPeak (23040.0, 16.0, -8.0));
@@ -219,7 +219,7 @@ TEST (AnalogEqLive, ChannelIndexSelectsLeftAtZeroOrBelowAndRightAbove)
     for (const auto& c : { Case { -1, 0 }, Case { 0, 0 }, Case { 1, 1 }, Case { 5, 1 } })
     {
         Engine engine;
-        engine.prepare (fs);
+        engine.prepare ({ fs, 512, 2 });
         engine.setLiveToneCurve (80.0f, 2.0f, -1.0f, 2600.0f, 3.0f, 9000.0f, 2.0f);
         for (int n = 0; n < 64; ++n)
             engine.processLive (c.channel, 0.5f);
@@ -239,7 +239,7 @@ TEST (AnalogEqLive, SecondHighPassAndLowBellSwitchAtTheirThresholds)
                            Case { 40.0f, -0.5f, 1.0, 1.0 }, Case { 140.0f, -0.02f, 0.0, 0.0 } })
     {
         Engine engine;
-        engine.prepare (fs);
+        engine.prepare ({ fs, 512, 2 });
         engine.setLiveToneCurve (c.hpfHz, c.lowGainDb, 0.0f, 2600.0f, 0.0f, 9000.0f, 0.0f);
         EXPECT_EQ (engine.section (1, 0).mixTarget, c.secondHighPassMix) << c.hpfHz;
         EXPECT_EQ (engine.section (2, 1).mixTarget, c.lowBellMix) << c.lowGainDb;
@@ -250,7 +250,7 @@ TEST (AnalogEqLive, SecondHighPassAndLowBellSwitchAtTheirThresholds)
 TEST (AnalogEqNotches, MixTargetsFollowEnabledAndEachFrequency)
 {
     Engine engine;
-    engine.prepare (fs);
+    engine.prepare ({ fs, 512, 2 });
     for (int row : { 10, 11, 12 })
         EXPECT_EQ (engine.section (row, 0).mixTarget, 0.0) << "notches rest after prepare";
 

@@ -13,7 +13,7 @@
 namespace
 {
 constexpr double rate = 48000.0;
-constexpr int maxBlock = 4096;
+constexpr juce::uint32 maxBlock = 4096;
 constexpr int length = 10000;
 
 /** Noise under a loud low tone: enough level for every compressor, clipper and tail to act. */
@@ -49,12 +49,12 @@ juce::AudioBuffer<float> runSplit (const SplitCase& c, int blockSize)
 const SplitCase splitCases[] {
     { "reverb",
       [] {
-          auto reverb = std::make_shared<ModernReverb>();
-          reverb->prepare (rate, maxBlock, 1.56f);
+          auto reverb = std::make_shared<ModernReverb> (1.56f);
+          reverb->prepare ({ rate, maxBlock, 2 });
           reverb->setVoicing (ModernReverb::flavourVoicing());
           reverb->reset();
           return BlockProcess ([reverb] (juce::AudioBuffer<float>& b) {
-              reverb->setParameters (2.4f, 14.0f, 7200.0f, 220.0f, 12000.0f);
+              reverb->setParameters ({ 2.4f, 14.0f, 7200.0f, 220.0f, 12000.0f });
               juce::dsp::AudioBlock<float> block (b);
               reverb->process (block, 0.4f, 0.7f);
           });
@@ -62,9 +62,9 @@ const SplitCase splitCases[] {
     { "multiband",
       [] {
           auto multiband = std::make_shared<MultibandDynamics>();
-          multiband->prepare (rate, maxBlock);
+          multiband->prepare ({ rate, maxBlock, 2 });
           return BlockProcess ([multiband] (juce::AudioBuffer<float>& b) {
-              multiband->setParameters (0.8f, 0.6f, 0.5f, 0.4f, 0.5f, 0.6f, 0.0f, 0.3f, false, true, 1, false);
+              multiband->setParameters ({ 0.8f, 0.6f, 0.5f, 0.4f, 0.5f, 0.6f, 0.3f, false, true, 1, false });
               multiband->process (b);
           });
       } },
@@ -74,10 +74,10 @@ const SplitCase splitCases[] {
           auto processor = std::shared_ptr<QuorinProcessor> (test::preparedWith (
               { { Param::chainmode, 1.0f }, { Param::lineareq, 0.0f }, { Param::eqon, 1.0f }, { Param::eqlow, -4.0f },
                 { Param::eqmid, 3.0f }, { Param::eqhigh, 5.0f }, { Param::eqpct, 0.7f }, { Param::antifeedback, 1.0f } },
-              2, rate, maxBlock));
-          auto tone = std::make_shared<test::PreparedStage<ToneEqStage>> (rate, maxBlock);
+              2, rate, int (maxBlock)));
+          auto tone = std::make_shared<test::PreparedStage<ToneEqStage>> (rate, int (maxBlock));
           auto analogEq = std::make_shared<AnalogEqEngine>();
-          analogEq->prepare (rate);
+          analogEq->prepare ({ rate, 512, 2 });
           return BlockProcess ([processor, tone, analogEq] (juce::AudioBuffer<float>& b) {
               const auto block = processor->restingBlock (b.getNumSamples());
               tone->design (block, *analogEq);
@@ -88,10 +88,10 @@ const SplitCase splitCases[] {
       [] {
           auto processor = test::preparedWith ({ { Param::chainmode, 0.0f }, { Param::eqlow, -4.0f },
                                                  { Param::eqmid, 3.0f }, { Param::eqhigh, 5.0f } },
-                                               2, rate, maxBlock);
+                                               2, rate, int (maxBlock));
           auto engine = std::make_shared<LinearPhaseEqEngine>();
-          engine->prepare (rate, maxBlock);
-          engine->rebuildNow (ToneEqStage::linearPhaseDesignFor (processor->restingBlock (maxBlock)), {});
+          engine->prepare ({ rate, maxBlock, 2 });
+          engine->rebuildNow (ToneEqStage::linearPhaseDesignFor (processor->restingBlock (int (maxBlock))), {});
           return BlockProcess ([engine] (juce::AudioBuffer<float>& b) {
               engine->process (juce::dsp::AudioBlock<float> (b));
           });
@@ -100,7 +100,7 @@ const SplitCase splitCases[] {
     { "oversampled_path",
       [] {
           auto path = std::make_shared<OversampledPath>();
-          path->prepare (maxBlock);
+          path->prepare (int (maxBlock));
           return BlockProcess ([path] (juce::AudioBuffer<float>& b) {
               path->process (juce::dsp::AudioBlock<float> (b), [] (juce::dsp::AudioBlock<float>& up) noexcept {
                   for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
@@ -119,7 +119,7 @@ class BlockSplit : public testing::TestWithParam<SplitCase>
 
 TEST_P (BlockSplit, EverySplitGivesTheSameSamples)
 {
-    const auto reference = runSplit (GetParam(), maxBlock);
+    const auto reference = runSplit (GetParam(), int (maxBlock));
     ASSERT_GT (test::rms (reference, 0), 0.01);
     for (const int blockSize : { 1, 13, 64, 512 })
     {

@@ -145,7 +145,7 @@ TEST (ChainOutput, TheAssistDoesNotRideTheHits)
         auto p = configured (&QuorinProcessor::loadMixCleanPreset, {}, 48000.0, blockSize, 1);
         test::PreparedStage<LoudnessAssist> assist { 48000.0, blockSize };
         LoudnessAnalyzer analyzer;
-        analyzer.prepare (48000.0);
+        analyzer.prepare ({ 48000.0, 512, 2 });
         auto buffer = demoInput();
 
         std::vector<float> assistDb;

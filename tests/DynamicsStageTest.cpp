@@ -39,7 +39,7 @@ DynamicsRig dynamicsProcessor (int chainMode, float dynpct)
     p->prepareToPlay (fs, 512);             // the fades follow their switches at once
     DynamicsRig rig { std::move (p), std::make_unique<test::PreparedStage<DynamicsStage>> (fs, 512),
                       std::make_unique<MultibandDynamics>() };
-    rig.multiband->prepare (fs, 512);
+    rig.multiband->prepare ({ fs, 512, 2 });
     return rig;
 }
 

@@ -50,7 +50,7 @@ class LinearPhaseEq : public testing::Test
 {
 protected:
     Engine engine;
-    void SetUp() override { engine.prepare (fs, 512); }
+    void SetUp() override { engine.prepare ({ fs, 512, 2 }); }
 
     std::vector<float> process (std::vector<float> signal)
     {

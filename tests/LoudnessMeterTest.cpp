@@ -42,7 +42,7 @@ juce::AudioBuffer<float> stereoSine (double frequency, float amplitude, double s
 float analyzerReading (const juce::AudioBuffer<float>& signal)
 {
     Analyzer analyzer;
-    analyzer.prepare (rate);
+    analyzer.prepare ({ rate, 512, 2 });
     float lufs = -70.0f;
     auto copy = signal;
     for (int start = 0; start < copy.getNumSamples(); start += 512)
@@ -116,7 +116,7 @@ TEST (LoudnessAnalyzer, MonoBufferReadsLikeTheSameSignalOnBothChannels)
 TEST (LoudnessAnalyzer, SilenceStaysAtTheFloorAndNothingIsWrittenBeforeTheFirstBlock)
 {
     Analyzer analyzer;
-    analyzer.prepare (rate);
+    analyzer.prepare ({ rate, 512, 2 });
     juce::AudioBuffer<float> silence (2, 19199); // one sample short of a 400 ms block
     silence.clear();
     EXPECT_FALSE (analyzer.process (silence).has_value());
@@ -136,7 +136,7 @@ TEST (LoudnessAnalyzer, OldBlocksLeaveTheIntegrationAfterTwoHundredFortySeconds)
     const double quietLufs = referenceLufs (stereoSine (1000.0, 0.15f, 10.0));
 
     Analyzer analyzer;
-    analyzer.prepare (rate);
+    analyzer.prepare ({ rate, 512, 2 });
     float lufs = -70.0f;
     const auto feed = [&] (const juce::AudioBuffer<float>& block, int count) {
         for (int n = 0; n < count; ++n)

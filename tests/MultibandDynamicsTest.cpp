@@ -8,7 +8,7 @@
 namespace
 {
 using Engine = QuorinProcessor::MultibandDynamics;
-using Macros = Engine::Macros;
+using Macros = Engine::Params;
 using Triple = std::array<float, 3>; // low, mid, high
 
 constexpr int fs = 48000;
@@ -20,8 +20,7 @@ const Macros liveDefaults { 0, 0, 0, 0, 0, 0, 0, false, false, 0, false };
 /** One block as the chain runs it: the controls, then the block. */
 void processBlock (Engine& engine, juce::AudioBuffer<float>& block, const Macros& m)
 {
-    engine.setParameters (m.loudAmt, m.smartEff, m.beastAmt, m.subAmt, m.detailAmt, m.smackAmt, 0.0f, m.airAmt,
-                          m.voiceMode, m.stageLive, m.limiterSpeed, m.mixMasterMode);
+    engine.setParameters (m);
     engine.process (block);
 }
 
@@ -34,7 +33,7 @@ void runEngine (Engine& engine, juce::AudioBuffer<float>& signal, const Macros& 
 std::unique_ptr<Engine> preparedEngine()
 {
     auto engine = std::make_unique<Engine>();
-    engine->prepare (fs, 512);
+    engine->prepare ({ fs, 512, 2 });
     return engine;
 }
 } // namespace

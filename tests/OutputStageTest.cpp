@@ -127,7 +127,7 @@ TEST_P (LoudnessAssistStep, HeadsForItsTarget)
     auto processor = test::preparedWith (c.settings);
     test::PreparedStage<LoudnessAssist> assist { rate, 64 };
     LoudnessAnalyzer analyzer;
-    analyzer.prepare (rate);
+    analyzer.prepare ({ rate, 512, 2 });
     assist.setReadings (c.measuredLufs, c.blockLufs);
 
     // Stereo DC whose block loudness is B: 10·log10(2·v²) − 0.691 = B. Less than 400 ms keeps the
@@ -170,7 +170,7 @@ TEST (OutputMeters, CustomTargetWithTheMeterOffRestsAtTheFloorAndTheAssistFades)
         test::set (*processor, param, value);
     test::PreparedStage<LoudnessAssist> assist { rate, blockSize };
     LoudnessAnalyzer analyzer;
-    analyzer.prepare (rate);
+    analyzer.prepare ({ rate, 512, 2 });
     const auto runBoth = [&] {
         auto tone = test::sine (2, static_cast<int> (2 * rate), 1000.0, rate, 0.05f);
         auto copy = tone;

@@ -25,8 +25,8 @@ struct Settings
 
 std::unique_ptr<Reverb> makeReverb (const Bus& bus)
 {
-    auto reverb = std::make_unique<Reverb>();
-    reverb->prepare (rate, blockSize, bus.sizeScale);
+    auto reverb = std::make_unique<Reverb> (bus.sizeScale);
+    reverb->prepare ({ rate, static_cast<juce::uint32> (blockSize), 2 });
     reverb->setVoicing (bus.voicing);
     reverb->reset();
     return reverb;
@@ -40,7 +40,7 @@ void run (Reverb& reverb, juce::AudioBuffer<float>& signal, const Settings& s, f
     {
         const auto n = static_cast<size_t> (juce::jmin (blockSize, signal.getNumSamples() - start));
         auto block = juce::dsp::AudioBlock<float> (signal).getSubBlock (static_cast<size_t> (start), n);
-        reverb.setParameters (s.decaySeconds, s.preDelayMs, s.dampingHz, s.lowCutHz, s.highCutHz);
+        reverb.setParameters ({ s.decaySeconds, s.preDelayMs, s.dampingHz, s.lowCutHz, s.highCutHz });
         reverb.process (block, wet, width);
     }
 }

@@ -39,7 +39,7 @@ Settings with (Settings settings, const Settings& more)
 juce::AudioBuffer<float> addedReverb (const Settings& settings)
 {
     auto processor = test::preparedWith (settings);
-    ModernReverb live, flavour;
+    ModernReverb live (space::liveRoomScale), flavour (space::flavourRoomScale);
     space::prepareReverbs (live, flavour, { rate, 512, 2 });
     auto signal = test::sine (2, static_cast<int> (rate), 220.0, rate, 0.5f);
     const auto input = signal;

@@ -44,8 +44,8 @@ struct ToneRig
 {
     explicit ToneRig (const QuorinProcessor& p, int maxBlockSize = 512)
     {
-        analogEq.prepare (fs);
-        linearPhaseEq.prepare (fs, maxBlockSize);
+        analogEq.prepare ({ fs, 512, 2 });
+        linearPhaseEq.prepare ({ fs, static_cast<juce::uint32> (maxBlockSize), 2 });
         tone.prepare ({ fs, static_cast<juce::uint32> (maxBlockSize), 2 });
         linearPhaseEq.rebuildNow (ToneEqStage::linearPhaseDesignFor (p.restingBlock (maxBlockSize)), {});
     }

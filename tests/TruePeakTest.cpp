@@ -132,7 +132,7 @@ TEST (TruePeakMeter, HoldFallsAtTheSameRatePerSecondAtEveryBlockSize)
                                              blockSize);
         test::PreparedStage<OutputMeters> meters { 48000.0, blockSize };
         LoudnessAnalyzer analyzer;
-        analyzer.prepare (48000.0);
+        analyzer.prepare ({ 48000.0, 512, 2 });
         float heldDb = 0.0f;
         const auto measure = [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
             heldDb = meters.process (b, block, analyzer).truePeakDb;

@@ -93,32 +93,32 @@ void QuorinProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
     const juce::dsp::ProcessSpec stereo { sampleRate, static_cast<juce::uint32> (maxBlock), 2 };
 
     input.prepare (stereo);
-    analogEq->prepare (sampleRate);
-    linearPhaseEq->prepare (sampleRate, maxBlock);
+    analogEq->prepare (stereo);
+    linearPhaseEq->prepare (stereo);
     tone.prepare (stereo);
     // The first block must already run the real kernel, so it is built here, where waiting is allowed.
     linearPhaseEq->rebuildNow (ToneEqStage::linearPhaseDesignFor (restingBlock (maxBlock)), {});
     saturation.prepare (stereo);
     transientShaper.prepare (stereo);
     dynamics.prepare (stereo);
-    multibandDynamics->prepare (sampleRate, maxBlock);
+    multibandDynamics->prepare (stereo);
     airExciter.prepare (stereo);
     subHarmonics.prepare (stereo);
     kickSub.prepare (stereo);
     width.prepare (stereo);
     space::prepareReverbs (*liveReverb, *flavourReverb, stereo);
     autoGain.prepare (stereo);
-    loudnessAnalyzer->prepare (sampleRate);
+    loudnessAnalyzer->prepare (stereo);
     loudnessAssist.prepare (stereo);
     listening.prepare (stereo);
     finalLowPass.prepare (stereo);
     outputCeiling.prepare (stereo);
     truePeakGuard.prepare (sampleRate);
-    outputLoudnessAnalyzer->prepare (sampleRate);
+    outputLoudnessAnalyzer->prepare (stereo);
     outputMeters.prepare (stereo);
     outputMeters.continueBlockLoudnessFrom (blockLoudnessDb.load()); // the published reading carries over
     prepareInputCaptures();
-    adaptiveHitEngine->prepare (sampleRate);
+    adaptiveHitEngine->prepare (stereo);
 
     const int withoutBeast = fixedClickDelay (false, finalLowPass.channelFilter());
     beastPadLength = fixedClickDelay (true, finalLowPass.channelFilter()) - withoutBeast;

@@ -8,10 +8,7 @@ namespace
 {
 constexpr float maxDuckLevel = 0.96f;
 
-struct ReverbSettings
-{
-    float decaySeconds, preDelayMs, dampingHz, lowCutHz, highCutHz;
-};
+using ReverbSettings = ModernReverb::Params;
 
 ReverbSettings liveSettings (const ChainBlock& block) noexcept
 {
@@ -72,7 +69,7 @@ float flavourWet (const ChainBlock& block, float duckLevel) noexcept
 void runBus (ModernReverb& reverb, juce::dsp::AudioBlock<float>& audio, const ReverbSettings& s,
              float wet, float width) noexcept
 {
-    reverb.setParameters (s.decaySeconds, s.preDelayMs, s.dampingHz, s.lowCutHz, s.highCutHz);
+    reverb.setParameters (s);
     reverb.process (audio, wet, width);
 }
 } // namespace
@@ -110,11 +107,10 @@ void space::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, 
 
 void space::prepareReverbs (ModernReverb& liveReverb, ModernReverb& flavourReverb, const juce::dsp::ProcessSpec& spec)
 {
-    const auto maxBlock = static_cast<int> (spec.maximumBlockSize);
-    liveReverb.prepare (spec.sampleRate, maxBlock, 0.84f);
+    liveReverb.prepare (spec);
     liveReverb.setVoicing (ModernReverb::liveVoicing());
     liveReverb.reset();
-    flavourReverb.prepare (spec.sampleRate, maxBlock, 1.56f);
+    flavourReverb.prepare (spec);
     flavourReverb.setVoicing (ModernReverb::flavourVoicing());
     flavourReverb.reset();
 }

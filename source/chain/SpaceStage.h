@@ -11,6 +11,9 @@ class ModernReverb;
     own; the reverbs' tails live in the engines. */
 namespace space
 {
+// The rooms: every delay line and diffuser of the Live reverb at 0.84 of the engine's, the Flavour's at 1.56.
+constexpr float liveRoomScale = 0.84f, flavourRoomScale = 1.56f;
+
 /** Voices and prepares the two reverb engines for the stage. */
 void prepareReverbs (ModernReverb& live, ModernReverb& flavour, const juce::dsp::ProcessSpec& spec);
 

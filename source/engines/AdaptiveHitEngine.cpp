@@ -83,9 +83,9 @@ size_t bestScore (const std::array<float, 4>& s, bool kickAllowed) noexcept
 }
 } // namespace
 
-void AdaptiveHitEngine::prepare (double newSampleRate) noexcept
+void AdaptiveHitEngine::prepare (const juce::dsp::ProcessSpec& spec) noexcept
 {
-    sampleRate = newSampleRate;
+    sampleRate = spec.sampleRate;
     const auto fs = static_cast<float> (sampleRate);
     fastCoeff = 1.0f - std::exp (-1.0f / (fs * 0.0022f));
     slowCoeff = 1.0f - std::exp (-1.0f / (fs * 0.04f));
@@ -94,7 +94,11 @@ void AdaptiveHitEngine::prepare (double newSampleRate) noexcept
     frameLength = juce::jmax (1, juce::roundToInt (sampleRate * analysisFrameSeconds));
     quietRiseCoeff = static_cast<float> (1.0 - std::exp (-frameLength / (sampleRate * quietRiseSeconds)));
     recentOnsetDecay = static_cast<float> (std::exp (-frameLength / (sampleRate * recentOnsetSeconds)));
+    reset();
+}
 
+void AdaptiveHitEngine::reset() noexcept
+{
     fastEnv = slowEnv = lowState = bandState = prevSample = 0.0f;
     frameFill = zeroCrossings = 0;
     transientSum = lowSum = highSum = 0.0;

@@ -48,7 +48,9 @@ public:
     static constexpr int learnHitsNeeded = 4;
 
     /** Sets the rate and clears the running analysis; the taught model and the requests stay. */
-    void prepare (double newSampleRate) noexcept;
+    void prepare (const juce::dsp::ProcessSpec& spec) noexcept;
+    /** Clears the running analysis and ends a learning run; the taught model and the requests stay. */
+    void reset() noexcept;
     HitResult process (const juce::AudioBuffer<float>& buffer) noexcept;
 
     /** The features of a whole buffer measured as one frame, from the running envelopes (the same

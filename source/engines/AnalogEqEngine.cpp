@@ -95,9 +95,9 @@ BiquadCoeffs Engine::makeBandPass (double sampleRate, float freqHz, float q) noe
 }
 
 //==============================================================================
-void Engine::prepare (double newSampleRate) noexcept
+void Engine::prepare (const juce::dsp::ProcessSpec& spec) noexcept
 {
-    sampleRate = newSampleRate;
+    sampleRate = spec.sampleRate;
     for (auto& row : rows)
         row.fill ({});
 
@@ -108,6 +108,13 @@ void Engine::prepare (double newSampleRate) noexcept
     setRowTarget (detectorRow, makeBandPass (sampleRate, 6200.0f, 0.85f), 1.0, 1.0);
     for (int i = 0; i < numNotchRows; ++i)
         setRowTarget (notchRow + i, makePeak (sampleRate, lowestNotchHz, 16.0f, -8.0f), 1.02, 0.0);
+}
+
+void Engine::reset() noexcept
+{
+    for (auto& row : rows)
+        for (auto& section : row)
+            section.s1 = section.s2 = 0.0;
 }
 
 void Engine::setLiveToneCurve (float hpfHz, float lowGainDb, float lowMidGainDb, float presenceHz, float presenceGainDb,

@@ -14,6 +14,8 @@ struct BiquadCoeffs
 class AnalogEqEngine
 {
 public:
+    AnalogEqEngine() = default;
+
     /** One section for one channel. Its coefficients, drive and mix glide toward their targets sample
         by sample, so a new design or a section switched on or off never clicks. */
     struct AnalogBiquad
@@ -44,7 +46,9 @@ public:
 
     /** Stores the rate, resets every section and loads the fixed rows (cupped voicing, detector, and
         the notches' resting design). */
-    void prepare (double newSampleRate) noexcept;
+    void prepare (const juce::dsp::ProcessSpec& spec) noexcept;
+    /** Silences every section's state; the designs and their glides stay. */
+    void reset() noexcept;
 
     void setLiveToneCurve (float hpfHz, float lowGainDb, float lowMidGainDb, float presenceHz, float presenceGainDb,
                            float airHz, float airGainDb) noexcept;
@@ -67,4 +71,6 @@ private:
 
     double sampleRate = 44100.0;
     std::array<std::array<AnalogBiquad, numChannels>, numRows> rows {};
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AnalogEqEngine)
 };

@@ -35,10 +35,10 @@ Engine::LinearPhaseEqEngine()
     }
 }
 
-void Engine::prepare (double newSampleRate, int maxBlockSize)
+void Engine::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    sampleRate = newSampleRate;
-    processSpec = { sampleRate, static_cast<juce::uint32> (juce::jmax (1, maxBlockSize)), 2 };
+    sampleRate = spec.sampleRate;
+    processSpec = { sampleRate, juce::jmax (juce::uint32 (1), spec.maximumBlockSize), 2 };
 
     juce::AudioBuffer<float> delay (2, numTaps);
     delay.clear();

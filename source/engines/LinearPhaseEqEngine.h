@@ -23,7 +23,7 @@ public:
     LinearPhaseEqEngine();
 
     /** Loads a pure 128-sample delay, in use from the first processed block, and asks for a rebuild. */
-    void prepare (double newSampleRate, int maxBlockSize);
+    void prepare (const juce::dsp::ProcessSpec& spec);
     void reset() noexcept;
 
     std::vector<float> buildUserShelfImpulse (float lowDb, float midDb, float highDb) const;

@@ -14,9 +14,9 @@ float loudnessOfPower (double meanPower) noexcept
 double powerOfLoudness (float lufs) noexcept { return std::pow (10.0, (static_cast<double> (lufs) + 0.691) / 10.0); }
 } // namespace
 
-void LoudnessAnalyzer::prepare (double newSampleRate)
+void LoudnessAnalyzer::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    sampleRate = newSampleRate;
+    sampleRate = spec.sampleRate;
     blockLength = juce::jmax (1, juce::roundToInt (0.4f * static_cast<float> (sampleRate)));
     energySum = 0.0;
     sampleCount = 0;
@@ -34,6 +34,20 @@ void LoudnessAnalyzer::prepare (double newSampleRate)
         kShelf[ch].coefficients = shelf;
         kHighPass[ch].prepare (mono);
         kShelf[ch].prepare (mono);
+    }
+}
+
+void LoudnessAnalyzer::reset() noexcept
+{
+    energySum = 0.0;
+    sampleCount = 0;
+    history.fill (absoluteGateLufs);
+    historyWrite = 0;
+    historyCount = 0;
+    for (size_t ch = 0; ch < 2; ++ch)
+    {
+        kHighPass[ch].reset();
+        kShelf[ch].reset();
     }
 }
 

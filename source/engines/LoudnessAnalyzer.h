@@ -10,10 +10,14 @@
 class LoudnessAnalyzer
 {
 public:
+    LoudnessAnalyzer() = default;
+
     static constexpr int historySize = 600; // 600 blocks of 400 ms
 
-    /** Starts a new measurement at the rate; the only place that allocates. */
-    void prepare (double newSampleRate);
+    /** Starts a new measurement at the rate; allocates nothing. */
+    void prepare (const juce::dsp::ProcessSpec& spec);
+    /** Starts a new measurement: empty history, filters at rest. */
+    void reset() noexcept;
 
     /** Consumes channel 0 and channel 1 (channel 0 on both sides for a one-channel buffer). Returns
         the integrated loudness as of the last 400 ms block that this buffer completed, or nothing
@@ -44,4 +48,6 @@ private:
     int historyCount = 0;
 
     std::array<Filter, 2> kHighPass, kShelf;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LoudnessAnalyzer)
 };

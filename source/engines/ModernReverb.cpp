@@ -35,10 +35,10 @@ void hadamard (std::array<float, 8>& v) noexcept
 } // namespace
 
 //==============================================================================
-void ModernReverb::prepare (double newSampleRate, int blockSize, float newSizeScale)
+void ModernReverb::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    sampleRate = newSampleRate;
-    sizeScale = newSizeScale;
+    sampleRate = spec.sampleRate;
+    const auto blockSize = static_cast<int> (spec.maximumBlockSize);
 
     const int maxPreDelay = juce::roundToInt (0.2 * sampleRate);
     preDelayRing.assign (static_cast<size_t> (juce::jmax (1, maxPreDelay + blockSize + 8)), 0.0f);
@@ -96,9 +96,9 @@ float ModernReverb::onePoleCoefficient (float cornerHz) const noexcept
 }
 
 //==============================================================================
-void ModernReverb::setParameters (float decaySeconds, float preDelayMs, float dampingHz,
-                                                   float lowCutHz, float highCutHz) noexcept
+void ModernReverb::setParameters (const Params& params) noexcept
 {
+    const auto [decaySeconds, preDelayMs, dampingHz, lowCutHz, highCutHz] = params;
     const float damping = juce::jlimit (1200.0f, 18000.0f, dampingHz);
     dampingCoeff.target = onePoleCoefficient (juce::jmin (0.97f * damping * voicing.dampingScale, 19500.0f));
 

@@ -31,15 +31,21 @@ public:
     }
 
     /** Sizes every buffer for the rate, block size and size scale; the only place that allocates. */
-    void prepare (double newSampleRate, int blockSize, float newSizeScale);
+    /** sizeScale stretches every delay line and diffuser (a larger or smaller room). */
+    explicit ModernReverb (float roomScale = 1.0f) : sizeScale (roomScale) {}
+
+    void prepare (const juce::dsp::ProcessSpec& spec);
     void setVoicing (const Voicing& newVoicing) noexcept { voicing = newVoicing; }
     /** Silences the tail and every filter; the smoothed controls keep their values except wet,
         width and the high cut. */
     void reset() noexcept;
 
     /** Sets the targets that the controls glide to while the next blocks run. */
-    void setParameters (float decaySeconds, float preDelayMs, float dampingHz, float lowCutHz,
-                        float highCutHz) noexcept;
+    struct Params
+    {
+        float decaySeconds, preDelayMs, dampingHz, lowCutHz, highCutHz;
+    };
+    void setParameters (const Params& params) noexcept;
 
     /** Adds the reverb of the block's own signal to it. Channel 0 and, when present, channel 1. */
     void process (juce::dsp::AudioBlock<float>& block, float wet, float width) noexcept;
@@ -108,4 +114,6 @@ private:
     Smoothed preDelaySamples, feedback, dampingCoeff, lowCutCoeff, brightnessCoeff, highCutCoeff, highCutEnabled;
     Smoothed wet, width;
     bool highCutActive = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ModernReverb)
 };

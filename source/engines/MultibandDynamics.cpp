@@ -7,7 +7,7 @@ using MultibandDynamics = MultibandDynamics;
 constexpr int numChannels = 2;
 
 /** A: the Loud amount, scaled down in "Mix / Master". */
-float modeScaledLoud (const MultibandDynamics::Macros& m) noexcept
+float modeScaledLoud (const MultibandDynamics::Params& m) noexcept
 {
     return (m.mixMasterMode ? 0.62f : 1.0f) * m.loudAmt;
 }
@@ -15,7 +15,7 @@ float modeScaledLoud (const MultibandDynamics::Macros& m) noexcept
 /** The floor when the raw value is below it, else the raw value up to the cap. */
 float boundedRatio (float raw, float floor, float cap) noexcept { return raw < floor ? floor : juce::jmin (raw, cap); }
 
-std::array<float, MultibandDynamics::numBands> ratiosFor (const MultibandDynamics::Macros& m) noexcept
+std::array<float, MultibandDynamics::numBands> ratiosFor (const MultibandDynamics::Params& m) noexcept
 {
     const bool mix = m.mixMasterMode;
     const float scale = mix ? 0.52f : 1.0f;
@@ -31,7 +31,7 @@ std::array<float, MultibandDynamics::numBands> ratiosFor (const MultibandDynamic
              mix ? juce::jmin (highRatio, 0.4f * a + 1.22f) : highRatio };
 }
 
-std::array<float, MultibandDynamics::numBands> gainsFor (const MultibandDynamics::Macros& m) noexcept
+std::array<float, MultibandDynamics::numBands> gainsFor (const MultibandDynamics::Params& m) noexcept
 {
     if (m.mixMasterMode)
         return { 1.0f + 0.12f * m.subAmt, 1.0f + 0.12f * m.detailAmt, 1.0f + 0.1f * m.detailAmt + 0.06f * m.airAmt };
@@ -61,7 +61,7 @@ void setBandDynamics (MultibandDynamics::BandSettings& band, float attackMs, flo
     band.thresholdDb = thresholdDb;
 }
 
-void setTimesAndThresholds (MultibandDynamics::Settings& s, const MultibandDynamics::Macros& m) noexcept
+void setTimesAndThresholds (MultibandDynamics::Settings& s, const MultibandDynamics::Params& m) noexcept
 {
     auto& [lowBand, midBand, highBand] = s.bands;
     if (m.mixMasterMode)
@@ -80,7 +80,7 @@ void setTimesAndThresholds (MultibandDynamics::Settings& s, const MultibandDynam
 } // namespace
 
 //==============================================================================
-MultibandDynamics::Settings MultibandDynamics::settingsFor (const Macros& m) noexcept
+MultibandDynamics::Settings MultibandDynamics::settingsFor (const Params& m) noexcept
 {
     Settings s {};
     s.lowSplitHz = m.voiceMode ? 180.0f : 160.0f;
@@ -105,10 +105,10 @@ MultibandDynamics::Settings MultibandDynamics::settingsFor (const Macros& m) noe
 }
 
 //==============================================================================
-void MultibandDynamics::prepare (double newSampleRate, int maxBlockSize)
+void MultibandDynamics::prepare (const juce::dsp::ProcessSpec& processSpec)
 {
-    sampleRate = newSampleRate;
-    const auto blockSize = juce::jmax (1, maxBlockSize);
+    sampleRate = processSpec.sampleRate;
+    const auto blockSize = juce::jmax (1, static_cast<int> (processSpec.maximumBlockSize));
     const juce::dsp::ProcessSpec spec { sampleRate, static_cast<juce::uint32> (blockSize), numChannels };
 
     for (auto* filter : { &lowSplit, &highSplit, &lowBandAllPass, &dryLowAllPass, &dryHighAllPass })
@@ -124,22 +124,26 @@ void MultibandDynamics::prepare (double newSampleRate, int maxBlockSize)
         band.setSize (numChannels, blockSize);
 
     applySettings (settingsFor ({}));
-    reset();
+    // The limiters keep gliding into the settings just applied; only the filters start from silence.
+    resetFilters();
 }
 
-void MultibandDynamics::reset() noexcept
+void MultibandDynamics::resetFilters() noexcept
 {
     for (auto* filter : { &lowSplit, &highSplit, &lowBandAllPass, &dryLowAllPass, &dryHighAllPass })
         filter->reset();
 }
 
-void MultibandDynamics::setParameters (float loudAmt, float smartEff, float beastAmt, float subAmt, float detailAmt,
-                                       float smackAmt, float, float airAmt, bool voiceMode, bool stageLive,
-                                       int limiterSpeed, bool mixMasterMode) noexcept
+void MultibandDynamics::reset() noexcept
 {
-    applySettings (settingsFor ({ loudAmt, smartEff, beastAmt, subAmt, detailAmt, smackAmt, airAmt, voiceMode,
-                                  stageLive, limiterSpeed, mixMasterMode }));
+    resetFilters();
+    for (auto& compressor : compressors)
+        compressor.reset();
+    for (auto& limiter : limiters)
+        limiter.reset();
 }
+
+void MultibandDynamics::setParameters (const Params& params) noexcept { applySettings (settingsFor (params)); }
 
 void MultibandDynamics::applySettings (const Settings& s) noexcept
 {
@@ -164,7 +168,7 @@ void MultibandDynamics::applySettings (const Settings& s) noexcept
 }
 
 //==============================================================================
-void MultibandDynamics::process (juce::AudioBuffer<float>& buffer)
+void MultibandDynamics::process (juce::AudioBuffer<float>& buffer) noexcept
 {
     const int n = buffer.getNumSamples();
     if (n < 1 || buffer.getNumChannels() < 1)

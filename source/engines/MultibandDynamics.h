@@ -11,8 +11,10 @@
 class MultibandDynamics
 {
 public:
+    MultibandDynamics() = default;
+
     /** The block's control values, as the chain passes them. */
-    struct Macros
+    struct Params
     {
         float loudAmt = 0.0f, smartEff = 0.0f, beastAmt = 0.0f, subAmt = 0.0f, detailAmt = 0.0f,
               smackAmt = 0.0f, airAmt = 0.0f;
@@ -44,19 +46,17 @@ public:
         bool limitersEnabled;
     };
 
-    static Settings settingsFor (const Macros& macros) noexcept;
+    static Settings settingsFor (const Params& macros) noexcept;
 
-    void prepare (double sampleRate, int maxBlockSize);
+    void prepare (const juce::dsp::ProcessSpec& spec);
     void reset() noexcept;
 
     /** Once per block before `process`; `reserved` is ignored. */
-    void setParameters (float loudAmt, float smartEff, float beastAmt, float subAmt, float detailAmt, float smackAmt,
-                        float reserved, float airAmt, bool voiceMode, bool stageLive, int limiterSpeed,
-                        bool mixMasterMode) noexcept;
+    void setParameters (const Params& params) noexcept;
 
     /** Processes the buffer's first one or two channels in place. May grow the band buffers for a
         block longer than the prepared size. */
-    void process (juce::AudioBuffer<float>& buffer);
+    void process (juce::AudioBuffer<float>& buffer) noexcept;
 
     /** Moves a dry copy of the block's input (one or two channels) toward the band sum's all-pass
         response: 0 leaves it as it is, 1 gives the all-passed copy. Call it on every block that
@@ -66,6 +66,7 @@ public:
 private:
     using Crossover = juce::dsp::LinkwitzRileyFilter<float>;
 
+    void resetFilters() noexcept;
     void applySettings (const Settings& settings) noexcept;
     void splitIntoBands (const juce::AudioBuffer<float>& buffer, int numSamples) noexcept;
     void compressBands (int numSamples) noexcept;
@@ -83,4 +84,6 @@ private:
     std::array<juce::AudioBuffer<float>, numBands> bandBuffers;
     std::array<float, numBands> bandGains { 1.0f, 1.0f, 1.0f };
     bool limitersEnabled = true;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MultibandDynamics)
 };

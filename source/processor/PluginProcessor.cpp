@@ -1,5 +1,6 @@
 #include "processor/PluginProcessor.h"
 
+#include "chain/SpaceStage.h"
 #include "editor/PluginEditor.h"
 
 #include "engines/AdaptiveHitEngine.h"
@@ -22,8 +23,8 @@ QuorinProcessor::QuorinProcessor()
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       parameters (*this, nullptr, juce::Identifier ("PARAMS"), createParameterLayout()),
       analogEq (std::make_unique<AnalogEqEngine>()),
-      liveReverb (std::make_unique<ModernReverb>()),
-      flavourReverb (std::make_unique<ModernReverb>()),
+      liveReverb (std::make_unique<ModernReverb> (space::liveRoomScale)),
+      flavourReverb (std::make_unique<ModernReverb> (space::flavourRoomScale)),
       multibandDynamics (std::make_unique<MultibandDynamics>()),
       loudnessAnalyzer (std::make_unique<LoudnessAnalyzer>()),
       adaptiveHitEngine (std::make_unique<AdaptiveHitEngine>()),

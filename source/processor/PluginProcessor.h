@@ -162,11 +162,9 @@ private:
     BlockControls mapMacroControls (const ParameterSnapshot& params, const BlockFlags& flags,
                                     const juce::AudioBuffer<float>& buffer);
 
-    // Preparation and release of each stage's own state (called by prepareToPlay / releaseResources).
+    // Input analysis captures
     void prepareInputCaptures();
     void releaseInputCaptures();
-
-    // Input analysis captures
     void runInputCaptures (const juce::AudioBuffer<float>& buffer);
     void startRequestedCaptures();
     void completeCalibration();
@@ -225,7 +223,7 @@ private:
     std::array<int, numParameters> choiceCounts {}; // 0 for parameters that are not choices
 
     //==============================================================================
-    // The stages, each owning its state
+    // The stages in chain order, each owning its state
     InputStage input;
     ToneEqStage tone;
     SaturationStage saturation;
@@ -235,19 +233,6 @@ private:
     SubHarmonics subHarmonics;
     KickSub kickSub;
     WidthStage width;
-
-    //==============================================================================
-    DelayRing bypassInputRing; // the repaired input, so that bypass keeps the latency in force
-
-    //==============================================================================
-    // Saturation, transient shaper and dynamics
-    // While the Beast drive does not run, the signal waits as long as its round trip would take, so
-    // that switching it never changes the latency.
-    DelayRing beastLatencyPad;
-    int beastPadLength = 0;
-
-    //==============================================================================
-    // Width, space and output
     AutoGain autoGain;
     LoudnessAssist loudnessAssist;
     ListeningSimulator listening;
@@ -255,6 +240,13 @@ private:
     Ceiling outputCeiling;
     TruePeakGuard truePeakGuard;
     OutputMeters outputMeters;
+
+    // The frame's delays: the repaired input, so that bypass keeps the latency in force; and, while
+    // the Beast drive does not run, a wait as long as its round trip, so that switching it never
+    // changes the latency.
+    DelayRing bypassInputRing;
+    DelayRing beastLatencyPad;
+    int beastPadLength = 0;
 
     //==============================================================================
     std::unique_ptr<AnalogEqEngine> analogEq;

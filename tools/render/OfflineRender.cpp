@@ -443,7 +443,7 @@ RenderResult measureFile (const juce::File& file)
     constexpr int chunk = 65536;
 
     LoudnessAnalyzer analyzer;
-    analyzer.prepare (reader->sampleRate);
+    analyzer.prepare ({ reader->sampleRate, 512, 2 });
     float lufs = -70.0f;
     TruePeakMeter truePeak;
     truePeak.prepare (reader->sampleRate);
