@@ -49,12 +49,20 @@ run: build
 # After the tests, the state reader's robustness test runs again built by clang with AddressSanitizer
 # and UndefinedBehaviorSanitizer (only that program, the fuzz target and the code they link are built
 # there), and the state reader is fuzzed briefly from the seed states.
-test: build
+test: build format-check
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j 2
 	@$(MAKE) --no-print-directory sanitize-build
 	UBSAN_OPTIONS=print_stacktrace=1 $(SANITIZE_DIR)/tests/vantora_state_robustness
 	@mkdir -p $(FUZZ_CORPUS)
 	UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ) -runs=20000 -timeout=10 -print_final_stats=1 $(FUZZ_CORPUS) tests/fuzz/seeds
+
+# Our sources follow .clang-format; `make format` rewrites them, the check fails on any difference.
+FORMATTED := $(shell find source tests tools bench -name '*.cpp' -o -name '*.h')
+.PHONY: format format-check
+format:
+	@clang-format -i $(FORMATTED)
+format-check:
+	@clang-format --dry-run -Werror $(FORMATTED)
 
 .PHONY: sanitize-build
 sanitize-build:

@@ -30,7 +30,8 @@ double processCpuSeconds()
 {
     rusage usage {};
     getrusage (RUSAGE_SELF, &usage);
-    const auto seconds = [] (const timeval& t) { return static_cast<double> (t.tv_sec) + static_cast<double> (t.tv_usec) * 1.0e-6; };
+    const auto seconds = [] (const timeval& t)
+    { return static_cast<double> (t.tv_sec) + static_cast<double> (t.tv_usec) * 1.0e-6; };
     return seconds (usage.ru_utime) + seconds (usage.ru_stime);
 }
 
@@ -99,8 +100,8 @@ double measure (bool editorOpen, float inputLevel, double seconds)
     const auto cpuBefore = processCpuSeconds();
     const auto wallBefore = juce::Time::getMillisecondCounterHiRes();
     runMessageLoopFor (seconds);
-    const auto percent = 100.0 * (processCpuSeconds() - cpuBefore)
-                         / ((juce::Time::getMillisecondCounterHiRes() - wallBefore) / 1000.0);
+    const auto percent =
+        100.0 * (processCpuSeconds() - cpuBefore) / ((juce::Time::getMillisecondCounterHiRes() - wallBefore) / 1000.0);
     if (editor != nullptr)
     {
         processor.editorBeingDeleted (editor.get());

@@ -28,11 +28,16 @@ void applySetting (QuorinProcessor& processor, Setting setting)
 {
     if (setting != liveTotalBeast)
         return;
-    for (const auto& [param, value] :
-         { std::pair { Param::chainmode, 1.0f }, { Param::mixmode, 2.0f }, { Param::saturationon, 1.0f },
-           { Param::beastknobon, 1.0f }, { Param::beast, 0.6f }, { Param::reverbon, 1.0f },
-           { Param::liveknobon, 1.0f }, { Param::live, 0.5f }, { Param::flavourknobon, 1.0f },
-           { Param::flavour, 0.5f } })
+    for (const auto& [param, value] : { std::pair { Param::chainmode, 1.0f },
+                                        { Param::mixmode, 2.0f },
+                                        { Param::saturationon, 1.0f },
+                                        { Param::beastknobon, 1.0f },
+                                        { Param::beast, 0.6f },
+                                        { Param::reverbon, 1.0f },
+                                        { Param::liveknobon, 1.0f },
+                                        { Param::live, 0.5f },
+                                        { Param::flavourknobon, 1.0f },
+                                        { Param::flavour, 0.5f } })
         setReal (processor, param, value);
 }
 
@@ -77,8 +82,8 @@ void processBlockBenchmark (benchmark::State& state)
     }
 
     // Seconds of audio processed per second of CPU time.
-    state.counters["x_realtime"] = benchmark::Counter (static_cast<double> (samples) / sampleRate,
-                                                       benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter (static_cast<double> (samples) / sampleRate, benchmark::Counter::kIsRate);
 }
 
 /** "Mix / Master" at 48 kHz with the detail macro sweeping every block, so that every block
@@ -105,7 +110,8 @@ void movingMacroWorstBlock (benchmark::State& state)
     }
 
     std::sort (micros.begin(), micros.end());
-    const auto at = [&micros] (double q) { return micros[static_cast<size_t> (q * static_cast<double> (micros.size() - 1))]; };
+    const auto at = [&micros] (double q)
+    { return micros[static_cast<size_t> (q * static_cast<double> (micros.size() - 1))]; };
     state.counters["p999_us"] = at (0.999);
     state.counters["worst_us"] = micros.back();
     state.counters["budget_us"] = 1.0e6 * blockSize / sampleRate;

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  g++ cmake ninja-build pkg-config ccache make
+  g++ cmake ninja-build pkg-config ccache make clang-format
   # framework and what it links on Linux
   juce-modules-source lv2-dev libasound2-dev libfreetype-dev libfontconfig-dev
   libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev libxcomposite-dev libxrender-dev

@@ -1,8 +1,8 @@
 // The adaptive hit engine: features, scores and decision against a reference written out again from
 // their definitions, the gate, the hold, learning runs, the kick match and the engine inside the
 // chain; then real drum recordings at known onsets, scored for detection, class and false hits.
-#include "TestSupport.h"
 #include "LabelledHits.h"
+#include "TestSupport.h"
 #include "demo/DemoTake.h"
 
 namespace
@@ -189,7 +189,7 @@ TEST_P (SyntheticHits, ReportTheClassTheScoresPredict)
     Engine fresh;
     fresh.prepare ({ rate, 512, 2 });
     ASSERT_EQ (fresh.samplesPerFrame(), blockSize); // one frame per block at 48 kHz
-    fresh.process (silence()); // the quiet level: digital silence, so any onset opens the gate
+    fresh.process (silence());                      // the quiet level: digital silence, so any onset opens the gate
     const auto result = fresh.process (block);
     EXPECT_EQ (result.hitClass, GetParam().expectedClass);
     EXPECT_NEAR (result.hitConfidence, referenceClass == 0 ? 0.0 : referenceConfidence, 1.0e-4);
@@ -197,9 +197,8 @@ TEST_P (SyntheticHits, ReportTheClassTheScoresPredict)
 }
 
 INSTANTIATE_TEST_SUITE_P (AdaptiveHitEngine, SyntheticHits, testing::ValuesIn (syntheticBlocks),
-                          [] (const auto& param) {
-                              return juce::String (param.param.name).replaceCharacter (' ', '_').toStdString();
-                          });
+                          [] (const auto& param)
+                          { return juce::String (param.param.name).replaceCharacter (' ', '_').toStdString(); });
 
 TEST_F (HitEngine, SilenceAndEmptyBlocksAreNoHit)
 {
@@ -238,7 +237,8 @@ TEST_F (HitEngine, TheGateFollowsTheQuietLevelSoThatSoftAndLoudPlayersBothWork)
         Engine e;
         e.prepare ({ rate, 512, 2 });
         juce::Random random (3);
-        const auto noise = [&] {
+        const auto noise = [&]
+        {
             juce::AudioBuffer<float> b (1, blockSize);
             for (int i = 0; i < blockSize; ++i)
                 b.setSample (0, i, scale * 0.08f * (random.nextFloat() * 2.0f - 1.0f));
@@ -382,7 +382,8 @@ Features teach (Engine& engine, ReferenceFeatures& reference, int& blockIndex, i
             sums[1] += f.lowRatio;
             sums[2] += f.highRatio;
             sums[3] += f.zcr;
-            EXPECT_NEAR (engine.learningProgress.load(), engine.learningClass.load() == 0 ? 0.0 : thumps * 0.25, 1.0e-6);
+            EXPECT_NEAR (engine.learningProgress.load(), engine.learningClass.load() == 0 ? 0.0 : thumps * 0.25,
+                         1.0e-6);
         }
         if (n > 1000)
         {
@@ -456,7 +457,8 @@ TEST_F (HitEngine, TheTenthRunKeepsTheCountAtNineAndStillMovesTheProfile)
     EXPECT_EQ (after.count, 9);
     const auto moved = [] (float old, float m) { return float (0.64 * old + 0.36 * m); };
     expectFeaturesNear (after.features,
-                        { moved (before.features.transient, mean.transient), moved (before.features.lowRatio, mean.lowRatio),
+                        { moved (before.features.transient, mean.transient),
+                          moved (before.features.lowRatio, mean.lowRatio),
                           moved (before.features.highRatio, mean.highRatio), moved (before.features.zcr, mean.zcr) },
                         2.0e-5);
 }
@@ -558,8 +560,8 @@ TEST_F (HitEngine, KickMatchScalesTheConfidenceByTheLikenessToTheTaughtKick)
         bool matches;
     };
     // The taught thump, 6 dB softer and 6 dB louder match; 12 dB softer is too soft.
-    for (const auto& c : { MatchCase { 0.8f, true }, MatchCase { 0.4f, true }, MatchCase { 1.6f, true },
-                           MatchCase { 0.2f, false } })
+    for (const auto& c :
+         { MatchCase { 0.8f, true }, MatchCase { 0.4f, true }, MatchCase { 1.6f, true }, MatchCase { 0.2f, false } })
     {
         SCOPED_TRACE (c.amplitude);
         for (int n = 0; n < 7; ++n)
@@ -575,13 +577,14 @@ TEST_F (HitEngine, KickMatchScalesTheConfidenceByTheLikenessToTheTaughtKick)
 
         const double levelDb = std::abs (20.0 * std::log10 (f.transient / profile.transient));
         const double distance = levelDb / 24.0 + 1.9 * std::abs (f.lowRatio - profile.lowRatio)
-                                + 1.7 * std::abs (f.highRatio - profile.highRatio) + 140.0 * std::abs (f.zcr - profile.zcr);
+                                + 1.7 * std::abs (f.highRatio - profile.highRatio)
+                                + 140.0 * std::abs (f.zcr - profile.zcr);
         const double similarity = clamp01 (1.0 - distance);
         const double ratio = f.transient / profile.transient;
         const bool fires = similarity >= 0.36 && ratio >= 0.38;
         ASSERT_EQ (fires, c.matches);
-        const double expected
-            = fires ? similarity * result.hitConfidence * (ratio < 0.35 ? 0.35 : std::min (ratio, 1.0)) : 0.0;
+        const double expected =
+            fires ? similarity * result.hitConfidence * (ratio < 0.35 ? 0.35 : std::min (ratio, 1.0)) : 0.0;
         EXPECT_NEAR (result.kickMatch, clamp01 (expected), 2.0e-3);
     }
 }
@@ -635,7 +638,8 @@ TEST_F (HitChain, AdaptiveHitMorphsTowardTheHitAndDecaysWhenSwitchedOff)
     test::set (*still, Param::chainmode, 1.0f);
     test::set (*still, Param::adaptivehit, 0.0f);
     test::set (*still, Param::adaptmix, 0.5f);
-    const auto both = [&] (const juce::AudioBuffer<float>& input) {
+    const auto both = [&] (const juce::AudioBuffer<float>& input)
+    {
         auto morphed = input, plain = input;
         processor->processBlock (morphed, midi);
         still->processBlock (plain, midi);
@@ -708,7 +712,8 @@ TEST_F (HitChain, ARestoredModelSurvivesPreparationAndIsSavedBitForBit)
     restored->getStateInformation (again);
 
     EXPECT_EQ (restored->getAdaptiveHitLearnedMask(), 5);
-    const auto modelText = [] (const juce::MemoryBlock& state) {
+    const auto modelText = [] (const juce::MemoryBlock& state)
+    {
         const auto xml = juce::AudioProcessor::getXmlFromBinary (state.getData(), int (state.getSize()));
         const auto* element = xml != nullptr ? xml->getChildByName ("ADAPTIVE_HIT_LEARN") : nullptr;
         return element != nullptr ? element->toString() : juce::String();
@@ -815,8 +820,8 @@ std::vector<float> kickMatches (Engine& engine, const labelled::Sequence& s)
     std::vector<float> matches;
     const int window = int (0.06 * s.sampleRate);
     for (const auto& hit : s.hits)
-        matches.push_back (*std::max_element (perSample.begin() + hit.start,
-                                              perSample.begin() + std::min (hit.start + window, int (perSample.size()))));
+        matches.push_back (*std::max_element (
+            perSample.begin() + hit.start, perSample.begin() + std::min (hit.start + window, int (perSample.size()))));
     return matches;
 }
 } // namespace
@@ -851,8 +856,9 @@ TEST (HitLearning, LearnKickOverKicksAndGapsLearnsTheKicksAndTheMatchFiresOnKick
     for (int h = 0; h < Engine::learnHitsNeeded; ++h)
     {
         const int first = passage.hits[size_t (h)].start / blockSize;
-        const auto strongest = std::max_element (frames.begin() + first, frames.begin() + first + 6,
-                                                 [] (const Features& a, const Features& b) { return a.transient < b.transient; });
+        const auto strongest =
+            std::max_element (frames.begin() + first, frames.begin() + first + 6,
+                              [] (const Features& a, const Features& b) { return a.transient < b.transient; });
         sums[0] += strongest->transient;
         sums[1] += strongest->lowRatio;
         sums[2] += strongest->highRatio;
@@ -861,9 +867,11 @@ TEST (HitLearning, LearnKickOverKicksAndGapsLearnsTheKicksAndTheMatchFiresOnKick
     const auto mean = [&] (size_t i) { return float (sums[i] / Engine::learnHitsNeeded); };
     const Features kicksAlone { mean (0), mean (1), mean (2), mean (3) };
     std::cout << "learned T " << learned.features.transient << " Lr " << learned.features.lowRatio << " Hr "
-              << learned.features.highRatio << " Z " << learned.features.zcr << "\nkicks alone T " << kicksAlone.transient
-              << " Lr " << kicksAlone.lowRatio << " Hr " << kicksAlone.highRatio << " Z " << kicksAlone.zcr << "\n";
-    const auto withinTenPercent = [] (float learnedValue, float alone) { return std::abs (learnedValue - alone) <= 0.1f * alone; };
+              << learned.features.highRatio << " Z " << learned.features.zcr << "\nkicks alone T "
+              << kicksAlone.transient << " Lr " << kicksAlone.lowRatio << " Hr " << kicksAlone.highRatio << " Z "
+              << kicksAlone.zcr << "\n";
+    const auto withinTenPercent = [] (float learnedValue, float alone)
+    { return std::abs (learnedValue - alone) <= 0.1f * alone; };
     EXPECT_TRUE (withinTenPercent (learned.features.transient, kicksAlone.transient));
     EXPECT_TRUE (withinTenPercent (learned.features.lowRatio, kicksAlone.lowRatio));
     EXPECT_TRUE (withinTenPercent (learned.features.highRatio, kicksAlone.highRatio));
@@ -872,7 +880,8 @@ TEST (HitLearning, LearnKickOverKicksAndGapsLearnsTheKicksAndTheMatchFiresOnKick
     for (float offsetDb : { 0.0f, -6.0f, 6.0f })
     {
         engine.prepare ({ rate, 512, 2 }); // a taught model survives preparation
-        const auto kicks = labelled::arrange (rate, kicksAt (learningDb + offsetDb, 20), labelled::Background::roomNoise);
+        const auto kicks =
+            labelled::arrange (rate, kicksAt (learningDb + offsetDb, 20), labelled::Background::roomNoise);
         const auto matches = kickMatches (engine, kicks);
         const auto firing = std::count_if (matches.begin(), matches.end(), [] (float m) { return m > 0.0f; });
         std::cout << "kicks at " << offsetDb << " dB: match on " << firing << " of " << matches.size() << ", mean "
@@ -895,7 +904,8 @@ namespace
     silence: what a player gives LEARN KICK. */
 juce::AudioBuffer<float> demoKicksAndGaps (const labelled::Sequence& take, int kicks)
 {
-    const int step = int (0.4 * take.sampleRate), before = int (0.01 * take.sampleRate), length = int (0.13 * take.sampleRate);
+    const int step = int (0.4 * take.sampleRate), before = int (0.01 * take.sampleRate),
+              length = int (0.13 * take.sampleRate);
     juce::AudioBuffer<float> passage (2, step * (kicks + 2));
     passage.clear();
     int placed = 0;
@@ -934,7 +944,8 @@ std::vector<double> lowEnergy (const juce::AudioBuffer<float>& b, double sampleR
 TEST (KickSub, ALearnedKickAddsSubOnTheDemoTakesKicksAndNothingInTheGaps)
 {
     const auto take = labelled::demoSequence (rate, demo::takeSeconds);
-    const auto render = [&] (bool learnKick, float chainMode = 1.0f) {
+    const auto render = [&] (bool learnKick, float chainMode = 1.0f)
+    {
         auto processor = test::makeProcessor (rate, blockSize);
         test::set (*processor, Param::chainmode, 1.0f); // "Live Performance", where learning runs
         test::set (*processor, Param::adaptivehit, 1.0f);

@@ -28,50 +28,50 @@ inline void noteAllocation() noexcept
 
 extern "C"
 {
-void* __libc_malloc (std::size_t);
-void* __libc_calloc (std::size_t, std::size_t);
-void* __libc_realloc (void*, std::size_t);
-void* __libc_memalign (std::size_t, std::size_t);
-void __libc_free (void*);
+    void* __libc_malloc (std::size_t);
+    void* __libc_calloc (std::size_t, std::size_t);
+    void* __libc_realloc (void*, std::size_t);
+    void* __libc_memalign (std::size_t, std::size_t);
+    void __libc_free (void*);
 
-void* malloc (std::size_t size)
-{
-    noteAllocation();
-    return __libc_malloc (size);
-}
+    void* malloc (std::size_t size)
+    {
+        noteAllocation();
+        return __libc_malloc (size);
+    }
 
-void* calloc (std::size_t count, std::size_t size)
-{
-    noteAllocation();
-    return __libc_calloc (count, size);
-}
+    void* calloc (std::size_t count, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_calloc (count, size);
+    }
 
-void* realloc (void* p, std::size_t size)
-{
-    noteAllocation();
-    return __libc_realloc (p, size);
-}
+    void* realloc (void* p, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_realloc (p, size);
+    }
 
-void* memalign (std::size_t alignment, std::size_t size)
-{
-    noteAllocation();
-    return __libc_memalign (alignment, size);
-}
+    void* memalign (std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_memalign (alignment, size);
+    }
 
-void* aligned_alloc (std::size_t alignment, std::size_t size)
-{
-    noteAllocation();
-    return __libc_memalign (alignment, size);
-}
+    void* aligned_alloc (std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_memalign (alignment, size);
+    }
 
-int posix_memalign (void** result, std::size_t alignment, std::size_t size)
-{
-    noteAllocation();
-    *result = __libc_memalign (alignment, size);
-    return *result != nullptr ? 0 : ENOMEM;
-}
+    int posix_memalign (void** result, std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        *result = __libc_memalign (alignment, size);
+        return *result != nullptr ? 0 : ENOMEM;
+    }
 
-void free (void* p) { __libc_free (p); }
+    void free (void* p) { __libc_free (p); }
 }
 
 ScopedAllocationCounter::ScopedAllocationCounter() : startCount (allocationsOnThisThread) { ++activeCounters; }

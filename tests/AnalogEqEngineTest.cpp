@@ -1,6 +1,6 @@
 // The analog EQ engine: designs against their analog prototypes, clamps, glides, identities, channels.
-#include "TestSupport.h"
 #include "engines/AnalogEqEngine.h"
+#include "TestSupport.h"
 
 #include <complex>
 #include <functional>
@@ -57,7 +57,8 @@ double measuredGain (Section& section, double f)
 
     Complex projection;
     for (int i = 0; i < static_cast<int> (fs); ++i, ++n)
-        projection += static_cast<double> (section.process (input (n))) * std::polar (1.0, -2.0 * test::pi * f * n / fs);
+        projection +=
+            static_cast<double> (section.process (input (n))) * std::polar (1.0, -2.0 * test::pi * f * n / fs);
     return 2.0 * std::abs (projection) / fs / amplitude;
 }
 

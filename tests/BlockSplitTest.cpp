@@ -48,66 +48,86 @@ juce::AudioBuffer<float> runSplit (const SplitCase& c, int blockSize)
 
 const SplitCase splitCases[] {
     { "reverb",
-      [] {
+      []
+      {
           auto reverb = std::make_shared<ModernReverb> (1.56f);
           reverb->prepare ({ rate, maxBlock, 2 });
           reverb->setVoicing (ModernReverb::flavourVoicing());
           reverb->reset();
-          return BlockProcess ([reverb] (juce::AudioBuffer<float>& b) {
-              reverb->setParameters ({ 2.4f, 14.0f, 7200.0f, 220.0f, 12000.0f });
-              juce::dsp::AudioBlock<float> block (b);
-              reverb->process (block, 0.4f, 0.7f);
-          });
+          return BlockProcess (
+              [reverb] (juce::AudioBuffer<float>& b)
+              {
+                  reverb->setParameters ({ 2.4f, 14.0f, 7200.0f, 220.0f, 12000.0f });
+                  juce::dsp::AudioBlock<float> block (b);
+                  reverb->process (block, 0.4f, 0.7f);
+              });
       } },
     { "multiband",
-      [] {
+      []
+      {
           auto multiband = std::make_shared<MultibandDynamics>();
           multiband->prepare ({ rate, maxBlock, 2 });
-          return BlockProcess ([multiband] (juce::AudioBuffer<float>& b) {
-              multiband->setParameters ({ 0.8f, 0.6f, 0.5f, 0.4f, 0.5f, 0.6f, 0.3f, false, true, 1, false });
-              multiband->process (b);
-          });
+          return BlockProcess (
+              [multiband] (juce::AudioBuffer<float>& b)
+              {
+                  multiband->setParameters ({ 0.8f, 0.6f, 0.5f, 0.4f, 0.5f, 0.6f, 0.3f, false, true, 1, false });
+                  multiband->process (b);
+              });
       } },
     { "analog_eq",
-      [] {
+      []
+      {
           // "Live Performance" with the linear-phase switch off: the minimum-phase analog EQ runs.
-          auto processor = std::shared_ptr<QuorinProcessor> (test::preparedWith (
-              { { Param::chainmode, 1.0f }, { Param::lineareq, 0.0f }, { Param::eqon, 1.0f }, { Param::eqlow, -4.0f },
-                { Param::eqmid, 3.0f }, { Param::eqhigh, 5.0f }, { Param::eqpct, 0.7f }, { Param::antifeedback, 1.0f } },
-              2, rate, int (maxBlock)));
+          auto processor = std::shared_ptr<QuorinProcessor> (test::preparedWith ({ { Param::chainmode, 1.0f },
+                                                                                   { Param::lineareq, 0.0f },
+                                                                                   { Param::eqon, 1.0f },
+                                                                                   { Param::eqlow, -4.0f },
+                                                                                   { Param::eqmid, 3.0f },
+                                                                                   { Param::eqhigh, 5.0f },
+                                                                                   { Param::eqpct, 0.7f },
+                                                                                   { Param::antifeedback, 1.0f } },
+                                                                                 2, rate, int (maxBlock)));
           auto tone = std::make_shared<test::PreparedStage<ToneEqStage>> (rate, int (maxBlock));
           auto analogEq = std::make_shared<AnalogEqEngine>();
           analogEq->prepare ({ rate, 512, 2 });
-          return BlockProcess ([processor, tone, analogEq] (juce::AudioBuffer<float>& b) {
-              const auto block = processor->restingBlock (b.getNumSamples());
-              tone->design (block, *analogEq);
-              tone->runEqPass (b, block, 0.0f, *analogEq);
-          });
+          return BlockProcess (
+              [processor, tone, analogEq] (juce::AudioBuffer<float>& b)
+              {
+                  const auto block = processor->restingBlock (b.getNumSamples());
+                  tone->design (block, *analogEq);
+                  tone->runEqPass (b, block, 0.0f, *analogEq);
+              });
       } },
     { "linear_phase_eq",
-      [] {
-          auto processor = test::preparedWith ({ { Param::chainmode, 0.0f }, { Param::eqlow, -4.0f },
-                                                 { Param::eqmid, 3.0f }, { Param::eqhigh, 5.0f } },
-                                               2, rate, int (maxBlock));
+      []
+      {
+          auto processor = test::preparedWith (
+              { { Param::chainmode, 0.0f }, { Param::eqlow, -4.0f }, { Param::eqmid, 3.0f }, { Param::eqhigh, 5.0f } },
+              2, rate, int (maxBlock));
           auto engine = std::make_shared<LinearPhaseEqEngine>();
           engine->prepare ({ rate, maxBlock, 2 });
           engine->rebuildNow (ToneEqStage::linearPhaseDesignFor (processor->restingBlock (int (maxBlock))), {});
-          return BlockProcess ([engine] (juce::AudioBuffer<float>& b) {
-              engine->process (juce::dsp::AudioBlock<float> (b));
-          });
+          return BlockProcess ([engine] (juce::AudioBuffer<float>& b)
+                               { engine->process (juce::dsp::AudioBlock<float> (b)); });
       },
       1.0e-6f }, // -120 dBFS
     { "oversampled_path",
-      [] {
+      []
+      {
           auto path = std::make_shared<OversampledPath>();
           path->prepare (int (maxBlock));
-          return BlockProcess ([path] (juce::AudioBuffer<float>& b) {
-              path->process (juce::dsp::AudioBlock<float> (b), [] (juce::dsp::AudioBlock<float>& up) noexcept {
-                  for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
-                      for (size_t i = 0; i < up.getNumSamples(); ++i)
-                          up.getChannelPointer (ch)[i] = std::tanh (2.0f * up.getChannelPointer (ch)[i]);
+          return BlockProcess (
+              [path] (juce::AudioBuffer<float>& b)
+              {
+                  path->process (juce::dsp::AudioBlock<float> (b),
+                                 [] (juce::dsp::AudioBlock<float>& up) noexcept
+                                 {
+                                     for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
+                                         for (size_t i = 0; i < up.getNumSamples(); ++i)
+                                             up.getChannelPointer (ch)[i] =
+                                                 std::tanh (2.0f * up.getChannelPointer (ch)[i]);
+                                 });
               });
-          });
       },
       1.0e-6f },
 };

@@ -1,8 +1,8 @@
 // What leaves the whole chain: it is as late as the reported latency, its true peak stays at the
 // ceiling, its meters read it, and the host's block size does not change it.
 #include "StageDriving.h"
-#include "engines/LoudnessAnalyzer.h"
 #include "demo/DemoTake.h"
+#include "engines/LoudnessAnalyzer.h"
 #include "render/Measurement.h"
 
 namespace
@@ -26,8 +26,8 @@ const Preset mixPresets[] {
 const Preset beatboxTight { "Beatbox Tight", &QuorinProcessor::loadBeatboxTightPreset };
 
 /** A processor with the preset and then the settings, prepared at the rate and block size. */
-std::unique_ptr<QuorinProcessor> configured (PresetLoader preset, const std::vector<std::pair<Param, float>>& settings, double fs,
-                                             int blockSize, int inputs = 2)
+std::unique_ptr<QuorinProcessor> configured (PresetLoader preset, const std::vector<std::pair<Param, float>>& settings,
+                                             double fs, int blockSize, int inputs = 2)
 {
     auto p = test::makeProcessor (fs, blockSize, inputs, 2);
     (p.get()->*preset)();
@@ -62,9 +62,12 @@ TEST (ChainLatency, AnImpulsePeaksExactlyAtTheReportedLatency)
                         for (const float linear : { 0.0f, 1.0f })
                         {
                             auto p = configured (preset.load,
-                                                 { { Param::chainmode, chainMode }, { Param::mixmode, beast },
-                                                   { Param::limiteron, limiter }, { Param::lineareq, linear },
-                                                   { Param::dynamicson, 0.0f }, { Param::air, 0.0f } },
+                                                 { { Param::chainmode, chainMode },
+                                                   { Param::mixmode, beast },
+                                                   { Param::limiteron, limiter },
+                                                   { Param::lineareq, linear },
+                                                   { Param::dynamicson, 0.0f },
+                                                   { Param::air, 0.0f } },
                                                  fs, 512);
                             juce::AudioBuffer<float> signal (2, 6144);
                             signal.clear();
@@ -130,7 +133,8 @@ TEST (ChainOutput, MetersReadWhatLeavesThePlugin)
             auto buffer = demoInput();
             test::process (*p, buffer, 512);
             const auto reference = measured (buffer);
-            EXPECT_NEAR (p->loudnessLufs.load(), reference.integratedLufs, 0.2) << preset.name << ", gain " << outputGain;
+            EXPECT_NEAR (p->loudnessLufs.load(), reference.integratedLufs, 0.2)
+                << preset.name << ", gain " << outputGain;
             EXPECT_LE (reference.truePeakDbtp, 0.1) << preset.name << ", gain " << outputGain;
         }
 }
@@ -149,18 +153,21 @@ TEST (ChainOutput, TheAssistDoesNotRideTheHits)
         auto buffer = demoInput();
 
         std::vector<float> assistDb;
-        test::driveStage (*p, buffer, blockSize, [&] (juce::AudioBuffer<float>& view, const ChainBlock& block) {
-            const float db = assist.process (view, block, analyzer);
-            for (int i = 0; i < view.getNumSamples(); ++i)
-                assistDb.push_back (db);
-        });
+        test::driveStage (*p, buffer, blockSize,
+                          [&] (juce::AudioBuffer<float>& view, const ChainBlock& block)
+                          {
+                              const float db = assist.process (view, block, analyzer);
+                              for (int i = 0; i < view.getNumSamples(); ++i)
+                                  assistDb.push_back (db);
+                          });
 
         // Every quarter-second stretch after the first five seconds holds a hit and the gap after it.
         const size_t settled = 5 * 48000, stretch = 12000;
         float widest = 0.0f;
         for (size_t start = settled; start + stretch < assistDb.size(); start += 480)
         {
-            const auto [low, high] = std::minmax_element (assistDb.begin() + long (start), assistDb.begin() + long (start + stretch));
+            const auto [low, high] =
+                std::minmax_element (assistDb.begin() + long (start), assistDb.begin() + long (start + stretch));
             widest = juce::jmax (widest, *high - *low);
         }
         EXPECT_LE (widest, 1.0f) << blockSize;
@@ -173,23 +180,30 @@ TEST (ChainOutput, TheAssistDoesNotRideTheHits)
 TEST (ChainOutput, WidthSwitchesWithoutAClick)
 {
     auto p = configured (&QuorinProcessor::loadMixCleanPreset,
-                         { { Param::width, 0.7f }, { Param::widpct, 0.6f }, { Param::dynamicson, 0.0f },
-                           { Param::reverbon, 0.0f }, { Param::saturationon, 0.0f }, { Param::gate, 0.0f } },
+                         { { Param::width, 0.7f },
+                           { Param::widpct, 0.6f },
+                           { Param::dynamicson, 0.0f },
+                           { Param::reverbon, 0.0f },
+                           { Param::saturationon, 0.0f },
+                           { Param::gate, 0.0f } },
                          48000.0, 64);
     constexpr int blocks = 400, switchOff = 150, switchOn = 260;
     auto signal = test::sine (2, 64 * blocks, 540.0, 48000.0, 0.2f);
     signal.applyGain (1, 0, signal.getNumSamples(), 0.5f); // side content for the stage to widen
 
     int block = 0;
-    test::processInBlocks (signal, 64, [&] (juce::AudioBuffer<float>& view) {
-        if (block == switchOff || block == switchOn)
-            test::set (*p, Param::widthon, block == switchOn ? 1.0f : 0.0f);
-        juce::MidiBuffer midi;
-        p->processBlock (view, midi);
-        ++block;
-    });
+    test::processInBlocks (signal, 64,
+                           [&] (juce::AudioBuffer<float>& view)
+                           {
+                               if (block == switchOff || block == switchOn)
+                                   test::set (*p, Param::widthon, block == switchOn ? 1.0f : 0.0f);
+                               juce::MidiBuffer midi;
+                               p->processBlock (view, midi);
+                               ++block;
+                           });
 
-    const auto largestStep = [&] (int ch, int fromBlock, int toBlock) {
+    const auto largestStep = [&] (int ch, int fromBlock, int toBlock)
+    {
         float step = 0.0f;
         for (int i = fromBlock * 64 + 1; i < toBlock * 64; ++i)
             step = juce::jmax (step, std::abs (signal.getSample (ch, i) - signal.getSample (ch, i - 1)));
@@ -197,7 +211,8 @@ TEST (ChainOutput, WidthSwitchesWithoutAClick)
     };
     for (int ch = 0; ch < 2; ++ch)
     {
-        const float own = juce::jmax (largestStep (ch, 60, 140), largestStep (ch, 220, 250), largestStep (ch, 340, 400));
+        const float own =
+            juce::jmax (largestStep (ch, 60, 140), largestStep (ch, 220, 250), largestStep (ch, 340, 400));
         EXPECT_LE (largestStep (ch, switchOff - 2, switchOff + 60), own * 1.05f) << "switched off, channel " << ch;
         EXPECT_LE (largestStep (ch, switchOn - 2, switchOn + 60), own * 1.05f) << "switched on, channel " << ch;
     }

@@ -19,7 +19,10 @@ struct DynamicsRig
     QuorinProcessor& operator*() const { return *processor; }
     QuorinProcessor* operator->() const { return processor.get(); }
 
-    void runMultiband (juce::AudioBuffer<float>& b, const ChainBlock& block) { stage->runMultiband (b, block, *multiband); }
+    void runMultiband (juce::AudioBuffer<float>& b, const ChainBlock& block)
+    {
+        stage->runMultiband (b, block, *multiband);
+    }
     void runGlue (juce::AudioBuffer<float>& b, const ChainBlock& block, bool multibandRan)
     {
         stage->design (block);
@@ -86,10 +89,10 @@ TEST_P (IdleDynamicsStage, BlendIsTheWeightedBandSumWithoutNotches)
         },
         fs, frequencies, 1.0e-3f);
 
-    const std::array<double, 3> bandGains = c.chainMode == 0 ? std::array<double, 3> { 1.0, 1.0, 1.0 }
-                                                             : std::array<double, 3> { test::limiterMakeup (-1.8),
-                                                                                       test::limiterMakeup (-1.0),
-                                                                                       test::limiterMakeup (-1.4) };
+    const std::array<double, 3> bandGains =
+        c.chainMode == 0 ? std::array<double, 3> { 1.0, 1.0, 1.0 }
+                         : std::array<double, 3> { test::limiterMakeup (-1.8), test::limiterMakeup (-1.0),
+                                                   test::limiterMakeup (-1.4) };
     for (size_t i = 0; i < frequencies.size(); ++i)
     {
         const double wet = test::bandWeightedSum (frequencies[i], bandGains, 160.0, 2900.0, fs);

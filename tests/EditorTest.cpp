@@ -162,9 +162,10 @@ TEST (EditorSliders, FeedbackNotchShowsItsLabels)
 TEST (EditorSliders, FeedbackNotchParsesLabelsOffAndHertz)
 {
     FeedbackNotchSlider slider;
-    for (const auto& c : { TextCase { 0, "OFF" }, TextCase { 0, "" }, TextCase { 0, "  off  " },
-                           TextCase { 10, "1.25 KHZ" }, TextCase { 7, "640" }, TextCase { 7, "700" },
-                           TextCase { 1, "180" }, TextCase { 0, "0" }, TextCase { 1, "2k" }, TextCase { 18, "9000 Hz" } })
+    for (const auto& c :
+         { TextCase { 0, "OFF" }, TextCase { 0, "" }, TextCase { 0, "  off  " }, TextCase { 10, "1.25 KHZ" },
+           TextCase { 7, "640" }, TextCase { 7, "700" }, TextCase { 1, "180" }, TextCase { 0, "0" },
+           TextCase { 1, "2k" }, TextCase { 18, "9000 Hz" } })
         EXPECT_EQ (slider.getValueFromText (c.text), c.value) << '"' << c.text << '"';
 }
 
@@ -180,9 +181,9 @@ struct CanvasCase
 TEST_F (EditorTest, CanvasIsScaledUniformlyAndLetterboxed)
 {
     const CanvasCase cases[] = {
-        { 1240, 840, 1.0f, 0, 0, 1240, 840 },      { 2480, 840, 1.0f, 620, 0, 1240, 840 },
-        { 720, 500, 0.580645f, 0, 6, 720, 488 },   { 1080, 732, 0.870968f, 0, 0, 1080, 732 },
-        { 1240, 1680, 1.0f, 0, 420, 1240, 840 },   { 100, 60, 0.1f, -12, -12, 124, 84 },
+        { 1240, 840, 1.0f, 0, 0, 1240, 840 },    { 2480, 840, 1.0f, 620, 0, 1240, 840 },
+        { 720, 500, 0.580645f, 0, 6, 720, 488 }, { 1080, 732, 0.870968f, 0, 0, 1080, 732 },
+        { 1240, 1680, 1.0f, 0, 420, 1240, 840 }, { 100, 60, 0.1f, -12, -12, 124, 84 },
     };
     for (const auto& c : cases)
     {
@@ -235,49 +236,92 @@ struct BoundControl
 };
 
 const BoundControl boundControls[] = {
-    { "gate", "gate", Kind::percent },                { "smack", "smack", Kind::percent },
-    { "loudness", "loudness", Kind::percent },        { "width", "width", Kind::percent },
-    { "air", "air", Kind::percent },                  { "smart", "smart", Kind::percent },
-    { "live", "live", Kind::percent },                { "flavour", "flavour", Kind::percent },
-    { "beast", "beast", Kind::percent },              { "sub", "sub", Kind::percent },
-    { "detail", "detail", Kind::percent },            { "adaptmix", "adaptmix", Kind::percent },
-    { "inputgain", "inputgain", Kind::decibel },      { "eqlow", "eqlow", Kind::decibel },
-    { "eqmid", "eqmid", Kind::decibel },              { "eqhigh", "eqhigh", Kind::decibel },
-    { "outputgain", "outputgain", Kind::decibel },    { "limiterceiling", "limiterceiling", Kind::decibel },
-    { "reverb.live", "live", Kind::percent },         { "revlivedecay", "revlivedecay", Kind::plain },
-    { "revlivedamping", "revlivedamping", Kind::plain }, { "revlivelowcut", "revlivelowcut", Kind::plain },
-    { "revlivehicut", "revlivehicut", Kind::plain },  { "revlivewidth", "revlivewidth", Kind::percent },
-    { "revducklive", "revducklive", Kind::percent },  { "reverb.flavour", "flavour", Kind::percent },
-    { "revflavourdecay", "revflavourdecay", Kind::plain }, { "revflavourdamping", "revflavourdamping", Kind::plain },
-    { "revflavourlowcut", "revflavourlowcut", Kind::plain }, { "revflavourhicut", "revflavourhicut", Kind::plain },
-    { "revflavourwidth", "revflavourwidth", Kind::percent }, { "revduckflavour", "revduckflavour", Kind::percent },
-    { "eqpct", "eqpct", Kind::percent },              { "dynpct", "dynpct", Kind::percent },
-    { "satpct", "satpct", Kind::percent },            { "revpct", "revpct", Kind::percent },
-    { "widpct", "widpct", Kind::percent },            { "limpct", "limpct", Kind::percent },
-    { "transientattack", "transientattack", Kind::percent }, { "transientsustain", "transientsustain", Kind::percent },
-    { "transientband", "transientband", Kind::plain, " Hz" }, { "transientsnap", "transientsnap", Kind::percent },
-    { "transientceiling", "transientceiling", Kind::percent }, { "transientsmooth", "transientsmooth", Kind::percent },
-    { "antipoppct", "antipoppct", Kind::percent },    { "makeuppct", "makeuppct", Kind::percent },
-    { "subharmpct", "subharmpct", Kind::percent },    { "path.adaptmix", "adaptmix", Kind::percent },
-    { "fbfreq1", "fbfreq1", Kind::notch },            { "fbfreq2", "fbfreq2", Kind::notch },
-    { "fbfreq3", "fbfreq3", Kind::notch },            { "bypass", "bypass", Kind::toggle },
-    { "voicemode", "voicemode", Kind::toggle },       { "wildcardmode", "wildcardmode", Kind::toggle },
-    { "wildcardhybridfx", "wildcardhybridfx", Kind::toggle }, { "cupped", "cupped", Kind::toggle },
-    { "popfilter", "popfilter", Kind::toggle },       { "adaptivehit", "adaptivehit", Kind::toggle },
-    { "autogain", "autogain", Kind::toggle },         { "loudnessmatch", "loudnessmatch", Kind::toggle },
-    { "eqon", "eqon", Kind::toggle },                 { "dynamicson", "dynamicson", Kind::toggle },
-    { "saturationon", "saturationon", Kind::toggle }, { "reverbon", "reverbon", Kind::toggle },
-    { "widthon", "widthon", Kind::toggle },           { "limiteron", "limiteron", Kind::toggle },
-    { "lineareq", "lineareq", Kind::toggle },         { "gateknobon", "gateknobon", Kind::toggle },
-    { "smackknobon", "smackknobon", Kind::toggle },   { "punchknobon", "punchknobon", Kind::toggle },
-    { "loudknobon", "loudknobon", Kind::toggle },     { "widthknobon", "widthknobon", Kind::toggle },
-    { "airknobon", "airknobon", Kind::toggle },       { "smartknobon", "smartknobon", Kind::toggle },
-    { "liveknobon", "liveknobon", Kind::toggle },     { "flavourknobon", "flavourknobon", Kind::toggle },
-    { "beastknobon", "beastknobon", Kind::toggle },   { "subknobon", "subknobon", Kind::toggle },
-    { "detailknobon", "detailknobon", Kind::toggle }, { "speaker", "speaker", Kind::combo },
-    { "output", "output", Kind::combo },              { "lookahead", "lookahead", Kind::combo },
-    { "responseprofile", "responseprofile", Kind::combo }, { "outputtarget", "outputtarget", Kind::combo },
-    { "chainmode", "chainmode", Kind::combo },        { "mixmode", "mixmode", Kind::combo },
+    { "gate", "gate", Kind::percent },
+    { "smack", "smack", Kind::percent },
+    { "loudness", "loudness", Kind::percent },
+    { "width", "width", Kind::percent },
+    { "air", "air", Kind::percent },
+    { "smart", "smart", Kind::percent },
+    { "live", "live", Kind::percent },
+    { "flavour", "flavour", Kind::percent },
+    { "beast", "beast", Kind::percent },
+    { "sub", "sub", Kind::percent },
+    { "detail", "detail", Kind::percent },
+    { "adaptmix", "adaptmix", Kind::percent },
+    { "inputgain", "inputgain", Kind::decibel },
+    { "eqlow", "eqlow", Kind::decibel },
+    { "eqmid", "eqmid", Kind::decibel },
+    { "eqhigh", "eqhigh", Kind::decibel },
+    { "outputgain", "outputgain", Kind::decibel },
+    { "limiterceiling", "limiterceiling", Kind::decibel },
+    { "reverb.live", "live", Kind::percent },
+    { "revlivedecay", "revlivedecay", Kind::plain },
+    { "revlivedamping", "revlivedamping", Kind::plain },
+    { "revlivelowcut", "revlivelowcut", Kind::plain },
+    { "revlivehicut", "revlivehicut", Kind::plain },
+    { "revlivewidth", "revlivewidth", Kind::percent },
+    { "revducklive", "revducklive", Kind::percent },
+    { "reverb.flavour", "flavour", Kind::percent },
+    { "revflavourdecay", "revflavourdecay", Kind::plain },
+    { "revflavourdamping", "revflavourdamping", Kind::plain },
+    { "revflavourlowcut", "revflavourlowcut", Kind::plain },
+    { "revflavourhicut", "revflavourhicut", Kind::plain },
+    { "revflavourwidth", "revflavourwidth", Kind::percent },
+    { "revduckflavour", "revduckflavour", Kind::percent },
+    { "eqpct", "eqpct", Kind::percent },
+    { "dynpct", "dynpct", Kind::percent },
+    { "satpct", "satpct", Kind::percent },
+    { "revpct", "revpct", Kind::percent },
+    { "widpct", "widpct", Kind::percent },
+    { "limpct", "limpct", Kind::percent },
+    { "transientattack", "transientattack", Kind::percent },
+    { "transientsustain", "transientsustain", Kind::percent },
+    { "transientband", "transientband", Kind::plain, " Hz" },
+    { "transientsnap", "transientsnap", Kind::percent },
+    { "transientceiling", "transientceiling", Kind::percent },
+    { "transientsmooth", "transientsmooth", Kind::percent },
+    { "antipoppct", "antipoppct", Kind::percent },
+    { "makeuppct", "makeuppct", Kind::percent },
+    { "subharmpct", "subharmpct", Kind::percent },
+    { "path.adaptmix", "adaptmix", Kind::percent },
+    { "fbfreq1", "fbfreq1", Kind::notch },
+    { "fbfreq2", "fbfreq2", Kind::notch },
+    { "fbfreq3", "fbfreq3", Kind::notch },
+    { "bypass", "bypass", Kind::toggle },
+    { "voicemode", "voicemode", Kind::toggle },
+    { "wildcardmode", "wildcardmode", Kind::toggle },
+    { "wildcardhybridfx", "wildcardhybridfx", Kind::toggle },
+    { "cupped", "cupped", Kind::toggle },
+    { "popfilter", "popfilter", Kind::toggle },
+    { "adaptivehit", "adaptivehit", Kind::toggle },
+    { "autogain", "autogain", Kind::toggle },
+    { "loudnessmatch", "loudnessmatch", Kind::toggle },
+    { "eqon", "eqon", Kind::toggle },
+    { "dynamicson", "dynamicson", Kind::toggle },
+    { "saturationon", "saturationon", Kind::toggle },
+    { "reverbon", "reverbon", Kind::toggle },
+    { "widthon", "widthon", Kind::toggle },
+    { "limiteron", "limiteron", Kind::toggle },
+    { "lineareq", "lineareq", Kind::toggle },
+    { "gateknobon", "gateknobon", Kind::toggle },
+    { "smackknobon", "smackknobon", Kind::toggle },
+    { "punchknobon", "punchknobon", Kind::toggle },
+    { "loudknobon", "loudknobon", Kind::toggle },
+    { "widthknobon", "widthknobon", Kind::toggle },
+    { "airknobon", "airknobon", Kind::toggle },
+    { "smartknobon", "smartknobon", Kind::toggle },
+    { "liveknobon", "liveknobon", Kind::toggle },
+    { "flavourknobon", "flavourknobon", Kind::toggle },
+    { "beastknobon", "beastknobon", Kind::toggle },
+    { "subknobon", "subknobon", Kind::toggle },
+    { "detailknobon", "detailknobon", Kind::toggle },
+    { "speaker", "speaker", Kind::combo },
+    { "output", "output", Kind::combo },
+    { "lookahead", "lookahead", Kind::combo },
+    { "responseprofile", "responseprofile", Kind::combo },
+    { "outputtarget", "outputtarget", Kind::combo },
+    { "chainmode", "chainmode", Kind::combo },
+    { "mixmode", "mixmode", Kind::combo },
     { "venue", "venue", Kind::combo },
 };
 
@@ -318,9 +362,10 @@ protected:
             case Kind::plain:
             {
                 const auto value = slider.getValue();
-                EXPECT_EQ (slider.getTextFromValue (value), p.getText (p.convertTo0to1 (static_cast<float> (value)), 0)
-                                                                 + row.suffix);
-                EXPECT_NEAR (slider.getValueFromText (slider.getTextFromValue (value)), value, p.getNormalisableRange().interval + 1.0e-3);
+                EXPECT_EQ (slider.getTextFromValue (value),
+                           p.getText (p.convertTo0to1 (static_cast<float> (value)), 0) + row.suffix);
+                EXPECT_NEAR (slider.getValueFromText (slider.getTextFromValue (value)), value,
+                             p.getNormalisableRange().interval + 1.0e-3);
                 break;
             }
             case Kind::toggle:
@@ -378,15 +423,18 @@ INSTANTIATE_TEST_SUITE_P (EveryBoundControl, BoundControlTest, testing::ValuesIn
 
 TEST_F (EditorTest, UnboundControlsCarryTheirTexts)
 {
-    const char* buttons[] = { "SHOW ADVANCED", "ENGINE", "OUTPUT", "EQ", "REVERB", "CONTROL", "CALIBRATE",
-                              "ANALYZE", "i", "LEARN KICK", "LEARN SNARE", "LEARN HI-HAT", "CLEAR", "MIX MASTER",
-                              "LIVE TIGHT", "SAVE", "LOAD", "RENAME", "UPDATES" };
+    const char* buttons[] = { "SHOW ADVANCED", "ENGINE",       "OUTPUT",  "EQ",         "REVERB",
+                              "CONTROL",       "CALIBRATE",    "ANALYZE", "i",          "LEARN KICK",
+                              "LEARN SNARE",   "LEARN HI-HAT", "CLEAR",   "MIX MASTER", "LIVE TIGHT",
+                              "SAVE",          "LOAD",         "RENAME",  "UPDATES" };
     for (auto* text : buttons)
         EXPECT_EQ (control<juce::TextButton> (juce::String ("button.") + text).getButtonText(), text);
     EXPECT_EQ (control<juce::TextButton> ("button.INFO").getButtonText(), "?");
 
-    const char* labels[] = { "TRANSIENT SHAPER", "PATH", "CHAIN BLEND (%)", "ATTACK", "SUSTAIN", "BAND", "SNAP",
-                             "CEIL", "SMOOTH", "ANTI-POP", "MAKEUP", "SUB HARM", "ADAPT" };
+    const char* labels[] = {
+        "TRANSIENT SHAPER", "PATH",     "CHAIN BLEND (%)", "ATTACK",   "SUSTAIN", "BAND", "SNAP", "CEIL",
+        "SMOOTH",           "ANTI-POP", "MAKEUP",          "SUB HARM", "ADAPT"
+    };
     for (auto* text : labels)
         EXPECT_EQ (control<juce::Label> (juce::String ("label.") + text).getText(), text);
     for (auto* text : { "EQ", "DYN", "SAT", "REV", "WIDTH", "LIM" })
@@ -444,8 +492,8 @@ const std::set<juce::String> liveFooter { "button.CALIBRATE", "button.i", "butto
 std::set<juce::String> knobsWithSwitches (std::initializer_list<const char*> knobs)
 {
     const std::map<juce::String, juce::String> switches {
-        { "gate", "gateknobon" }, { "smack", "smackknobon" },   { "loudness", "loudknobon" },
-        { "width", "widthknobon" }, { "air", "airknobon" },     { "smart", "smartknobon" },
+        { "gate", "gateknobon" },   { "smack", "smackknobon" },     { "loudness", "loudknobon" },
+        { "width", "widthknobon" }, { "air", "airknobon" },         { "smart", "smartknobon" },
         { "live", "liveknobon" },   { "flavour", "flavourknobon" }, { "beast", "beastknobon" },
         { "sub", "subknobon" },     { "detail", "detailknobon" },
     };
@@ -463,27 +511,70 @@ std::set<juce::String> unite (std::initializer_list<std::set<juce::String>> part
     return all;
 }
 
-const std::set<juce::String> enginePage { "lookahead", "responseprofile", "outputtarget", "chainmode", "mixmode",
-                                          "venue", "mic", "adaptmix", "fbfreq1", "fbfreq2", "fbfreq3",
-                                          "button.ANALYZE" };
-const std::set<juce::String> outputPageLive { "profile", "button.SAVE", "button.LOAD", "presetname",
-                                              "button.RENAME", "inputgain", "autogain", "outputgain", "output",
-                                              "speaker", "limiterceiling" };
+const std::set<juce::String> enginePage { "lookahead", "responseprofile", "outputtarget", "chainmode",
+                                          "mixmode",   "venue",           "mic",          "adaptmix",
+                                          "fbfreq1",   "fbfreq2",         "fbfreq3",      "button.ANALYZE" };
+const std::set<juce::String> outputPageLive { "profile",       "button.SAVE", "button.LOAD",   "presetname",
+                                              "button.RENAME", "inputgain",   "autogain",      "outputgain",
+                                              "output",        "speaker",     "limiterceiling" };
 const std::set<juce::String> eqPage { "eqlow", "eqmid", "eqhigh", "lineareq" };
-const std::set<juce::String> reverbPage { "reverb.live", "revlivedecay", "revlivedamping", "revlivelowcut",
-                                          "revlivehicut", "revlivewidth", "revducklive", "reverb.flavour",
-                                          "revflavourdecay", "revflavourdamping", "revflavourlowcut",
-                                          "revflavourhicut", "revflavourwidth", "revduckflavour" };
-const std::set<juce::String> controlPage {
-    "bypass", "voicemode", "wildcardmode", "wildcardhybridfx", "cupped", "popfilter", "adaptivehit",
-    "button.LEARN KICK", "button.LEARN SNARE", "button.LEARN HI-HAT", "button.CLEAR", "eqon", "dynamicson",
-    "saturationon", "reverbon", "widthon", "limiteron", "punchknobon", "label.TRANSIENT SHAPER", "label.PATH",
-    "label.CHAIN BLEND (%)", "label.ATTACK", "label.SUSTAIN", "label.BAND", "label.SNAP", "label.CEIL",
-    "label.SMOOTH", "label.ANTI-POP", "label.MAKEUP", "label.SUB HARM", "label.ADAPT", "label.blend.EQ",
-    "label.blend.DYN", "label.blend.SAT", "label.blend.REV", "label.blend.WIDTH", "label.blend.LIM", "eqpct",
-    "dynpct", "satpct", "revpct", "widpct", "limpct", "transientattack", "transientsustain", "transientband",
-    "transientsnap", "transientceiling", "transientsmooth", "antipoppct", "makeuppct", "subharmpct", "path.adaptmix"
-};
+const std::set<juce::String> reverbPage { "reverb.live",     "revlivedecay",      "revlivedamping",   "revlivelowcut",
+                                          "revlivehicut",    "revlivewidth",      "revducklive",      "reverb.flavour",
+                                          "revflavourdecay", "revflavourdamping", "revflavourlowcut", "revflavourhicut",
+                                          "revflavourwidth", "revduckflavour" };
+const std::set<juce::String> controlPage { "bypass",
+                                           "voicemode",
+                                           "wildcardmode",
+                                           "wildcardhybridfx",
+                                           "cupped",
+                                           "popfilter",
+                                           "adaptivehit",
+                                           "button.LEARN KICK",
+                                           "button.LEARN SNARE",
+                                           "button.LEARN HI-HAT",
+                                           "button.CLEAR",
+                                           "eqon",
+                                           "dynamicson",
+                                           "saturationon",
+                                           "reverbon",
+                                           "widthon",
+                                           "limiteron",
+                                           "punchknobon",
+                                           "label.TRANSIENT SHAPER",
+                                           "label.PATH",
+                                           "label.CHAIN BLEND (%)",
+                                           "label.ATTACK",
+                                           "label.SUSTAIN",
+                                           "label.BAND",
+                                           "label.SNAP",
+                                           "label.CEIL",
+                                           "label.SMOOTH",
+                                           "label.ANTI-POP",
+                                           "label.MAKEUP",
+                                           "label.SUB HARM",
+                                           "label.ADAPT",
+                                           "label.blend.EQ",
+                                           "label.blend.DYN",
+                                           "label.blend.SAT",
+                                           "label.blend.REV",
+                                           "label.blend.WIDTH",
+                                           "label.blend.LIM",
+                                           "eqpct",
+                                           "dynpct",
+                                           "satpct",
+                                           "revpct",
+                                           "widpct",
+                                           "limpct",
+                                           "transientattack",
+                                           "transientsustain",
+                                           "transientband",
+                                           "transientsnap",
+                                           "transientceiling",
+                                           "transientsmooth",
+                                           "antipoppct",
+                                           "makeuppct",
+                                           "subharmpct",
+                                           "path.adaptmix" };
 
 struct ViewCase
 {
@@ -508,35 +599,67 @@ TEST_P (ViewTest, ShowsExactlyItsControls)
 }
 
 const ViewCase viewCases[] = {
-    { "CompactMix", false, {}, unite ({ header, mixFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "flavour", "sub", "detail" }) }) },
-    { "CompactLive", true, {}, unite ({ header, liveFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "smart", "beast", "detail" }) }) },
-    { "AdvancedMix", false, { "SHOW ADVANCED" },
+    { "CompactMix",
+      false,
+      {},
+      unite ({ header, mixFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "flavour", "sub", "detail" }) }) },
+    { "CompactLive",
+      true,
+      {},
+      unite ({ header, liveFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "smart", "beast", "detail" }) }) },
+    { "AdvancedMix",
+      false,
+      { "SHOW ADVANCED" },
       unite ({ header, pageButtons, mixFooter,
-               knobsWithSwitches ({ "gate", "smack", "loudness", "width", "air", "live", "flavour", "sub", "detail" }) }) },
-    { "AdvancedLive", true, { "SHOW ADVANCED" },
+               knobsWithSwitches (
+                   { "gate", "smack", "loudness", "width", "air", "live", "flavour", "sub", "detail" }) }) },
+    { "AdvancedLive",
+      true,
+      { "SHOW ADVANCED" },
       unite ({ header, pageButtons, liveFooter,
-               knobsWithSwitches ({ "gate", "smack", "loudness", "width", "air", "smart", "live", "flavour", "beast", "sub", "detail" }) }) },
+               knobsWithSwitches ({ "gate", "smack", "loudness", "width", "air", "smart", "live", "flavour", "beast",
+                                    "sub", "detail" }) }) },
     { "EnginePage", false, { "SHOW ADVANCED", "ENGINE" }, unite ({ header, pageButtons, enginePage }) },
     { "EnginePageLive", true, { "SHOW ADVANCED", "ENGINE" }, unite ({ header, pageButtons, enginePage }) },
-    { "OutputPageMix", false, { "SHOW ADVANCED", "OUTPUT" }, unite ({ header, pageButtons, outputPageLive, { "loudnessmatch" } }) },
-    { "OutputPageLiveHasNoMatch", true, { "SHOW ADVANCED", "OUTPUT" }, unite ({ header, pageButtons, outputPageLive }) },
+    { "OutputPageMix",
+      false,
+      { "SHOW ADVANCED", "OUTPUT" },
+      unite ({ header, pageButtons, outputPageLive, { "loudnessmatch" } }) },
+    { "OutputPageLiveHasNoMatch",
+      true,
+      { "SHOW ADVANCED", "OUTPUT" },
+      unite ({ header, pageButtons, outputPageLive }) },
     { "EqPage", false, { "SHOW ADVANCED", "EQ" }, unite ({ header, pageButtons, eqPage }) },
     { "ReverbPage", true, { "SHOW ADVANCED", "REVERB" }, unite ({ header, pageButtons, reverbPage }) },
     { "ControlPage", false, { "SHOW ADVANCED", "CONTROL" }, unite ({ header, pageButtons, controlPage }) },
-    { "SecondClickClosesThePage", false, { "SHOW ADVANCED", "ENGINE", "ENGINE" },
+    { "SecondClickClosesThePage",
+      false,
+      { "SHOW ADVANCED", "ENGINE", "ENGINE" },
       unite ({ header, pageButtons, mixFooter,
-               knobsWithSwitches ({ "gate", "smack", "loudness", "width", "air", "live", "flavour", "sub", "detail" }) }) },
-    { "AnotherPageSwitchesDirectly", false, { "SHOW ADVANCED", "ENGINE", "EQ" }, unite ({ header, pageButtons, eqPage }) },
-    { "HideAdvancedForgetsThePage", true, { "SHOW ADVANCED", "REVERB", "SHOW ADVANCED" },
+               knobsWithSwitches (
+                   { "gate", "smack", "loudness", "width", "air", "live", "flavour", "sub", "detail" }) }) },
+    { "AnotherPageSwitchesDirectly",
+      false,
+      { "SHOW ADVANCED", "ENGINE", "EQ" },
+      unite ({ header, pageButtons, eqPage }) },
+    { "HideAdvancedForgetsThePage",
+      true,
+      { "SHOW ADVANCED", "REVERB", "SHOW ADVANCED" },
       unite ({ header, liveFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "smart", "beast", "detail" }) }) },
     { "GuideCoversTheCompactView", false, { "INFO" }, header },
     { "GuideCoversAPage", false, { "SHOW ADVANCED", "CONTROL", "INFO" }, header },
-    { "ClosingTheGuideReturnsToThePage", false, { "SHOW ADVANCED", "CONTROL", "INFO", "INFO" },
+    { "ClosingTheGuideReturnsToThePage",
+      false,
+      { "SHOW ADVANCED", "CONTROL", "INFO", "INFO" },
       unite ({ header, pageButtons, controlPage }) },
     { "UpdatesOpensTheGuide", false, { "UPDATES" }, header },
-    { "InfoOffClosesGuideAndUpdates", false, { "UPDATES", "INFO" },
+    { "InfoOffClosesGuideAndUpdates",
+      false,
+      { "UPDATES", "INFO" },
       unite ({ header, mixFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "flavour", "sub", "detail" }) }) },
-    { "UpdatesOffClosesTheGuide", true, { "UPDATES", "UPDATES" },
+    { "UpdatesOffClosesTheGuide",
+      true,
+      { "UPDATES", "UPDATES" },
       unite ({ header, liveFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "smart", "beast", "detail" }) }) },
 };
 
@@ -599,43 +722,131 @@ TEST_P (EnablementTest, FollowsTheSwitches)
 
 const EnableCase enableCases[] = {
     { "WildcardGreysColourModules",
-      { { "wildcardmode", 1 }, { "wildcardhybridfx", 0 }, { "gateknobon", 1 }, { "dynamicson", 1 }, { "adaptivehit", 1 }, { "punchknobon", 1 } },
-      { { "gate", false }, { "smack", false }, { "air", false }, { "width", false }, { "live", false }, { "sub", false },
-        { "eqpct", false }, { "limpct", false }, { "label.CHAIN BLEND (%)", false }, { "label.blend.EQ", false },
-        { "transientattack", false }, { "punchknobon", false }, { "antipoppct", false }, { "subharmpct", false },
-        { "path.adaptmix", false }, { "saturationon", false }, { "widthon", false }, { "adaptivehit", false },
-        { "button.LEARN KICK", false }, { "button.CLEAR", false }, { "cupped", false }, { "popfilter", false },
-        { "adaptmix", false }, { "fbfreq2", false }, { "inputgain", false }, { "autogain", false },
-        { "loudnessmatch", false }, { "eqlow", false }, { "revlivedecay", false },
+      { { "wildcardmode", 1 },
+        { "wildcardhybridfx", 0 },
+        { "gateknobon", 1 },
+        { "dynamicson", 1 },
+        { "adaptivehit", 1 },
+        { "punchknobon", 1 } },
+      { { "gate", false },
+        { "smack", false },
+        { "air", false },
+        { "width", false },
+        { "live", false },
+        { "sub", false },
+        { "eqpct", false },
+        { "limpct", false },
+        { "label.CHAIN BLEND (%)", false },
+        { "label.blend.EQ", false },
+        { "transientattack", false },
+        { "punchknobon", false },
+        { "antipoppct", false },
+        { "subharmpct", false },
+        { "path.adaptmix", false },
+        { "saturationon", false },
+        { "widthon", false },
+        { "adaptivehit", false },
+        { "button.LEARN KICK", false },
+        { "button.CLEAR", false },
+        { "cupped", false },
+        { "popfilter", false },
+        { "adaptmix", false },
+        { "fbfreq2", false },
+        { "inputgain", false },
+        { "autogain", false },
+        { "loudnessmatch", false },
+        { "eqlow", false },
+        { "revlivedecay", false },
         // always live
-        { "wildcardhybridfx", true }, { "makeuppct", true }, { "label.PATH", true }, { "label.TRANSIENT SHAPER", true },
-        { "label.ATTACK", true }, { "gateknobon", true }, { "output", true }, { "speaker", true }, { "eqon", true },
-        { "dynamicson", true }, { "reverbon", true }, { "limiteron", true }, { "bypass", true } } },
+        { "wildcardhybridfx", true },
+        { "makeuppct", true },
+        { "label.PATH", true },
+        { "label.TRANSIENT SHAPER", true },
+        { "label.ATTACK", true },
+        { "gateknobon", true },
+        { "output", true },
+        { "speaker", true },
+        { "eqon", true },
+        { "dynamicson", true },
+        { "reverbon", true },
+        { "limiteron", true },
+        { "bypass", true } } },
     { "HybridFxKeepsModulesLive",
-      { { "wildcardmode", 1 }, { "wildcardhybridfx", 1 }, { "gateknobon", 1 }, { "dynamicson", 1 }, { "punchknobon", 1 }, { "adaptivehit", 1 } },
-      { { "gate", true }, { "eqpct", true }, { "transientattack", true }, { "path.adaptmix", true }, { "saturationon", true },
-        { "inputgain", true }, { "label.CHAIN BLEND (%)", true } } },
+      { { "wildcardmode", 1 },
+        { "wildcardhybridfx", 1 },
+        { "gateknobon", 1 },
+        { "dynamicson", 1 },
+        { "punchknobon", 1 },
+        { "adaptivehit", 1 } },
+      { { "gate", true },
+        { "eqpct", true },
+        { "transientattack", true },
+        { "path.adaptmix", true },
+        { "saturationon", true },
+        { "inputgain", true },
+        { "label.CHAIN BLEND (%)", true } } },
     { "KnobFollowsItsSwitchAndModule",
-      { { "gateknobon", 0 }, { "smackknobon", 1 }, { "dynamicson", 1 }, { "subknobon", 1 }, { "saturationon", 0 },
-        { "airknobon", 1 }, { "eqon", 1 }, { "liveknobon", 1 }, { "reverbon", 1 }, { "widthknobon", 1 }, { "widthon", 0 } },
-      { { "gate", false }, { "smack", true }, { "sub", false }, { "beast", false }, { "satpct", false }, { "air", true },
-        { "live", true }, { "width", false }, { "widpct", false }, { "dynpct", true } } },
+      { { "gateknobon", 0 },
+        { "smackknobon", 1 },
+        { "dynamicson", 1 },
+        { "subknobon", 1 },
+        { "saturationon", 0 },
+        { "airknobon", 1 },
+        { "eqon", 1 },
+        { "liveknobon", 1 },
+        { "reverbon", 1 },
+        { "widthknobon", 1 },
+        { "widthon", 0 } },
+      { { "gate", false },
+        { "smack", true },
+        { "sub", false },
+        { "beast", false },
+        { "satpct", false },
+        { "air", true },
+        { "live", true },
+        { "width", false },
+        { "widpct", false },
+        { "dynpct", true } } },
     { "DynamicsOffGreysItsKnobs",
-      { { "dynamicson", 0 }, { "gateknobon", 1 }, { "smackknobon", 1 }, { "loudknobon", 1 }, { "smartknobon", 1 }, { "detailknobon", 1 } },
-      { { "gate", false }, { "smack", false }, { "loudness", false }, { "smart", false }, { "detail", false }, { "dynpct", false } } },
+      { { "dynamicson", 0 },
+        { "gateknobon", 1 },
+        { "smackknobon", 1 },
+        { "loudknobon", 1 },
+        { "smartknobon", 1 },
+        { "detailknobon", 1 } },
+      { { "gate", false },
+        { "smack", false },
+        { "loudness", false },
+        { "smart", false },
+        { "detail", false },
+        { "dynpct", false } } },
     { "EqOffGreysEqAndAir",
       { { "eqon", 0 }, { "airknobon", 1 }, { "chainmode", 1 } },
-      { { "eqlow", false }, { "eqmid", false }, { "eqhigh", false }, { "lineareq", false }, { "air", false }, { "eqpct", false } } },
+      { { "eqlow", false },
+        { "eqmid", false },
+        { "eqhigh", false },
+        { "lineareq", false },
+        { "air", false },
+        { "eqpct", false } } },
     { "LinearPhaseOnlyInLive", { { "eqon", 1 }, { "chainmode", 0 } }, { { "lineareq", false }, { "eqlow", true } } },
     { "LinearPhaseInLive", { { "eqon", 1 }, { "chainmode", 1 } }, { { "lineareq", true } } },
     { "ReverbOffGreysReverbPage",
       { { "reverbon", 0 }, { "liveknobon", 1 }, { "flavourknobon", 1 } },
-      { { "reverb.live", false }, { "revflavourhicut", false }, { "revduckflavour", false }, { "live", false },
-        { "flavour", false }, { "revpct", false } } },
+      { { "reverb.live", false },
+        { "revflavourhicut", false },
+        { "revduckflavour", false },
+        { "live", false },
+        { "flavour", false },
+        { "revpct", false } } },
     { "TransientSwitchGreysItsRows",
       { { "punchknobon", 0 }, { "adaptivehit", 0 } },
-      { { "transientattack", false }, { "transientband", false }, { "transientsmooth", false }, { "punchknobon", true },
-        { "path.adaptmix", false }, { "antipoppct", true }, { "adaptmix", true } } },
+      { { "transientattack", false },
+        { "transientband", false },
+        { "transientsmooth", false },
+        { "punchknobon", true },
+        { "path.adaptmix", false },
+        { "antipoppct", true },
+        { "adaptmix", true } } },
 };
 
 INSTANTIATE_TEST_SUITE_P (EveryRule, EnablementTest, testing::ValuesIn (enableCases),
@@ -708,8 +919,9 @@ TEST_F (EditorTest, ReopeningStartsCompactWhileKnobsKeepTheirValues)
     EXPECT_EQ (processor.getActiveEditor(), nullptr);
     editor = openEditor (processor);
 
-    EXPECT_EQ (visibleControls(),
-               unite ({ header, mixFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "flavour", "sub", "detail" }) }));
+    EXPECT_EQ (
+        visibleControls(),
+        unite ({ header, mixFooter, knobsWithSwitches ({ "gate", "smack", "loudness", "flavour", "sub", "detail" }) }));
     EXPECT_EQ (control<juce::Button> ("button.SHOW ADVANCED").getButtonText(), "SHOW ADVANCED");
     EXPECT_EQ (control<juce::Button> ("button.INFO").getButtonText(), "?");
     EXPECT_NEAR (control<juce::Slider> ("live").getValue(), 0.73, 1.0e-6);
@@ -728,20 +940,21 @@ TEST (EditorLifetime, OpeningAndClosingWhileAudioRunsLeaksNothingAndNeverStallsT
     std::atomic<bool> running { true };
     std::atomic<int> blocks { 0 };
     std::atomic<size_t> audioAllocations { 0 };
-    std::thread audio ([&]
-                       {
-                           const ScopedAllocationCounter counter;
-                           juce::Random random (7);
-                           while (running.load())
-                           {
-                               for (int ch = 0; ch < 2; ++ch)
-                                   for (int n = 0; n < buffer.getNumSamples(); ++n)
-                                       buffer.setSample (ch, n, random.nextFloat() * 0.4f - 0.2f);
-                               processor.processBlock (buffer, midi);
-                               blocks.fetch_add (1);
-                           }
-                           audioAllocations = counter.count();
-                       });
+    std::thread audio (
+        [&]
+        {
+            const ScopedAllocationCounter counter;
+            juce::Random random (7);
+            while (running.load())
+            {
+                for (int ch = 0; ch < 2; ++ch)
+                    for (int n = 0; n < buffer.getNumSamples(); ++n)
+                        buffer.setSample (ch, n, random.nextFloat() * 0.4f - 0.2f);
+                processor.processBlock (buffer, midi);
+                blocks.fetch_add (1);
+            }
+            audioAllocations = counter.count();
+        });
 
     const auto openAndClose = [&processor]
     {
@@ -816,9 +1029,9 @@ struct LearnTextCase
 TEST (EditorTexts, LearnAndAnalyzeButtonsShowProgressOrTheirStar)
 {
     const LearnTextCase cases[] {
-        { 1, 1, 0.375f, 0, "KICK 38%" },     { 2, 2, 0.5f, 0, "SNARE 50%" },   { 3, 3, 1.0f, 7, "HI-HAT 100%" },
-        { 1, 2, 0.4f, 1, "LEARN KICK *" },   { 2, 0, 0.0f, 1, "LEARN SNARE" }, { 2, 0, 0.0f, 2, "LEARN SNARE *" },
-        { 3, 0, 0.0f, 3, "LEARN HI-HAT" },  { 3, 1, 0.2f, 4, "LEARN HI-HAT *" },
+        { 1, 1, 0.375f, 0, "KICK 38%" },   { 2, 2, 0.5f, 0, "SNARE 50%" },      { 3, 3, 1.0f, 7, "HI-HAT 100%" },
+        { 1, 2, 0.4f, 1, "LEARN KICK *" }, { 2, 0, 0.0f, 1, "LEARN SNARE" },    { 2, 0, 0.0f, 2, "LEARN SNARE *" },
+        { 3, 0, 0.0f, 3, "LEARN HI-HAT" }, { 3, 1, 0.2f, 4, "LEARN HI-HAT *" },
     };
     for (const auto& c : cases)
         EXPECT_EQ (learnButtonText (c.button, c.learningClass, c.progress, c.mask), c.expected);
@@ -850,7 +1063,8 @@ TEST (EditorTexts, GuideAndChangelogHoldTheirItemsInOrder)
     EXPECT_EQ (titles.joinIntoString ("|"), "SMACK|LOUD|WIDTH|AIR|ROOM|LIVE|FLAVOUR|SUB|DETAIL|MIX PRESETS|MATCH|"
                                             "LUFS METER|ANALYZE|OUTPUT TARGET|MIC PRESET|EQ (3 BANDS)");
     EXPECT_EQ (juce::String::fromUTF8 (guideItems[4].text),
-               juce::String::fromUTF8 (u8"Compact view macro for Flavour reverb \u2014 subtle mix glue and space (default ~20%)."));
+               juce::String::fromUTF8 (
+                   u8"Compact view macro for Flavour reverb \u2014 subtle mix glue and space (default ~20%)."));
 
     const auto lines = juce::StringArray::fromLines (changelogList());
     ASSERT_EQ (lines.size(), 13);
@@ -864,7 +1078,8 @@ TEST_F (EditorTest, ExactlyTheExplainedControlsCarryTheirTooltips)
 {
     int withTooltip = 0;
     for (auto* child : editor->getChildren())
-        if (auto* client = dynamic_cast<juce::SettableTooltipClient*> (child); client && client->getTooltip().isNotEmpty())
+        if (auto* client = dynamic_cast<juce::SettableTooltipClient*> (child);
+            client && client->getTooltip().isNotEmpty())
             ++withTooltip;
     EXPECT_EQ (withTooltip, 50);
 
@@ -879,7 +1094,8 @@ TEST_F (EditorTest, ExactlyTheExplainedControlsCarryTheirTooltips)
         { "loudnessmatch", juce::String::fromUTF8 (u8"Mix/master: bidirectional loudness assist toward Output Target "
                                                    u8"(\u00b16 dB, limiter-safe).") },
         { "factorypreset", "SM58 mix/master factory presets." },
-        { "path.adaptmix", "Adaptive Hit modulation depth (duplicate of ENGINE). Only active when Adaptive Hit is on." },
+        { "path.adaptmix",
+          "Adaptive Hit modulation depth (duplicate of ENGINE). Only active when Adaptive Hit is on." },
         { "gate", "" },
         { "adaptmix", "" },
         { "button.SAVE", "" },
@@ -1134,16 +1350,25 @@ TEST_P (CaptureTest, WithAudioPlayingShowsProgressThenAppliesItsResults)
     EXPECT_FALSE (button->getToggleState());
     EXPECT_EQ (button->getButtonText(), button->getComponentID().fromFirstOccurrenceOf (".", false, false));
     for (const auto& [id, published] : c.appliedResults)
-        EXPECT_NEAR (processor.parameters.getRawParameterValue (id)->load(), (processor.*published).load(), 0.01f) << id;
+        EXPECT_NEAR (processor.parameters.getRawParameterValue (id)->load(), (processor.*published).load(), 0.01f)
+            << id;
 }
 
 INSTANTIATE_TEST_SUITE_P (
     EditorCapture, CaptureTest,
-    testing::Values (CaptureCase { "Analyze", 0.0f, "button.ANALYZE", &QuorinProcessor::analyzing,
-                                   &QuorinProcessor::analysisDone, "ANALYZE 50%",
+    testing::Values (CaptureCase { "Analyze",
+                                   0.0f,
+                                   "button.ANALYZE",
+                                   &QuorinProcessor::analyzing,
+                                   &QuorinProcessor::analysisDone,
+                                   "ANALYZE 50%",
                                    { { "limiterceiling", &QuorinProcessor::analysisCeilingDb } } },
-                     CaptureCase { "Calibrate", 1.0f, "button.CALIBRATE", &QuorinProcessor::calibrating,
-                                   &QuorinProcessor::calibrationDone, "CALIBRATE",
+                     CaptureCase { "Calibrate",
+                                   1.0f,
+                                   "button.CALIBRATE",
+                                   &QuorinProcessor::calibrating,
+                                   &QuorinProcessor::calibrationDone,
+                                   "CALIBRATE",
                                    { { "gate", &QuorinProcessor::calibratedGate },
                                      { "loudness", &QuorinProcessor::calibratedLoudness },
                                      { "smart", &QuorinProcessor::calibratedSmart } } }),
@@ -1154,19 +1379,20 @@ TEST (EditorLifetime, AutomatingEveryParameterWithTheEditorOpenWhileAudioRuns)
     QuorinProcessor processor;
     processor.prepareToPlay (48000.0, 256);
     std::atomic<bool> running { true };
-    std::thread audio ([&]
-                       {
-                           juce::AudioBuffer<float> buffer (2, 256);
-                           juce::MidiBuffer midi;
-                           juce::Random random (11);
-                           while (running.load())
-                           {
-                               for (int ch = 0; ch < 2; ++ch)
-                                   for (int n = 0; n < buffer.getNumSamples(); ++n)
-                                       buffer.setSample (ch, n, random.nextFloat() * 0.6f - 0.3f);
-                               processor.processBlock (buffer, midi);
-                           }
-                       });
+    std::thread audio (
+        [&]
+        {
+            juce::AudioBuffer<float> buffer (2, 256);
+            juce::MidiBuffer midi;
+            juce::Random random (11);
+            while (running.load())
+            {
+                for (int ch = 0; ch < 2; ++ch)
+                    for (int n = 0; n < buffer.getNumSamples(); ++n)
+                        buffer.setSample (ch, n, random.nextFloat() * 0.6f - 0.3f);
+                processor.processBlock (buffer, midi);
+            }
+        });
 
     // On a screen (the editor_on_screen test runs this on a headless X server) the window is shown
     // and really painted; the window manager's atoms must exist before the framework looks them up.

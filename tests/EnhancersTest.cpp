@@ -34,9 +34,13 @@ protected:
 
     void SetUp() override
     {
-        for (auto [param, value] : { std::pair { Param::chainmode, 0.0f }, { Param::voicemode, 0.0f },
-                                     { Param::eqon, 0.0f }, { Param::popfilter, 0.0f }, { Param::adaptivehit, 0.0f },
-                                     { Param::makeuppct, 1.0f }, { Param::subharmpct, 1.0f } })
+        for (auto [param, value] : { std::pair { Param::chainmode, 0.0f },
+                                     { Param::voicemode, 0.0f },
+                                     { Param::eqon, 0.0f },
+                                     { Param::popfilter, 0.0f },
+                                     { Param::adaptivehit, 0.0f },
+                                     { Param::makeuppct, 1.0f },
+                                     { Param::subharmpct, 1.0f } })
             test::set (*p, param, value);
     }
 
@@ -222,7 +226,8 @@ TEST_F (Enhancers, KickSubWithoutAdaptiveHitOnlyDecays)
     test::set (*p, Param::adaptivehit, 1.0f);
     juce::AudioBuffer<float> ring (2, blockSize);
     ring.clear();
-    const auto fullMatch = [] (ChainBlock& b) {
+    const auto fullMatch = [] (ChainBlock& b)
+    {
         b.controls.adaptCurve = 1.0f;
         b.controls.hit.kickMatch = 1.0f;
     };
@@ -236,4 +241,3 @@ TEST_F (Enhancers, KickSubWithoutAdaptiveHitOnlyDecays)
     EXPECT_EQ (signal.getMagnitude (0, blockSize), 0.0f);
     EXPECT_NEAR (kickSub.envelope(), std::exp (-blockSize / (0.075 * fs)), 1.0e-5);
 }
-

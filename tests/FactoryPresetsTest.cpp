@@ -189,7 +189,8 @@ protected:
     void expectValues (const std::map<juce::String, float>& expected)
     {
         for (const auto& [id, value] : expected)
-            EXPECT_NEAR (test::get (processor, Param (parameterIndexOf (id))), value, 1.0e-4f * std::max (1.0f, std::abs (value)))
+            EXPECT_NEAR (test::get (processor, Param (parameterIndexOf (id))), value,
+                         1.0e-4f * std::max (1.0f, std::abs (value)))
                 << id;
     }
 
@@ -234,9 +235,9 @@ TEST_P (FactoryPresets, LoadingTwiceEqualsLoadingOnce)
     EXPECT_EQ (currentValues(), once);
 }
 
-INSTANTIATE_TEST_SUITE_P (Presets, FactoryPresets, testing::ValuesIn (presetCases()), [] (const auto& param) {
-    return juce::String (param.param.name).removeCharacters (" ").toStdString();
-});
+INSTANTIATE_TEST_SUITE_P (Presets, FactoryPresets, testing::ValuesIn (presetCases()),
+                          [] (const auto& param)
+                          { return juce::String (param.param.name).removeCharacters (" ").toStdString(); });
 
 TEST (FactoryPresetValues, MixPresetsSitAtHomeAndBeatboxTightEndsOnStageLoudness)
 {

@@ -27,7 +27,8 @@ juce::AudioBuffer<float> burstTake (double sampleRate, double seconds)
 float ceilingGain (QuorinProcessor& p)
 {
     constexpr float nominalDb[] { 0.0f, -0.8f, -1.0f, -1.2f, -2.0f }; // by output target
-    const float db = std::min (nominalDb[int (test::get (p, Param::outputtarget))], test::get (p, Param::limiterceiling));
+    const float db =
+        std::min (nominalDb[int (test::get (p, Param::outputtarget))], test::get (p, Param::limiterceiling));
     return std::pow (10.0f, db / 20.0f);
 }
 
@@ -150,9 +151,16 @@ void PrintTo (const MistakeCase& c, std::ostream* os) { *os << c.name; }
 
 const MistakeCase mistakeCases[] = {
     { "never prepared", [] (QuorinProcessor&) {}, true },
-    { "released", [] (QuorinProcessor& p) { p.prepareToPlay (48000.0, 512); p.releaseResources(); }, true },
+    { "released",
+      [] (QuorinProcessor& p)
+      {
+          p.prepareToPlay (48000.0, 512);
+          p.releaseResources();
+      },
+      true },
     { "released with bypass on",
-      [] (QuorinProcessor& p) {
+      [] (QuorinProcessor& p)
+      {
           p.prepareToPlay (48000.0, 512);
           test::set (p, Param::bypass, 1.0f);
           p.releaseResources();
@@ -196,9 +204,8 @@ TEST_P (HostMistakes, NeverCrashHangOrOverrunAndRecoverAtTheNextPrepare)
 }
 
 INSTANTIATE_TEST_SUITE_P (HostConditions, HostMistakes, testing::ValuesIn (mistakeCases),
-                          [] (const testing::TestParamInfo<MistakeCase>& param) {
-                              return juce::String (param.param.name).replaceCharacters (" -", "__").toStdString();
-                          });
+                          [] (const testing::TestParamInfo<MistakeCase>& param)
+                          { return juce::String (param.param.name).replaceCharacters (" -", "__").toStdString(); });
 
 TEST (HostConditions, ChannelsBeyondTheTwoPreparedAreClearedAndTheFirstTwoProcessed)
 {

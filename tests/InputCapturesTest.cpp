@@ -41,7 +41,8 @@ struct HostListener : juce::AudioProcessorListener
     juce::StringArray changed;
     void audioProcessorParameterChanged (juce::AudioProcessor* p, int index, float) override
     {
-        changed.addIfNotAlreadyThere (static_cast<juce::AudioProcessorParameterWithID*> (p->getParameters()[index])->paramID);
+        changed.addIfNotAlreadyThere (
+            static_cast<juce::AudioProcessorParameterWithID*> (p->getParameters()[index])->paramID);
     }
     void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
 };
@@ -266,7 +267,10 @@ struct LevelStep
     float before, after;
     int stepSamples;
 };
-void PrintTo (const LevelStep& s, std::ostream* os) { *os << s.before << " to " << s.after << " for " << s.stepSamples; }
+void PrintTo (const LevelStep& s, std::ostream* os)
+{
+    *os << s.before << " to " << s.after << " for " << s.stepSamples;
+}
 
 class CalibrationFloor : public testing::TestWithParam<LevelStep>
 {

@@ -13,8 +13,12 @@ protected:
 
     void SetUp() override
     {
-        for (auto [param, value] : { std::pair { Param::chainmode, 1.0f }, { Param::popfilter, 0.0f }, { Param::venue, 1.0f },
-                                     { Param::antipoppct, 1.0f }, { Param::inputgain, 0.0f }, { Param::cupped, 0.0f },
+        for (auto [param, value] : { std::pair { Param::chainmode, 1.0f },
+                                     { Param::popfilter, 0.0f },
+                                     { Param::venue, 1.0f },
+                                     { Param::antipoppct, 1.0f },
+                                     { Param::inputgain, 0.0f },
+                                     { Param::cupped, 0.0f },
                                      { Param::wildcardmode, 0.0f } })
             test::set (*p, param, value);
     }
@@ -68,7 +72,8 @@ TEST_F (InputStageTest, AntiPopRunsInLivePerformanceOnlyAndBlendsByItsStrength)
     const auto output = run (input);
     const auto filtered = highPassed (input, 35.0f);
     for (int i = 0; i < 512; ++i)
-        ASSERT_NEAR (output.getSample (0, i), 0.5f * filtered.getSample (0, i) + 0.5f * input.getSample (0, i), 1.0e-6f) << i;
+        ASSERT_NEAR (output.getSample (0, i), 0.5f * filtered.getSample (0, i) + 0.5f * input.getSample (0, i), 1.0e-6f)
+            << i;
 
     test::set (*p, Param::chainmode, 0.0f);
     const auto mixOutput = run (input);
@@ -118,10 +123,13 @@ TEST_F (InputStageTest, RawModeSkipsTheStageButTheCuppedAmountStillMoves)
 
     // Two sets of blocks in raw mode, one with the cupped switch on throughout: when raw mode ends,
     // the correction is already in (it followed its switch meanwhile) and the tone differs at once.
-    const auto firstLiveBlock = [] (bool cuppedDuringRaw) {
+    const auto firstLiveBlock = [] (bool cuppedDuringRaw)
+    {
         auto processor = test::makeProcessor (fs, 512);
-        for (auto [param, value] : { std::pair { Param::chainmode, 1.0f }, { Param::wildcardmode, 1.0f },
-                                     { Param::wildcardhybridfx, 0.0f }, { Param::cupped, cuppedDuringRaw ? 1.0f : 0.0f } })
+        for (auto [param, value] : { std::pair { Param::chainmode, 1.0f },
+                                     { Param::wildcardmode, 1.0f },
+                                     { Param::wildcardhybridfx, 0.0f },
+                                     { Param::cupped, cuppedDuringRaw ? 1.0f : 0.0f } })
             test::set (*processor, param, value);
         juce::MidiBuffer none;
         for (int n = 0; n < 400; ++n)

@@ -35,7 +35,8 @@ Recording readMono (const juce::File& file)
     std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
     if (reader == nullptr)
     {
-        ADD_FAILURE() << "cannot read " << file.getFullPathName() << " (scripts/install-deps.sh installs hydrogen-data)";
+        ADD_FAILURE() << "cannot read " << file.getFullPathName()
+                      << " (scripts/install-deps.sh installs hydrogen-data)";
         return { {}, 44100.0 };
     }
     const auto length = static_cast<int> (reader->lengthInSamples);
@@ -70,8 +71,9 @@ const juce::AudioBuffer<float>& recording (int hitClass, int layer, double sampl
     if (auto found = cache.find (key); found != cache.end())
         return found->second;
 
-    const auto file = juce::File (kitDirectory)
-                          .getChildFile (juce::String (instrumentNames[hitClass - 1]) + "-" + layerNames[layer] + ".wav");
+    const auto file =
+        juce::File (kitDirectory)
+            .getChildFile (juce::String (instrumentNames[hitClass - 1]) + "-" + layerNames[layer] + ".wav");
     const auto read = readMono (file);
     return cache[key] = resampled (read.audio, read.sampleRate, sampleRate);
 }

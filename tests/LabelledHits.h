@@ -52,8 +52,7 @@ Sequence demoSequence (double sampleRate, double seconds);
 
 /** The class the engine reports for every sample, running the sequence through it in host blocks
     of the given size (the block's result stands for all its samples, as the hit lamp shows it). */
-std::vector<int> reportedClasses (AdaptiveHitEngine& engine, const Sequence& sequence,
-                                  int blockSize);
+std::vector<int> reportedClasses (AdaptiveHitEngine& engine, const Sequence& sequence, int blockSize);
 
 struct Score
 {

@@ -19,7 +19,10 @@ Complex kernelResponse (const std::vector<float>& kernel, double f)
     return sum;
 }
 
-double kernelGainDb (const std::vector<float>& kernel, double f) { return test::toDb (std::abs (kernelResponse (kernel, f))); }
+double kernelGainDb (const std::vector<float>& kernel, double f)
+{
+    return test::toDb (std::abs (kernelResponse (kernel, f)));
+}
 
 // The tone sections' analog prototypes, prewarped at their corners (the cookbook designs are their
 // bilinear transforms): gain at f of a section with corner f0.
@@ -173,16 +176,16 @@ TEST_F (LinearPhaseEq, RebuildsOnlyWhenAValueMovesBeyondItsTolerance)
 
     struct Nudge
     {
-        float Engine::Design::* field;
+        float Engine::Design::*field;
         float within, beyond;
     };
     using D = Engine::Design;
-    for (const auto& n : { Nudge { &D::lowDb, 0.07f, 0.09f }, Nudge { &D::midDb, 0.07f, 0.09f },
-                           Nudge { &D::highDb, 0.07f, 0.09f }, Nudge { &D::hpfHz, 1.4f, 1.6f },
-                           Nudge { &D::lowMidGainDb, 0.07f, 0.09f }, Nudge { &D::presenceHz, 3.9f, 4.1f },
-                           Nudge { &D::presenceQ, 0.03f, 0.05f }, Nudge { &D::presenceGainDb, 0.07f, 0.09f },
-                           Nudge { &D::airHz, 5.9f, 6.1f }, Nudge { &D::airGainDb, 0.07f, 0.09f },
-                           Nudge { &D::lowGainDb, 0.07f, 0.09f } })
+    for (const auto& n :
+         { Nudge { &D::lowDb, 0.07f, 0.09f }, Nudge { &D::midDb, 0.07f, 0.09f }, Nudge { &D::highDb, 0.07f, 0.09f },
+           Nudge { &D::hpfHz, 1.4f, 1.6f }, Nudge { &D::lowMidGainDb, 0.07f, 0.09f },
+           Nudge { &D::presenceHz, 3.9f, 4.1f }, Nudge { &D::presenceQ, 0.03f, 0.05f },
+           Nudge { &D::presenceGainDb, 0.07f, 0.09f }, Nudge { &D::airHz, 5.9f, 6.1f },
+           Nudge { &D::airGainDb, 0.07f, 0.09f }, Nudge { &D::lowGainDb, 0.07f, 0.09f } })
     {
         for (float sign : { 1.0f, -1.0f })
         {
@@ -221,7 +224,8 @@ TEST_F (LinearPhaseEq, RebuildPrimedWithRecentInputContinuesTheStream)
     {
         double expected = 0.0;
         for (int k = 0; k < 257; ++k)
-            expected += static_cast<double> (kernel[static_cast<size_t> (k)]) * input[static_cast<size_t> (1024 + n - k)];
+            expected +=
+                static_cast<double> (kernel[static_cast<size_t> (k)]) * input[static_cast<size_t> (1024 + n - k)];
         ASSERT_NEAR (tail[static_cast<size_t> (n)], expected, 1.0e-5) << n;
     }
 }

@@ -78,11 +78,14 @@ const LoudnessCase loudnessCases[] {
     { "sine_100Hz", [] { return stereoSine (100.0, 0.3f); }, 0.2, std::nan ("") },
     { "sine_10kHz", [] { return stereoSine (10000.0, 0.3f); }, 0.2, std::nan ("") },
     { "mono_pink_noise", [] { return pinkNoise (1, static_cast<int> (20 * rate), 0.5f); }, 0.2, std::nan ("") },
-    { "different_channels", [] {
+    { "different_channels",
+      []
+      {
           auto b = pinkNoise (2, static_cast<int> (20 * rate), 0.5f);
           b.copyFrom (1, 0, test::sine (1, b.getNumSamples(), 440.0, rate, 0.2f), 0, 0, b.getNumSamples());
           return b;
-      }, 0.2, std::nan ("") },
+      },
+      0.2, std::nan ("") },
 };
 
 class LoudnessAgainstReference : public testing::TestWithParam<LoudnessCase>
@@ -138,7 +141,8 @@ TEST (LoudnessAnalyzer, OldBlocksLeaveTheIntegrationAfterTwoHundredFortySeconds)
     Analyzer analyzer;
     analyzer.prepare ({ rate, 512, 2 });
     float lufs = -70.0f;
-    const auto feed = [&] (const juce::AudioBuffer<float>& block, int count) {
+    const auto feed = [&] (const juce::AudioBuffer<float>& block, int count)
+    {
         for (int n = 0; n < count; ++n)
             lufs = analyzer.process (block).value_or (lufs);
     };
@@ -147,8 +151,11 @@ TEST (LoudnessAnalyzer, OldBlocksLeaveTheIntegrationAfterTwoHundredFortySeconds)
     EXPECT_NEAR (lufs, loudLufs, 0.05);
 
     feed (quiet, 300); // the ring now holds 300 loud and 300 quiet blocks
-    const double half = 10.0 * std::log10 ((std::pow (10.0, loudLufs / 10.0) + std::pow (10.0, quietLufs / 10.0)) / 2.0);
-    const double wholeHistory = 10.0 * std::log10 ((600.0 * std::pow (10.0, loudLufs / 10.0) + 300.0 * std::pow (10.0, quietLufs / 10.0)) / 900.0);
+    const double half =
+        10.0 * std::log10 ((std::pow (10.0, loudLufs / 10.0) + std::pow (10.0, quietLufs / 10.0)) / 2.0);
+    const double wholeHistory =
+        10.0
+        * std::log10 ((600.0 * std::pow (10.0, loudLufs / 10.0) + 300.0 * std::pow (10.0, quietLufs / 10.0)) / 900.0);
     ASSERT_GT (std::abs (half - wholeHistory), 0.5) << "the case must tell a sliding window from a growing one";
     EXPECT_NEAR (lufs, half, 0.05);
 

@@ -1,6 +1,6 @@
 // Macro mapping: knob curve, punch, profiles, chain modes and morph offsets, against hand-worked values.
-#include "TestSupport.h"
 #include "chain/MacroMapping.h"
+#include "TestSupport.h"
 
 namespace
 {
@@ -45,10 +45,14 @@ TEST (MacroCurves, KnobCurveMatchesWorkedValues)
 
 TEST_F (MacroMapping, SwitchedOffMacrosMapToZero)
 {
-    for (auto [knob, amount] : { std::pair { Param::gateknobon, Param::gate }, { Param::smartknobon, Param::smart },
-                                 { Param::beastknobon, Param::beast }, { Param::widthknobon, Param::width },
-                                 { Param::liveknobon, Param::live }, { Param::flavourknobon, Param::flavour },
-                                 { Param::subknobon, Param::sub }, { Param::detailknobon, Param::detail },
+    for (auto [knob, amount] : { std::pair { Param::gateknobon, Param::gate },
+                                 { Param::smartknobon, Param::smart },
+                                 { Param::beastknobon, Param::beast },
+                                 { Param::widthknobon, Param::width },
+                                 { Param::liveknobon, Param::live },
+                                 { Param::flavourknobon, Param::flavour },
+                                 { Param::subknobon, Param::sub },
+                                 { Param::detailknobon, Param::detail },
                                  { Param::loudknobon, Param::loudness } })
     {
         setParam (knob, 0.0f);
@@ -246,11 +250,13 @@ TEST_P (ResponseProfiles, EveryMacroFollowsItsOwnPowerCurve)
     {
         for (auto macro : { Param::smack, Param::sub, Param::detail, Param::loudness, Param::air })
             setParam (macro, float (raw));
-        for (auto on : { Param::smackknobon, Param::subknobon, Param::detailknobon, Param::loudknobon, Param::airknobon })
+        for (auto on :
+             { Param::smackknobon, Param::subknobon, Param::detailknobon, Param::loudknobon, Param::airknobon })
             setParam (on, 1.0f);
 
         const double k = knobByHand (raw);
-        const auto curve = [&c] (int row, double v) { return std::min (1.0, c.curves[row][0] * std::pow (v, c.curves[row][1])); };
+        const auto curve = [&c] (int row, double v)
+        { return std::min (1.0, c.curves[row][0] * std::pow (v, c.curves[row][1])); };
         constexpr double knee = 0.7297096; // the air knee curve, below its knee
         const double airKnee = knee * std::pow (k / knee, 0.58);
 

@@ -1,8 +1,8 @@
 // The output stage: auto-gain, target table and loudness assist, output gains, listening simulator,
 // ceiling and the meters' resting values.
 #include "StageDriving.h"
-#include "engines/LoudnessAnalyzer.h"
 #include "demo/DemoTake.h"
+#include "engines/LoudnessAnalyzer.h"
 #include "render/Measurement.h"
 
 namespace
@@ -43,8 +43,8 @@ const AutoGainCase autoGainCases[] {
 class AutoGainStep : public testing::TestWithParam<AutoGainCase>
 {
 protected:
-    std::unique_ptr<QuorinProcessor> processor = test::preparedWith (
-        { { Param::autogain, 1.0f }, { Param::dynamicson, 1.0f }, { Param::wildcardmode, 0.0f } });
+    std::unique_ptr<QuorinProcessor> processor =
+        test::preparedWith ({ { Param::autogain, 1.0f }, { Param::dynamicson, 1.0f }, { Param::wildcardmode, 0.0f } });
     test::PreparedStage<AutoGain> autoGain { rate, blockSize };
 
     /** Runs the auto-gain over `blocks` blocks of a 0.5 DC signal with the case's levels. */
@@ -52,10 +52,12 @@ protected:
     {
         auto signal = constant (blocks * blockSize, 0.5f);
         const auto& c = GetParam();
-        test::driveStage (*processor, signal, blockSize, [&c, this] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
-            autoGain.process (b, block, c.inputRms * c.inputRms * block.numSamples,
-                              c.outputRms * c.outputRms * block.numSamples);
-        });
+        test::driveStage (*processor, signal, blockSize,
+                          [&c, this] (juce::AudioBuffer<float>& b, const ChainBlock& block)
+                          {
+                              autoGain.process (b, block, c.inputRms * c.inputRms * block.numSamples,
+                                                c.outputRms * c.outputRms * block.numSamples);
+                          });
         return signal;
     }
 };
@@ -97,7 +99,9 @@ struct AssistCase
 
 Settings assistSettings (float chainMode, float target, float match, float meter = 1.0f)
 {
-    return { { Param::chainmode, chainMode }, { Param::outputtarget, target }, { Param::loudnessmatch, match },
+    return { { Param::chainmode, chainMode },
+             { Param::outputtarget, target },
+             { Param::loudnessmatch, match },
              { Param::loudnessmeter, meter } };
 }
 
@@ -105,7 +109,8 @@ const AssistCase assistCases[] {
     { "mix_match_6dB_below", assistSettings (0, 2, 1), -20.0f, -20.0f, 0.42 * 6.0 },
     { "mix_match_6dB_above", assistSettings (0, 2, 1), -8.0f, -8.0f, -0.42 * 6.0 },
     { "mix_match_limited", assistSettings (0, 2, 1), -30.0f, -30.0f, 6.0 },
-    { "mix_match_blends_block_loudness", assistSettings (0, 4, 1), -20.0f, -26.0f, 0.42 * (-23.0 + 0.32 * 20.0 + 0.68 * 26.0) },
+    { "mix_match_blends_block_loudness", assistSettings (0, 4, 1), -20.0f, -26.0f,
+      0.42 * (-23.0 + 0.32 * 20.0 + 0.68 * 26.0) },
     { "mix_match_unmeasured", assistSettings (0, 2, 1), -60.0f, -60.0f, 0.0 },
     { "mix_no_match_never_raises", assistSettings (0, 2, 0), -20.0f, -20.0f, 0.0 },
     { "mix_no_match_lowers", assistSettings (0, 2, 0), -10.0f, -10.0f, 0.28 * -4.0 },
@@ -135,9 +140,9 @@ TEST_P (LoudnessAssistStep, HeadsForItsTarget)
     const float level = static_cast<float> (std::sqrt (std::pow (10.0, (c.blockLufs + 0.691) / 10.0) / 2.0));
     constexpr int length = 300 * 64;
     auto signal = constant (length - 1, level);
-    test::driveStage (*processor, signal, 64, [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
-        assist.process (b, block, analyzer);
-    });
+    test::driveStage (*processor, signal, 64,
+                      [&] (juce::AudioBuffer<float>& b, const ChainBlock& block)
+                      { assist.process (b, block, analyzer); });
 
     // From 0 dB the assist closes on its target with a time constant of 0.128 s (8 % of the way per
     // block of 512 samples at 48 kHz), whatever the block size.
@@ -171,12 +176,13 @@ TEST (OutputMeters, CustomTargetWithTheMeterOffRestsAtTheFloorAndTheAssistFades)
     test::PreparedStage<LoudnessAssist> assist { rate, blockSize };
     LoudnessAnalyzer analyzer;
     analyzer.prepare ({ rate, 512, 2 });
-    const auto runBoth = [&] {
+    const auto runBoth = [&]
+    {
         auto tone = test::sine (2, static_cast<int> (2 * rate), 1000.0, rate, 0.05f);
         auto copy = tone;
-        test::driveStage (*processor, copy, blockSize, [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
-            assist.process (b, block, analyzer);
-        });
+        test::driveStage (*processor, copy, blockSize,
+                          [&] (juce::AudioBuffer<float>& b, const ChainBlock& block)
+                          { assist.process (b, block, analyzer); });
         test::process (*processor, tone, blockSize);
     };
 
@@ -214,7 +220,8 @@ TEST (OutputGains, OutputGainPadAndCeilingTrim)
 
     for (const auto& c : cases)
     {
-        Settings settings { { Param::chainmode, 0 }, { Param::output, 0 }, { Param::outputgain, 0 }, { Param::outputtarget, 2 },
+        Settings settings { { Param::chainmode, 0 },          { Param::output, 0 },
+                            { Param::outputgain, 0 },         { Param::outputtarget, 2 },
                             { Param::limiterceiling, -1.0f }, { Param::limiteron, 1 } };
         settings.insert (settings.end(), c.settings.begin(), c.settings.end());
         auto processor = test::preparedWith (settings);
@@ -234,12 +241,15 @@ TEST (ListeningSimulator, RowsMixALowPassAndAGain)
     for (const auto& r : rows)
         for (const double f : { 100.0, 1000.0, 3000.0, 8000.0, 15000.0 })
         {
-            const double measured = test::toneGainDb ([&] (juce::AudioBuffer<float>& b) {
-                auto processor = test::preparedWith ({ { Param::speaker, float (r.row) } });
-                test::runFreshStage<ListeningSimulator> (*processor, b, blockSize);
-            }, f);
-            const double expected = test::toDb (std::abs ((1.0 - r.mix) + r.mix * test::firstOrderLowPass (f, r.cutoff, rate)))
-                                    + r.gainDb;
+            const double measured = test::toneGainDb (
+                [&] (juce::AudioBuffer<float>& b)
+                {
+                    auto processor = test::preparedWith ({ { Param::speaker, float (r.row) } });
+                    test::runFreshStage<ListeningSimulator> (*processor, b, blockSize);
+                },
+                f);
+            const double expected =
+                test::toDb (std::abs ((1.0 - r.mix) + r.mix * test::firstOrderLowPass (f, r.cutoff, rate))) + r.gainDb;
             EXPECT_NEAR (measured, expected, 0.02) << "row " << r.row << ", " << f << " Hz";
         }
 
@@ -280,8 +290,10 @@ juce::AudioBuffer<float> demoDriven (float gainDb)
 
 Settings ceilingSettings (bool limiterOn, float ceilingDb, float target)
 {
-    return { { Param::limiteron, limiterOn ? 1.0f : 0.0f }, { Param::limiterceiling, ceilingDb },
-             { Param::outputtarget, target }, { Param::limpct, 1.0f } };
+    return { { Param::limiteron, limiterOn ? 1.0f : 0.0f },
+             { Param::limiterceiling, ceilingDb },
+             { Param::outputtarget, target },
+             { Param::limpct, 1.0f } };
 }
 
 struct CeilingCase
@@ -319,9 +331,10 @@ TEST_P (CeilingStep, NeverLetsASampleAboveTheCeiling)
     EXPECT_GT (largestMagnitude (signal), 0.99 * c.ceiling);
 
     // Below the knee (0.78·C, or 0.94 with the limiter off) a tone passes level.
-    const double gain = test::toneGainDb ([&] (juce::AudioBuffer<float>& b) {
-        test::runFreshStage<Ceiling> (*test::preparedWith (c.settings), b, blockSize);
-    }, 1000.0);
+    const double gain =
+        test::toneGainDb ([&] (juce::AudioBuffer<float>& b)
+                          { test::runFreshStage<Ceiling> (*test::preparedWith (c.settings), b, blockSize); },
+                          1000.0);
     EXPECT_NEAR (gain, 0.0, 0.01);
 }
 
@@ -347,8 +360,9 @@ TEST (Ceiling, WholeChainHoldsTheTruePeakAtTheCeiling)
         CeilingCase ceiling;
         float limpct;
     };
-    const GuardCase cases[] { { ceilingCases[0], 1.0f }, { ceilingCases[1], 1.0f }, { ceilingCases[4], 1.0f },
-                              { ceilingCases[0], 0.5f } };
+    const GuardCase cases[] {
+        { ceilingCases[0], 1.0f }, { ceilingCases[1], 1.0f }, { ceilingCases[4], 1.0f }, { ceilingCases[0], 0.5f }
+    };
 
     for (const auto& c : cases)
         for (const auto& s : signals)
@@ -372,12 +386,18 @@ TEST (Ceiling, WholeChainHoldsTheTruePeakAtTheCeiling)
 TEST (Ceiling, BlendWithTheDryDoesNotCombAtHighFrequencies)
 {
     // Below the knee nothing is clipped: any blend must sound like the unblended ceiling.
-    const auto gainAt = [] (float limpct, double f) {
-        return test::toneGainDb ([&] (juce::AudioBuffer<float>& b) {
-            auto processor = test::preparedWith ({ { Param::limiteron, 1.0f }, { Param::limiterceiling, -1.0f },
-                                                    { Param::outputtarget, 2.0f }, { Param::limpct, limpct } });
-            test::runFreshStage<Ceiling> (*processor, b, blockSize);
-        }, f);
+    const auto gainAt = [] (float limpct, double f)
+    {
+        return test::toneGainDb (
+            [&] (juce::AudioBuffer<float>& b)
+            {
+                auto processor = test::preparedWith ({ { Param::limiteron, 1.0f },
+                                                       { Param::limiterceiling, -1.0f },
+                                                       { Param::outputtarget, 2.0f },
+                                                       { Param::limpct, limpct } });
+                test::runFreshStage<Ceiling> (*processor, b, blockSize);
+            },
+            f);
     };
 
     for (const float limpct : { 0.25f, 0.5f, 0.9f })

@@ -3,7 +3,12 @@
 
 namespace
 {
-enum class Kind { number, toggle, choice };
+enum class Kind
+{
+    number,
+    toggle,
+    choice
+};
 
 struct Expected
 {
@@ -14,12 +19,18 @@ struct Expected
     int hint;
 };
 
-Expected p01 (const char* id, const char* name, float def, int hint) { return { id, name, Kind::number, 0, 1, 0, 1, def, hint }; }
+Expected p01 (const char* id, const char* name, float def, int hint)
+{
+    return { id, name, Kind::number, 0, 1, 0, 1, def, hint };
+}
 Expected num (const char* id, const char* name, float lo, float hi, float step, float skew, float def, int hint)
 {
     return { id, name, Kind::number, lo, hi, step, skew, def, hint };
 }
-Expected sw (const char* id, const char* name, bool def, int hint) { return { id, name, Kind::toggle, 0, 1, 1, 1, def ? 1.0f : 0.0f, hint }; }
+Expected sw (const char* id, const char* name, bool def, int hint)
+{
+    return { id, name, Kind::toggle, 0, 1, 1, 1, def ? 1.0f : 0.0f, hint };
+}
 Expected ch (const char* id, const char* name, int choices, int def, int hint)
 {
     return { id, name, Kind::choice, 0, float (choices - 1), 1, 1, float (def), hint };
@@ -130,10 +141,12 @@ const std::map<juce::String, juce::StringArray> choiceTexts = {
     { "lookahead", { "Punch", "Balanced", "Clamp" } },
     { "mixmode", { "Transparent", "Small Beast", "Total Beast" } },
     { "venue", { "Stage", "Home" } },
-    { "mic", { "Flat", "Shure SM7B", "AKG D5", "Shure SM58", "Shure PGA58", "Sennheiser e835", "DPA 2028", "DPA d:facto",
-               "sE V7", "Shure Beta 58", "Audix OM7", "Shure KSM 9", "Sennheiser e945", "Mackie EM-89D", "AKG D7" } },
-    { "fbfreq1", { "Off", "160 Hz", "200 Hz", "250 Hz", "315 Hz", "400 Hz", "500 Hz", "630 Hz", "800 Hz", "1.0 kHz",
-                   "1.25 kHz", "1.6 kHz", "2.0 kHz", "2.5 kHz", "3.15 kHz", "4.0 kHz", "5.0 kHz", "6.3 kHz", "8.0 kHz" } },
+    { "mic",
+      { "Flat", "Shure SM7B", "AKG D5", "Shure SM58", "Shure PGA58", "Sennheiser e835", "DPA 2028", "DPA d:facto",
+        "sE V7", "Shure Beta 58", "Audix OM7", "Shure KSM 9", "Sennheiser e945", "Mackie EM-89D", "AKG D7" } },
+    { "fbfreq1",
+      { "Off", "160 Hz", "200 Hz", "250 Hz", "315 Hz", "400 Hz", "500 Hz", "630 Hz", "800 Hz", "1.0 kHz", "1.25 kHz",
+        "1.6 kHz", "2.0 kHz", "2.5 kHz", "3.15 kHz", "4.0 kHz", "5.0 kHz", "6.3 kHz", "8.0 kHz" } },
     { "speaker", { "Off", "Small Speaker", "Small Room", "Large Room" } },
     { "output", { "0 dB", "-3 dB", "-6 dB" } },
 };
@@ -144,10 +157,7 @@ protected:
     QuorinProcessor processor;
     const juce::Array<juce::AudioProcessorParameter*>& params = processor.getParameters();
 
-    juce::RangedAudioParameter& parameter (const char* id)
-    {
-        return *processor.parameters.getParameter (id);
-    }
+    juce::RangedAudioParameter& parameter (const char* id) { return *processor.parameters.getParameter (id); }
 };
 } // namespace
 

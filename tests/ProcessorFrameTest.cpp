@@ -50,9 +50,12 @@ TEST_P (BusLayouts, AcceptsMonoOrStereoOutputAndMonoStereoOrNoInput)
 }
 
 INSTANTIATE_TEST_SUITE_P (ProcessorFrame, BusLayouts, testing::ValuesIn (layoutCases),
-                          [] (const auto& param) {
-                              return juce::String (param.param.name).retainCharacters ("abcdefghijklmnopqrstuvwxyz0123456789 ")
-                                  .replaceCharacter (' ', '_').toStdString();
+                          [] (const auto& param)
+                          {
+                              return juce::String (param.param.name)
+                                  .retainCharacters ("abcdefghijklmnopqrstuvwxyz0123456789 ")
+                                  .replaceCharacter (' ', '_')
+                                  .toStdString();
                           });
 
 TEST (ProcessorFrame, AnswersTheHost)
@@ -109,7 +112,7 @@ TEST (ProcessorFrame, VenueSetsLoudness)
 TEST (ProcessorFrame, HitLabelNamesTheClass)
 {
     QuorinProcessor processor;
-    const std::pair<int, const char*> cases[] = { { 0, "None" }, { 1, "Kick" },   { 2, "Snare" }, { 3, "Hi-hat" },
+    const std::pair<int, const char*> cases[] = { { 0, "None" },     { 1, "Kick" }, { 2, "Snare" }, { 3, "Hi-hat" },
                                                   { 4, "Inward K" }, { 5, "None" }, { -1, "None" } };
     for (auto [hitClass, label] : cases)
     {

@@ -62,7 +62,8 @@ TEST_F (RenderTool, DemoTakeIsMonoAtFortyEightKilohertzForAboutTwentySeconds)
 
     const auto a = demo::makeDemoTake();
     const auto b = demo::makeDemoTake();
-    EXPECT_EQ (0, std::memcmp (a.getReadPointer (0), b.getReadPointer (0), sizeof (float) * size_t (a.getNumSamples())));
+    EXPECT_EQ (0,
+               std::memcmp (a.getReadPointer (0), b.getReadPointer (0), sizeof (float) * size_t (a.getNumSamples())));
 }
 
 TEST_F (RenderTool, RendersTheDemoWithTheInputsLengthAndRate)
@@ -149,7 +150,8 @@ TEST_F (RenderTool, UnknownIdListsCloseIdsAndLeavesAnExistingOutputAlone)
 {
     const auto out = folder.getChildFile ("out.wav");
     out.replaceWithText ("an older render");
-    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqpc=0.5" }, "unknown parameter 'eqpc'", out);
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqpc=0.5" }, "unknown parameter 'eqpc'",
+                   out);
     const auto run = render ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqpc=0.5" });
     EXPECT_TRUE (run.output.contains ("eqpct")) << run.output;
 }
@@ -157,7 +159,8 @@ TEST_F (RenderTool, UnknownIdListsCloseIdsAndLeavesAnExistingOutputAlone)
 TEST_F (RenderTool, OutOfRangeValuesGiveTheRange)
 {
     const auto out = folder.getChildFile ("out.wav");
-    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqlow=30" }, "out of range -12 to 12", out);
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqlow=30" }, "out of range -12 to 12",
+                   out);
     expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "mic=15" }, "index 0 to 14", out);
     expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "bypass=maybe" }, "0/1 or off/on", out);
     expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--set", "eqlow=abc" }, "out of range", out);
@@ -228,14 +231,16 @@ bool sameBytes (const juce::File& a, const juce::File& b)
 TEST_F (RenderTool, RendersTheDemoWithEachFactoryPreset)
 {
     // Each preset's own values show in the state the render used.
-    const std::pair<const char*, double> smackOf[] = { { "Mix Clean", 0.26 }, { "YT Punch", 0.34 },
-                                                       { "Streaming Safe", 0.22 }, { "Minimal", 0.18 },
+    const std::pair<const char*, double> smackOf[] = { { "Mix Clean", 0.26 },
+                                                       { "YT Punch", 0.34 },
+                                                       { "Streaming Safe", 0.22 },
+                                                       { "Minimal", 0.18 },
                                                        { "Beatbox Tight", 0.46 } };
     for (const auto& [name, smack] : smackOf)
     {
         SCOPED_TRACE (name);
-        const auto run = render ({ demo.getFullPathName(), path ("preset.wav"), "--preset", name, "--save-state",
-                                   path ("preset.state") });
+        const auto run = render (
+            { demo.getFullPathName(), path ("preset.wav"), "--preset", name, "--save-state", path ("preset.state") });
         ASSERT_EQ (run.exitCode, 0) << run.output;
         EXPECT_TRUE (folder.getChildFile ("preset.wav").existsAsFile());
         const auto values = savedParameters (folder.getChildFile ("preset.state"));
@@ -247,8 +252,8 @@ TEST_F (RenderTool, RendersTheDemoWithEachFactoryPreset)
 TEST_F (RenderTool, AWrongPresetNameListsTheValidOnes)
 {
     const auto out = folder.getChildFile ("out.wav");
-    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--preset", "Mix Dirty" }, "unknown preset 'Mix Dirty'",
-                   out);
+    expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--preset", "Mix Dirty" },
+                   "unknown preset 'Mix Dirty'", out);
     const auto run = render ({ demo.getFullPathName(), out.getFullPathName(), "--preset", "mix clean" });
     for (const char* name : presetNames)
         EXPECT_TRUE (run.output.contains (juce::String ("\"") + name + "\"")) << run.output;
@@ -257,10 +262,11 @@ TEST_F (RenderTool, AWrongPresetNameListsTheValidOnes)
 
 TEST_F (RenderTool, ASavedStateRendersTheSameAsTheSettingsItCameFrom)
 {
-    ASSERT_EQ (render ({ demo.getFullPathName(), path ("a.wav"), "--float", "--preset", "Beatbox Tight", "--set",
-                         "smack=0.9", "--set", "venue=Home", "--set", "loudness=0.6", "--save-state", path ("a.state") })
-                   .exitCode,
-               0);
+    ASSERT_EQ (
+        render ({ demo.getFullPathName(), path ("a.wav"), "--float", "--preset", "Beatbox Tight", "--set", "smack=0.9",
+                  "--set", "venue=Home", "--set", "loudness=0.6", "--save-state", path ("a.state") })
+            .exitCode,
+        0);
     ASSERT_EQ (render ({ demo.getFullPathName(), path ("b.wav"), "--float", "--state", path ("a.state"), "--save-state",
                          path ("b.state") })
                    .exitCode,
@@ -290,11 +296,13 @@ TEST_F (RenderTool, AnUnreadableStateFileFailsClearly)
     expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--state", path ("missing.state") },
                    "cannot read state file", out);
     // Another product's state, and a state that once hung the framework's parser: refused at once.
-    folder.getChildFile ("other.state").replaceWithText ("<SOMEOTHERPLUGIN><PARAM id=\"smack\" value=\"1\"/></SOMEOTHERPLUGIN>");
-    folder.getChildFile ("hang.state").replaceWithText ("<VANTORAV3_STATE version=\"3\"><PARAMS><?note?>x</PARAMS></VANTORAV3_STATE>");
+    folder.getChildFile ("other.state")
+        .replaceWithText ("<SOMEOTHERPLUGIN><PARAM id=\"smack\" value=\"1\"/></SOMEOTHERPLUGIN>");
+    folder.getChildFile ("hang.state")
+        .replaceWithText ("<VANTORAV3_STATE version=\"3\"><PARAMS><?note?>x</PARAMS></VANTORAV3_STATE>");
     for (const char* name : { "other.state", "hang.state" })
-        expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--state", path (name) }, "holds no readable state",
-                       out);
+        expectFailure ({ demo.getFullPathName(), out.getFullPathName(), "--state", path (name) },
+                       "holds no readable state", out);
     EXPECT_FALSE (out.exists());
 }
 

@@ -46,8 +46,9 @@ inline std::vector<double> measureResponseDb (const std::function<void (juce::Au
 
     std::vector<double> responseDb;
     for (int f : frequencies)
-        responseDb.push_back (20.0 * std::log10 (std::abs (componentAt (output, 0, settle, f, sampleRate)
-                                                           / componentAt (input, 0, settle, f, sampleRate))));
+        responseDb.push_back (20.0
+                              * std::log10 (std::abs (componentAt (output, 0, settle, f, sampleRate)
+                                                      / componentAt (input, 0, settle, f, sampleRate))));
     return responseDb;
 }
 

@@ -92,7 +92,8 @@ double decayTimeSeconds (const Bus& bus, float decaySeconds, double responseSeco
         remaining[static_cast<size_t> (i)] = remaining[static_cast<size_t> (i) + 1] + l * l + r * r;
     }
 
-    const auto timeAt = [&] (double db) {
+    const auto timeAt = [&] (double db)
+    {
         const double level = remaining[0] * std::pow (10.0, db / 10.0);
         size_t i = 0;
         while (i + 1 < remaining.size() && remaining[i] > level)
@@ -144,15 +145,17 @@ TEST_P (ReverbDecay, LongerSettingGivesLongerDecayUpToTheFeedbackCeiling)
     EXPECT_NEAR (atCap, previous, 0.1 * previous) << "the first setting beyond the cap\n" << table;
 }
 
-INSTANTIATE_TEST_SUITE_P (Buses, ReverbDecay,
-                          testing::Values (DecayCase { &liveBus, { 0.3f, 0.6f, 1.0f, 1.6f, 2.5f, 3.5f, 4.4f, 6.0f, 8.0f }, 6.0 },
-                                           DecayCase { &flavourBus, { 0.3f, 1.0f, 2.0f, 4.0f, 6.0f, 8.5f, 12.0f, 45.0f }, 20.0 }),
-                          [] (const auto& c) { return std::string (c.param.bus->name); });
+INSTANTIATE_TEST_SUITE_P (
+    Buses, ReverbDecay,
+    testing::Values (DecayCase { &liveBus, { 0.3f, 0.6f, 1.0f, 1.6f, 2.5f, 3.5f, 4.4f, 6.0f, 8.0f }, 6.0 },
+                     DecayCase { &flavourBus, { 0.3f, 1.0f, 2.0f, 4.0f, 6.0f, 8.5f, 12.0f, 45.0f }, 20.0 }),
+    [] (const auto& c) { return std::string (c.param.bus->name); });
 
 TEST (ReverbEngine, SilentBusFreezesItsTailAndResumesWhereItStopped)
 {
     const Settings s;
-    const auto tailThenFadeOut = [&] {
+    const auto tailThenFadeOut = [&]
+    {
         auto reverb = settledReverb (liveBus, s);
         auto burst = noise (2, 4800);
         run (*reverb, burst, s);
@@ -183,7 +186,8 @@ TEST (ReverbEngine, PreDelayPostponesTheFirstReflectionUpToTheRingLength)
     const int shortestLine = juce::roundToInt (29.0 * rate * 0.001 * 0.84);
     const int ringLength = juce::roundToInt (0.2 * rate) + blockSize + 8;
 
-    const auto response = [&] (float preDelayMs) {
+    const auto response = [&] (float preDelayMs)
+    {
         Settings s;
         s.preDelayMs = preDelayMs;
         auto reverb = settledReverb (liveBus, s);
@@ -220,20 +224,24 @@ TEST (ReverbEngine, PreDelayPostponesTheFirstReflectionUpToTheRingLength)
 
 TEST (ReverbEngine, ControlLimitsBehaveLikeTheirEdges)
 {
-    const auto output = [] (const Settings& s) {
+    const auto output = [] (const Settings& s)
+    {
         auto reverb = settledReverb (liveBus, s);
         auto signal = noise (2, 24000);
         run (*reverb, signal, s);
         return signal;
     };
-    const auto same = [] (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b) {
+    const auto same = [] (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
+    {
         for (int ch = 0; ch < 2; ++ch)
-            if (std::memcmp (a.getReadPointer (ch), b.getReadPointer (ch), sizeof (float) * size_t (a.getNumSamples())) != 0)
+            if (std::memcmp (a.getReadPointer (ch), b.getReadPointer (ch), sizeof (float) * size_t (a.getNumSamples()))
+                != 0)
                 return false;
         return true;
     };
 
-    const auto with = [] (auto field, float value) {
+    const auto with = [] (auto field, float value)
+    {
         Settings s;
         s.*field = value;
         return s;
@@ -244,12 +252,18 @@ TEST (ReverbEngine, ControlLimitsBehaveLikeTheirEdges)
         Settings a, b;
         bool identical;
     } cases[] {
-        { "high cut 19700 Hz is off", with (&Settings::highCutHz, 19700.0f), with (&Settings::highCutHz, 20000.0f), true },
-        { "high cut 19699 Hz is on", with (&Settings::highCutHz, 19699.0f), with (&Settings::highCutHz, 20000.0f), false },
-        { "high cut 1000 Hz acts as 2600 Hz", with (&Settings::highCutHz, 1000.0f), with (&Settings::highCutHz, 2600.0f), true },
-        { "damping 500 Hz acts as 1200 Hz", with (&Settings::dampingHz, 500.0f), with (&Settings::dampingHz, 1200.0f), true },
-        { "damping 20 kHz acts as 18 kHz", with (&Settings::dampingHz, 20000.0f), with (&Settings::dampingHz, 18000.0f), true },
-        { "damping 17 kHz differs", with (&Settings::dampingHz, 17000.0f), with (&Settings::dampingHz, 18000.0f), false },
+        { "high cut 19700 Hz is off", with (&Settings::highCutHz, 19700.0f), with (&Settings::highCutHz, 20000.0f),
+          true },
+        { "high cut 19699 Hz is on", with (&Settings::highCutHz, 19699.0f), with (&Settings::highCutHz, 20000.0f),
+          false },
+        { "high cut 1000 Hz acts as 2600 Hz", with (&Settings::highCutHz, 1000.0f),
+          with (&Settings::highCutHz, 2600.0f), true },
+        { "damping 500 Hz acts as 1200 Hz", with (&Settings::dampingHz, 500.0f), with (&Settings::dampingHz, 1200.0f),
+          true },
+        { "damping 20 kHz acts as 18 kHz", with (&Settings::dampingHz, 20000.0f), with (&Settings::dampingHz, 18000.0f),
+          true },
+        { "damping 17 kHz differs", with (&Settings::dampingHz, 17000.0f), with (&Settings::dampingHz, 18000.0f),
+          false },
     };
 
     for (const auto& c : cases)

@@ -204,7 +204,7 @@ TEST (SaturationStage, BlockBeyondThePreparedSizeRunsInPieces)
     auto q = saturationProcessor (1, totalBeast, 0.5f);
     auto block = p->restingBlock (whole.getNumSamples());
     p.stage->process (whole, block);
-    runStage (q, pieces, { block.controls.beastAmt, block.controls.subAmt, block.controls.punchDrive,
-                            block.controls.loudAmt });
+    runStage (q, pieces,
+              { block.controls.beastAmt, block.controls.subAmt, block.controls.punchDrive, block.controls.loudAmt });
     EXPECT_EQ (maxDifference (whole, pieces), 0.0);
 }

@@ -242,10 +242,14 @@ struct VersionCase
 void PrintTo (const VersionCase& c, std::ostream* os) { *os << c.root << " " << c.versionAttribute; }
 
 const VersionCase versionCases[] = {
-    { "VANTORAV3_STATE", "version=\"3\"", false }, { "VANTORAV3_STATE", "version=\"4\"", false },
-    { "VANTORAV3_STATE", "version=\"2\"", true },  { "VANTORAV3_STATE", "version=\"2.9\"", true },
-    { "VANTORAV3_STATE", "", true },               { "VANTORAV3_STATE", "version=\"three\"", true },
-    { "VANTORAV2_STATE", "version=\"3\"", true },  { "VANTORAV2_STATE", "", true },
+    { "VANTORAV3_STATE", "version=\"3\"", false },
+    { "VANTORAV3_STATE", "version=\"4\"", false },
+    { "VANTORAV3_STATE", "version=\"2\"", true },
+    { "VANTORAV3_STATE", "version=\"2.9\"", true },
+    { "VANTORAV3_STATE", "", true },
+    { "VANTORAV3_STATE", "version=\"three\"", true },
+    { "VANTORAV2_STATE", "version=\"3\"", true },
+    { "VANTORAV2_STATE", "", true },
 };
 
 class StateVersions : public testing::TestWithParam<VersionCase>
@@ -282,7 +286,8 @@ INSTANTIATE_TEST_SUITE_P (SavedState, StateVersions, testing::ValuesIn (versionC
 TEST (SavedStateSlots, OutOfRangeSlotsAreClampedAndMissingNamesTakeTheDefault)
 {
     QuorinProcessor processor;
-    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><USER_PROFILES>
+    restore (processor,
+             blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><USER_PROFILES>
         <PROFILE slot="-3"><PARAMS><PARAM id="smack" value="0.4"/></PARAMS></PROFILE>
         <PROFILE slot="9"><PARAMS><PARAM id="smack" value="0.5"/></PARAMS></PROFILE>
         <PROFILE slot="2" name="   "/>
@@ -340,7 +345,9 @@ TEST (SavedStateSlots, LoadingAnEmptySlotChangesNothingAndASlotWithoutModelForge
 TEST (SavedStateModel, MissingAttributesReadAsZeroAndClassesAndCountsAreClamped)
 {
     QuorinProcessor processor;
-    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><ADAPTIVE_HIT_LEARN>
+    restore (
+        processor,
+        blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><ADAPTIVE_HIT_LEARN>
         <HIT class="0" count="-5" transient="0.3"/>
         <HIT class="7" count="12" lowRatio="0.6"/>
         <HIT count="2" zcr="0.01" transient="not a number"/>
@@ -357,7 +364,9 @@ TEST (SavedStateModel, MissingAttributesReadAsZeroAndClassesAndCountsAreClamped)
     EXPECT_EQ (model[2].features.lowRatio, 0.6f);
     EXPECT_EQ (processor.getAdaptiveHitLearnedMask(), 1 | 4);
 
-    restore (processor, blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><ADAPTIVE_HIT_LEARN>
+    restore (
+        processor,
+        blockOf (R"(<VANTORAV3_STATE version="3"><PARAMS><PARAM id="smack" value="0.26"/></PARAMS><ADAPTIVE_HIT_LEARN>
         <HIT class="2" count="-5" transient="0.3"/></ADAPTIVE_HIT_LEARN></VANTORAV3_STATE>)"));
     EXPECT_EQ (engineOf (processor).taughtModel()[1].count, 0);
     EXPECT_EQ (engineOf (processor).taughtModel()[1].features.transient, 0.3f);
@@ -390,8 +399,9 @@ TEST (SavedStateParameters, RestoringAVenueNeverOverwritesTheRestoredLoudness)
     {
         QuorinProcessor processor;
         test::set (processor, Param::venue, current);
-        restore (processor, blockOf (juce::String (R"(<VANTORAV3_STATE version="3"><PARAMS>)")
-                                     + R"(<PARAM id="loudness" value="0.5"/>)" + venue + "</PARAMS></VANTORAV3_STATE>"));
+        restore (processor,
+                 blockOf (juce::String (R"(<VANTORAV3_STATE version="3"><PARAMS>)")
+                          + R"(<PARAM id="loudness" value="0.5"/>)" + venue + "</PARAMS></VANTORAV3_STATE>"));
         EXPECT_FLOAT_EQ (test::get (processor, Param::loudness), 0.5f) << venue;
     }
 }
@@ -432,7 +442,10 @@ void setEveryParameterAtRandom (QuorinProcessor& p, juce::Random& random)
 struct HostView : juce::AudioProcessorListener
 {
     std::map<int, float> told;
-    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { told[index] = value; }
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
+    {
+        told[index] = value;
+    }
     void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
 };
 } // namespace

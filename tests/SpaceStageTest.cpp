@@ -1,6 +1,6 @@
 // The space stage: the ducking level, and how ducking, the reverb amount and the macros scale each bus.
-#include "StageDriving.h"
 #include "chain/SpaceStage.h"
+#include "StageDriving.h"
 #include "engines/ModernReverb.h"
 
 namespace
@@ -23,10 +23,12 @@ juce::AudioBuffer<float> constant (int numChannels, int numSamples, float left, 
 using Settings = std::vector<std::pair<Param, float>>;
 
 /** Both buses reachable; the case picks one through the knob switches. */
-const Settings spaceBase { { Param::reverbon, 1.0f }, { Param::revpct, 1.0f }, { Param::voicemode, 0.0f },
-                           { Param::wildcardmode, 0.0f }, { Param::live, 0.5f }, { Param::flavour, 0.6f },
-                           { Param::revdecay, 2.1f }, { Param::revlivedecay, 1.6f }, { Param::revflavourdecay, 2.0f },
-                           { Param::revducklive, 0.0f }, { Param::revduckflavour, 0.0f } };
+const Settings spaceBase {
+    { Param::reverbon, 1.0f },     { Param::revpct, 1.0f },        { Param::voicemode, 0.0f },
+    { Param::wildcardmode, 0.0f }, { Param::live, 0.5f },          { Param::flavour, 0.6f },
+    { Param::revdecay, 2.1f },     { Param::revlivedecay, 1.6f },  { Param::revflavourdecay, 2.0f },
+    { Param::revducklive, 0.0f },  { Param::revduckflavour, 0.0f }
+};
 
 Settings with (Settings settings, const Settings& more)
 {
@@ -43,10 +45,12 @@ juce::AudioBuffer<float> addedReverb (const Settings& settings)
     space::prepareReverbs (live, flavour, { rate, 512, 2 });
     auto signal = test::sine (2, static_cast<int> (rate), 220.0, rate, 0.5f);
     const auto input = signal;
-    test::driveStage (*processor, signal, 512, [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
-        const auto ducking = space::measureDucking (b, block);
-        space::process (b, block, ducking.duckLevel, live, flavour);
-    });
+    test::driveStage (*processor, signal, 512,
+                      [&] (juce::AudioBuffer<float>& b, const ChainBlock& block)
+                      {
+                          const auto ducking = space::measureDucking (b, block);
+                          space::process (b, block, ducking.duckLevel, live, flavour);
+                      });
     for (int ch = 0; ch < 2; ++ch)
         signal.addFrom (ch, 0, input, ch, 0, signal.getNumSamples(), -1.0f);
     return signal;
@@ -87,7 +91,8 @@ TEST_P (SpaceDucking, WetLevelScalesByTheDuckGainAndAmount)
     const int settled = 24000; // the wet glide (0.0028 per sample) has long arrived
     ASSERT_GT (test::rms (twin, 0, settled), 1.0e-4);
     for (int ch = 0; ch < 2; ++ch)
-        EXPECT_NEAR (test::rms (ducked, ch, settled) / test::rms (twin, ch, settled), c.ratio, 1.0e-3) << "channel " << ch;
+        EXPECT_NEAR (test::rms (ducked, ch, settled) / test::rms (twin, ch, settled), c.ratio, 1.0e-3)
+            << "channel " << ch;
 }
 
 INSTANTIATE_TEST_SUITE_P (Cases, SpaceDucking, testing::ValuesIn (duckCases),

@@ -17,12 +17,14 @@ using BlockEdit = std::function<void (ChainBlock&)>;
 inline void driveStage (const QuorinProcessor& p, juce::AudioBuffer<float>& signal, int blockSize, const Step& step,
                         const BlockEdit& edit = {})
 {
-    processInBlocks (signal, blockSize, [&] (juce::AudioBuffer<float>& view) {
-        auto block = p.restingBlock (view.getNumSamples());
-        if (edit)
-            edit (block);
-        step (view, block);
-    });
+    processInBlocks (signal, blockSize,
+                     [&] (juce::AudioBuffer<float>& view)
+                     {
+                         auto block = p.restingBlock (view.getNumSamples());
+                         if (edit)
+                             edit (block);
+                         step (view, block);
+                     });
 }
 
 /** A stage prepared for stereo at the rate and the largest block size. */
@@ -58,14 +60,13 @@ template <typename Stage>
 void runFreshStage (const QuorinProcessor& p, juce::AudioBuffer<float>& signal, int blockSize, double rate = 48000.0)
 {
     PreparedStage<Stage> stage { rate, blockSize };
-    driveStage (p, signal, blockSize, [&stage] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
-        stage.process (b, block);
-    });
+    driveStage (p, signal, blockSize,
+                [&stage] (juce::AudioBuffer<float>& b, const ChainBlock& block) { stage.process (b, block); });
 }
 
 /** A processor prepared after the settings are written, so that its fades start where they point. */
 inline std::unique_ptr<QuorinProcessor> preparedWith (const std::vector<std::pair<Param, float>>& settings,
-                                                     int inputs = 2, double rate = 48000.0, int blockSize = 512)
+                                                      int inputs = 2, double rate = 48000.0, int blockSize = 512)
 {
     auto p = makeProcessor (rate, blockSize, inputs, 2);
     for (const auto& [param, value] : settings)

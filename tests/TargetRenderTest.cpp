@@ -59,14 +59,10 @@ TEST (LoudnessTarget, ReadsNamesAndWholeNumbersOnly)
         bool valid;
         double lufs, truePeakLimit;
     } cases[] {
-        { "youtube", "", true, -14.0, -1.0 },
-        { "-9", "", true, -9.0, -1.0 },
-        { "-16.5", "-2", true, -16.5, -2.0 },
-        { ".", "", false, 0, 0 },
-        { "1.2.3", "", false, 0, 0 },
-        { "--5", "", false, 0, 0 },
-        { "-80", "", false, 0, 0 },
-        { "-14", "-1.2.3", false, 0, 0 },
+        { "youtube", "", true, -14.0, -1.0 }, { "-9", "", true, -9.0, -1.0 },
+        { "-16.5", "-2", true, -16.5, -2.0 }, { ".", "", false, 0, 0 },
+        { "1.2.3", "", false, 0, 0 },         { "--5", "", false, 0, 0 },
+        { "-80", "", false, 0, 0 },           { "-14", "-1.2.3", false, 0, 0 },
         { "-14", "-7", false, 0, 0 },
     };
     for (const auto& c : cases)
@@ -93,9 +89,9 @@ TEST (TargetSearch, LandsWithinAFewPassesOrSaysWhyNot)
         int maxPasses;
         const char* reason;
     } const cases[] = {
-        { { -20.0, -12.0, 4.0 }, -14.0, Kind::done, 2, "" },          // linear up to the target
-        { { -20.0, -16.0, 4.0 }, -14.0, Kind::done, 5, "" },          // 2 dB of limiting
-        { { -15.0, -13.0, 12.0 }, -9.0, Kind::done, 5, "" },          // 2 dB of limiting
+        { { -20.0, -12.0, 4.0 }, -14.0, Kind::done, 2, "" },                // linear up to the target
+        { { -20.0, -16.0, 4.0 }, -14.0, Kind::done, 5, "" },                // 2 dB of limiting
+        { { -15.0, -13.0, 12.0 }, -9.0, Kind::done, 5, "" },                // 2 dB of limiting
         { { -15.0, -14.0, 2.5 }, -12.0, Kind::unreachable, 8, "limiting" }, // 8 dB of limiting
         { { -30.0, -10.0, 4.0 }, -14.0, Kind::unreachable, 1, "+16.0 dB of output gain, beyond its +12 dB" },
         { { -10.0, -5.0, 4.0 }, -40.0, Kind::unreachable, 1, "-30.0 dB of output gain, below its -24 dB" },
@@ -139,8 +135,8 @@ Reference referenceOf (const juce::File& file)
     reader->read (&audio, 0, length, 0, true, true);
 
     auto* st = ebur128_init (channels, static_cast<unsigned long> (reader->sampleRate),
-                             EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK
-                                 | EBUR128_MODE_SAMPLE_PEAK);
+                             EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA
+                                 | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK);
     Reference r;
     const int hop = static_cast<int> (reader->sampleRate) / 10;
     std::vector<float> frames;
@@ -225,7 +221,10 @@ juce::AudioBuffer<float> drumTake (double rate)
     return labelled::arrange (rate, groove, labelled::Background::roomNoise).audio;
 }
 
-juce::AudioBuffer<float> pinkTake (double rate) { return pinkNoise (1, static_cast<int> (takeSeconds * rate), 0x1234567u); }
+juce::AudioBuffer<float> pinkTake (double rate)
+{
+    return pinkNoise (1, static_cast<int> (takeSeconds * rate), 0x1234567u);
+}
 
 struct Source
 {
@@ -279,7 +278,7 @@ TEST_F (TargetRender, EveryTakeLandsOnEveryTargetOrSaysWhyNot)
         const char* name;
         double lufs, truePeakLimit;
         bool mustLand;
-    } const targets[] = { { "youtube", -14.0, -1.0, true },  { "spotify", -14.0, -1.0, true },
+    } const targets[] = { { "youtube", -14.0, -1.0, true },     { "spotify", -14.0, -1.0, true },
                           { "apple-music", -16.0, -1.0, true }, { "ebu-r128", -23.0, -1.0, true },
                           { "atsc-a85", -24.0, -2.0, true },    { "-9", -9.0, -1.0, false } };
 
@@ -339,8 +338,8 @@ TEST_F (TargetRender, IsDeterministicAndItsSavedStateRendersTheSameWithoutTheToo
     // without --target, the assist has nothing to change and the file comes out the same.
     const auto take = write ("demo.wav", demoTake (48000.0), 48000.0);
     const auto path = [this] (const char* name) { return folder.getChildFile (name).getFullPathName(); };
-    const auto first = tool::render ({ take.getFullPathName(), path ("a.wav"), "--target", "youtube", "--save-state",
-                                       path ("a.state"), "--json" });
+    const auto first = tool::render (
+        { take.getFullPathName(), path ("a.wav"), "--target", "youtube", "--save-state", path ("a.state"), "--json" });
     ASSERT_EQ (first.exitCode, 0) << first.output;
     ASSERT_EQ (tool::render ({ take.getFullPathName(), path ("b.wav"), "--target", "youtube" }).exitCode, 0);
     ASSERT_EQ (tool::render ({ take.getFullPathName(), path ("c.wav"), "--state", path ("a.state") }).exitCode, 0);
@@ -364,7 +363,8 @@ TEST_F (TargetRender, TruePeakOverridesTheTargetsLimit)
 {
     const auto take = write ("pink.wav", pinkNoise (2, int (takeSeconds * 48000), 99u), 48000.0);
     const auto out = folder.getChildFile ("out.wav");
-    const auto run = tool::render ({ take.getFullPathName(), out.getFullPathName(), "--target", "spotify", "--true-peak", "-3" });
+    const auto run =
+        tool::render ({ take.getFullPathName(), out.getFullPathName(), "--target", "spotify", "--true-peak", "-3" });
     ASSERT_EQ (run.exitCode, 0) << run.output;
     const auto measured = referenceOf (out);
     EXPECT_NEAR (measured.integrated, -14.0, 0.1);
@@ -375,7 +375,8 @@ TEST_F (TargetRender, TruePeakOverridesTheTargetsLimit)
 TEST_F (TargetRender, AnUnknownTargetListsTheKnownOnes)
 {
     const auto take = write ("pink.wav", pinkTake (48000.0), 48000.0);
-    const auto run = tool::render ({ take.getFullPathName(), folder.getChildFile ("out.wav").getFullPathName(), "--target", "youtub" });
+    const auto run = tool::render (
+        { take.getFullPathName(), folder.getChildFile ("out.wav").getFullPathName(), "--target", "youtub" });
     EXPECT_EQ (run.exitCode, 2);
     for (const char* name : { "youtube", "spotify", "apple-music", "ebu-r128", "atsc-a85" })
         EXPECT_TRUE (run.output.contains (name)) << run.output;
@@ -414,13 +415,15 @@ TEST_F (TargetRender, ReportFiguresAgreeWithLibebur128ForRenderedAndMeasuredFile
 {
     const auto take = write ("drums.wav", withSecondSide (drumTake (44100.0), 44100.0), 44100.0);
     const auto out = folder.getChildFile ("out.wav");
-    const auto rendered = tool::render ({ take.getFullPathName(), out.getFullPathName(), "--target", "apple-music", "--report", "--json" });
+    const auto rendered = tool::render (
+        { take.getFullPathName(), out.getFullPathName(), "--target", "apple-music", "--report", "--json" });
     ASSERT_EQ (rendered.exitCode, 0) << rendered.output;
     const auto measured = tool::render ({ "--measure", out.getFullPathName(), "--report", "--json" });
     ASSERT_EQ (measured.exitCode, 0) << measured.output;
 
     const auto reference = referenceOf (out);
-    for (const auto& compliance : { juce::JSON::parse (rendered.output)["compliance"], juce::JSON::parse (measured.output)["compliance"] })
+    for (const auto& compliance :
+         { juce::JSON::parse (rendered.output)["compliance"], juce::JSON::parse (measured.output)["compliance"] })
     {
         ASSERT_TRUE (compliance.isObject());
         EXPECT_TRUE (compliance["reference"].toString().contains ("libebur128"));
@@ -446,23 +449,37 @@ TEST_F (TargetRender, PlatformVerdictsFollowEachPlatformsRules)
         const char* name;
         double lufs;
         bool clicks;
-        std::map<juce::String, double> gains; // what some platforms do with it
-        std::vector<const char*> failing;     // every platform that fails it
-        const char* why;                      // what every failing verdict says
+        std::map<juce::String, double> gains;        // what some platforms do with it
+        std::vector<const char*> failing;            // every platform that fails it
+        const char* why;                             // what every failing verdict says
         std::pair<const char*, const char*> verdict; // one platform's verdict in full
     } const cases[] = {
         // -23 LUFS with 20 dB of peak room: raised cleanly everywhere. It cannot also meet Apple
         // Podcasts' -16 +-1: that figure and R128's -23 +-0.5 exclude each other.
-        { "quiet", -23.0, false, { { "youtube", 0.0 }, { "spotify", 9.0 }, { "apple-music", 7.0 }, { "ebu-r128", 0.0 } },
-          { "apple-podcasts" }, "outside", { "apple-podcasts", "fail: -23.0 LUFS is outside -16.0 +-1.0 LU" } },
+        { "quiet",
+          -23.0,
+          false,
+          { { "youtube", 0.0 }, { "spotify", 9.0 }, { "apple-music", 7.0 }, { "ebu-r128", 0.0 } },
+          { "apple-podcasts" },
+          "outside",
+          { "apple-podcasts", "fail: -23.0 LUFS is outside -16.0 +-1.0 LU" } },
         // -14 LUFS: right for YouTube and Spotify, turned down 2 dB by Apple Music's Sound Check.
-        { "loud", -14.0, false, { { "youtube", 0.0 }, { "spotify", 0.0 }, { "apple-music", -2.0 }, { "tidal", 0.0 } },
-          { "apple-music", "deezer", "apple-podcasts", "ebu-r128", "atsc-a85" }, "fail: ",
+        { "loud",
+          -14.0,
+          false,
+          { { "youtube", 0.0 }, { "spotify", 0.0 }, { "apple-music", -2.0 }, { "tidal", 0.0 } },
+          { "apple-music", "deezer", "apple-podcasts", "ebu-r128", "atsc-a85" },
+          "fail: ",
           { "apple-music", "fail: too loud, turned down 2.0 dB" } },
         // Inter-sample overs: Spotify will not raise it, the others raise it further over the limit.
-        { "overs", -23.0, true, { { "youtube", 0.0 }, { "spotify", 0.0 } },
-          { "youtube", "spotify", "apple-music", "amazon-music", "tidal", "deezer", "apple-podcasts", "ebu-r128", "atsc-a85" },
-          "true peak", { "spotify", "fail: true peak 1.5 dBTP over its -1.0 dBTP" } },
+        { "overs",
+          -23.0,
+          true,
+          { { "youtube", 0.0 }, { "spotify", 0.0 } },
+          { "youtube", "spotify", "apple-music", "amazon-music", "tidal", "deezer", "apple-podcasts", "ebu-r128",
+            "atsc-a85" },
+          "true peak",
+          { "spotify", "fail: true peak 1.5 dBTP over its -1.0 dBTP" } },
     };
 
     for (const auto& c : cases)
@@ -479,15 +496,19 @@ TEST_F (TargetRender, PlatformVerdictsFollowEachPlatformsRules)
             EXPECT_NEAR (double (rows[platform]["gain_db"]), gain, 0.05) << platform;
         for (auto& [platform, row] : rows)
         {
-            const bool fails = std::find_if (c.failing.begin(), c.failing.end(), [&] (const char* n) { return platform == n; })
-                               != c.failing.end();
+            const bool fails =
+                std::find_if (c.failing.begin(), c.failing.end(), [&] (const char* n) { return platform == n; })
+                != c.failing.end();
             EXPECT_EQ (bool (row["pass"]), ! fails) << platform << ": " << row["verdict"].toString();
             if (fails)
             {
-                EXPECT_TRUE (row["verdict"].toString().contains (c.why)) << platform << ": " << row["verdict"].toString();
+                EXPECT_TRUE (row["verdict"].toString().contains (c.why))
+                    << platform << ": " << row["verdict"].toString();
             }
             EXPECT_NEAR (double (row["true_peak_after_dbtp"]),
-                         double (juce::JSON::parse (run.output)["compliance"]["true_peak_dbtp"]) + double (row["gain_db"]), 0.01);
+                         double (juce::JSON::parse (run.output)["compliance"]["true_peak_dbtp"])
+                             + double (row["gain_db"]),
+                         0.01);
         }
     }
 }
@@ -503,7 +524,8 @@ TEST_F (TargetRender, ABatchRendersTheGoodFilesAndReportsTheBadOne)
     const auto run = tool::render ({ demoFile.getFullPathName(), broken.getFullPathName(), pinkFile.getFullPathName(),
                                      "--out-dir", out.getFullPathName(), "--target", "spotify" });
     EXPECT_EQ (run.exitCode, 1) << run.output;
-    for (const char* line : { "[1/3] ", "[2/3] ", "[3/3] ", "broken.wav: failed: cannot read input", "2 of 3 files rendered" })
+    for (const char* line :
+         { "[1/3] ", "[2/3] ", "[3/3] ", "broken.wav: failed: cannot read input", "2 of 3 files rendered" })
         EXPECT_TRUE (run.output.contains (line)) << line << "\n" << run.output;
 
     const auto written = out.findChildFiles (juce::File::findFiles, false, "*");
@@ -513,14 +535,16 @@ TEST_F (TargetRender, ABatchRendersTheGoodFilesAndReportsTheBadOne)
 
     // A file renders the same in a batch, beside another worker, as alone.
     const auto alone = folder.getChildFile ("alone.wav");
-    ASSERT_EQ (tool::render ({ pinkFile.getFullPathName(), alone.getFullPathName(), "--target", "spotify" }).exitCode, 0);
+    ASSERT_EQ (tool::render ({ pinkFile.getFullPathName(), alone.getFullPathName(), "--target", "spotify" }).exitCode,
+               0);
     juce::MemoryBlock a, b;
     alone.loadFileAsData (a);
     out.getChildFile ("pink.wav").loadFileAsData (b);
     EXPECT_TRUE (a == b);
 
     // All good: the exit status says so.
-    const auto good = tool::render ({ demoFile.getFullPathName(), pinkFile.getFullPathName(), "--out-dir", out.getFullPathName() });
+    const auto good =
+        tool::render ({ demoFile.getFullPathName(), pinkFile.getFullPathName(), "--out-dir", out.getFullPathName() });
     EXPECT_EQ (good.exitCode, 0) << good.output;
     EXPECT_TRUE (good.output.contains ("2 of 2 files rendered")) << good.output;
 }

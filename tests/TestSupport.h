@@ -21,8 +21,8 @@ inline juce::AudioChannelSet channels (int n)
 }
 
 /** A processor with the given bus widths, prepared for the rate and block size. */
-inline std::unique_ptr<QuorinProcessor> makeProcessor (double sampleRate = 48000.0, int blockSize = 512,
-                                                      int inputs = 2, int outputs = 2)
+inline std::unique_ptr<QuorinProcessor> makeProcessor (double sampleRate = 48000.0, int blockSize = 512, int inputs = 2,
+                                                       int outputs = 2)
 {
     auto p = std::make_unique<QuorinProcessor>();
     juce::AudioProcessor::BusesLayout layout;
@@ -93,7 +93,8 @@ inline juce::AudioBuffer<float> sine (int numChannels, int numSamples, double fr
     juce::AudioBuffer<float> b (numChannels, numSamples);
     for (int ch = 0; ch < numChannels; ++ch)
         for (int i = 0; i < numSamples; ++i)
-            b.setSample (ch, i, amplitude * static_cast<float> (std::sin (2.0 * pi * frequency * i / sampleRate + phase)));
+            b.setSample (ch, i,
+                         amplitude * static_cast<float> (std::sin (2.0 * pi * frequency * i / sampleRate + phase)));
     return b;
 }
 

@@ -33,10 +33,20 @@ void setAll (QuorinProcessor& p, std::initializer_list<std::pair<Param, float>> 
 /** The linear-phase tone path in "Mix / Master" with a plain voicing and nothing else in the way. */
 void setMixLinearPhase (QuorinProcessor& p, float eqpct)
 {
-    setAll (p, { { Param::chainmode, 0.0f }, { Param::eqon, 1.0f }, { Param::lineareq, 0.0f },
-                 { Param::wildcardmode, 0.0f }, { Param::voicemode, 0.0f }, { Param::antifeedback, 0.0f },
-                 { Param::cupped, 0.0f }, { Param::popfilter, 0.0f }, { Param::mic, 0.0f }, { Param::bypass, 0.0f },
-                 { Param::eqlow, -4.0f }, { Param::eqmid, 2.0f }, { Param::eqhigh, 5.0f }, { Param::eqpct, eqpct } });
+    setAll (p, { { Param::chainmode, 0.0f },
+                 { Param::eqon, 1.0f },
+                 { Param::lineareq, 0.0f },
+                 { Param::wildcardmode, 0.0f },
+                 { Param::voicemode, 0.0f },
+                 { Param::antifeedback, 0.0f },
+                 { Param::cupped, 0.0f },
+                 { Param::popfilter, 0.0f },
+                 { Param::mic, 0.0f },
+                 { Param::bypass, 0.0f },
+                 { Param::eqlow, -4.0f },
+                 { Param::eqmid, 2.0f },
+                 { Param::eqhigh, 5.0f },
+                 { Param::eqpct, eqpct } });
 }
 
 /** The tone stage and its two engines, prepared as the processor prepares them for its settings. */
@@ -66,9 +76,8 @@ struct ToneRig
     /** Runs the stage over the signal in blocks of 512 with the processor's records. */
     void runOver (const QuorinProcessor& p, juce::AudioBuffer<float>& signal)
     {
-        test::processInBlocks (signal, 512, [&] (juce::AudioBuffer<float>& view) {
-            run (view, p.restingBlock (view.getNumSamples()));
-        });
+        test::processInBlocks (
+            signal, 512, [&] (juce::AudioBuffer<float>& view) { run (view, p.restingBlock (view.getNumSamples())); });
     }
 
     AnalogEqEngine analogEq;
@@ -134,23 +143,22 @@ TEST_P (ToneCurveRules, LiveToneCurveFollowsModeMicrophoneAndSwitches)
 
 INSTANTIATE_TEST_SUITE_P (
     ToneStage, ToneCurveRules,
-    testing::Values (
-        ToneCase { "mixFlat", false, false, false, false, 0, 8000.0f, 0.5f, 0.2f, 0.4f,
-                   68.0f, -0.628f, 1.305f, 2600.0f, 1.225f, 8000.0f, 0.621f },
-        ToneCase { "mixSm58PopFilter", false, false, false, true, 3, 7000.0f, 0.5f, 0.2f, 0.4f,
-                   72.0f, -1.328f, 3.005f, 2600.0f, 1.07f, 7400.0f, 0.645f },
-        ToneCase { "mixSm58", false, false, false, false, 3, 13000.0f, 0.5f, 0.2f, 0.4f,
-                   76.0f, -0.828f, 2.105f, 2600.0f, 0.425f, 12200.0f, 0.645f },
-        ToneCase { "mixLowBellClamped", false, false, false, false, 1, 8000.0f, 1.0f, 1.0f, 1.0f,
-                   68.0f, -1.028f, 2.905f, 2600.0f, 3.425f, 8000.0f, 1.35f },
-        ToneCase { "liveStageSm7b", true, true, false, false, 1, 8000.0f, 0.5f, 0.2f, 0.4f,
-                   76.0f, -2.54f, 5.339f, 2600.0f, 4.48f, 8000.0f, 1.256f },
-        ToneCase { "liveHomeLowBellClamped", true, false, false, false, 1, 8000.0f, 1.0f, 1.0f, 1.0f,
-                   50.0f, -2.54f, 5.339f, 2600.0f, 4.48f, 8000.0f, 2.45f },
-        ToneCase { "liveHomeVoicePga58PopFilter", true, false, true, true, 4, 8000.0f, 0.5f, 0.2f, 0.4f,
-                   144.0f, -1.922f, 3.867f, 2200.0f, 2.362f, 8000.0f, 0.0f },
-        ToneCase { "liveStageVoiceFlat", true, true, true, false, 0, 8000.0f, 0.5f, 0.2f, 0.4f,
-                   164.0f, -0.922f, 1.767f, 2200.0f, 1.117f, 8000.0f, 0.0f }),
+    testing::Values (ToneCase { "mixFlat", false, false, false, false, 0, 8000.0f, 0.5f, 0.2f, 0.4f, 68.0f, -0.628f,
+                                1.305f, 2600.0f, 1.225f, 8000.0f, 0.621f },
+                     ToneCase { "mixSm58PopFilter", false, false, false, true, 3, 7000.0f, 0.5f, 0.2f, 0.4f, 72.0f,
+                                -1.328f, 3.005f, 2600.0f, 1.07f, 7400.0f, 0.645f },
+                     ToneCase { "mixSm58", false, false, false, false, 3, 13000.0f, 0.5f, 0.2f, 0.4f, 76.0f, -0.828f,
+                                2.105f, 2600.0f, 0.425f, 12200.0f, 0.645f },
+                     ToneCase { "mixLowBellClamped", false, false, false, false, 1, 8000.0f, 1.0f, 1.0f, 1.0f, 68.0f,
+                                -1.028f, 2.905f, 2600.0f, 3.425f, 8000.0f, 1.35f },
+                     ToneCase { "liveStageSm7b", true, true, false, false, 1, 8000.0f, 0.5f, 0.2f, 0.4f, 76.0f, -2.54f,
+                                5.339f, 2600.0f, 4.48f, 8000.0f, 1.256f },
+                     ToneCase { "liveHomeLowBellClamped", true, false, false, false, 1, 8000.0f, 1.0f, 1.0f, 1.0f,
+                                50.0f, -2.54f, 5.339f, 2600.0f, 4.48f, 8000.0f, 2.45f },
+                     ToneCase { "liveHomeVoicePga58PopFilter", true, false, true, true, 4, 8000.0f, 0.5f, 0.2f, 0.4f,
+                                144.0f, -1.922f, 3.867f, 2200.0f, 2.362f, 8000.0f, 0.0f },
+                     ToneCase { "liveStageVoiceFlat", true, true, true, false, 0, 8000.0f, 0.5f, 0.2f, 0.4f, 164.0f,
+                                -0.922f, 1.767f, 2200.0f, 1.117f, 8000.0f, 0.0f }),
     [] (const testing::TestParamInfo<ToneCase>& tone) { return std::string (tone.param.name); });
 
 TEST (ToneStageNotches, NotchesFollowTheFeedbackSwitchModeAndVenue)
@@ -164,13 +172,15 @@ TEST (ToneStageNotches, NotchesFollowTheFeedbackSwitchModeAndVenue)
         float q, gainDb;
         bool enabled;
     };
-    for (const auto& c : { Case { "live stage", true, true, true, { 5, 0, 18 }, { 400.0f, 0.0f, 8000.0f }, 16.0f, -8.0f, true },
-                           Case { "live home", true, false, true, { 1, 9, 30 }, { 160.0f, 1000.0f, 8000.0f }, 14.0f, -6.5f, true },
-                           Case { "mix", false, false, true, { 13, 14, 15 }, { 2500.0f, 3150.0f, 4000.0f }, 14.0f, 0.0f, false },
-                           Case { "live stage off", true, true, false, { 2, 3, 4 }, { 200.0f, 250.0f, 315.0f }, 16.0f, 0.0f, false } })
+    for (const auto& c :
+         { Case { "live stage", true, true, true, { 5, 0, 18 }, { 400.0f, 0.0f, 8000.0f }, 16.0f, -8.0f, true },
+           Case { "live home", true, false, true, { 1, 9, 30 }, { 160.0f, 1000.0f, 8000.0f }, 14.0f, -6.5f, true },
+           Case { "mix", false, false, true, { 13, 14, 15 }, { 2500.0f, 3150.0f, 4000.0f }, 14.0f, 0.0f, false },
+           Case { "live stage off", true, true, false, { 2, 3, 4 }, { 200.0f, 250.0f, 315.0f }, 16.0f, 0.0f, false } })
     {
         SCOPED_TRACE (c.name);
-        const auto params = snapshot ({ { Param::fbfreq1, float (c.choices[0]) }, { Param::fbfreq2, float (c.choices[1]) },
+        const auto params = snapshot ({ { Param::fbfreq1, float (c.choices[0]) },
+                                        { Param::fbfreq2, float (c.choices[1]) },
                                         { Param::fbfreq3, float (c.choices[2]) } });
         BlockFlags flags;
         flags.isLive = c.isLive;
@@ -186,7 +196,7 @@ TEST (ToneStageNotches, NotchesFollowTheFeedbackSwitchModeAndVenue)
 
 TEST (ToneStageNotches, EveryFeedbackChoiceHasItsThirdOctaveFrequency)
 {
-    const std::array<float, 19> expected { 0, 160, 200, 250, 315, 400, 500, 630, 800, 1000,
+    const std::array<float, 19> expected { 0,    160,  200,  250,  315,  400,  500,  630,  800, 1000,
                                            1250, 1600, 2000, 2500, 3150, 4000, 5000, 6300, 8000 };
     for (int i = 0; i < 19; ++i)
         EXPECT_EQ (feedbackFrequencyHz (i), expected[static_cast<size_t> (i)]) << i;
@@ -249,7 +259,8 @@ TEST (ToneStageLinearPhase, HalfBlendOfFirAndDelayedDryHasNoComb)
     for (size_t i = 0; i < frequencies.size(); ++i)
     {
         const double average = 0.5 * (gains[0.0f][i] + gains[1.0f][i]);
-        EXPECT_NEAR (test::toDb (gains[0.0f][i]), 0.0, 0.01) << "the dry path is the EQ pass output, " << frequencies[i];
+        EXPECT_NEAR (test::toDb (gains[0.0f][i]), 0.0, 0.01)
+            << "the dry path is the EQ pass output, " << frequencies[i];
         EXPECT_NEAR (test::toDb (gains[0.5f][i]), test::toDb (average), 0.5) << frequencies[i] << " Hz";
     }
     EXPECT_GT (test::toDb (gains[1.0f].back()), 4.0) << "the FIR path carries the user EQ";
@@ -259,7 +270,8 @@ TEST (ToneStageLinearPhase, FirstBlockAfterPrepareRunsTheKernelOfTheCurrentSetti
 {
     // Offline, a changed kernel is taken at once; in real time it comes from the background loader.
     // Preparing builds the current settings' kernel in both, so the first blocks agree bit for bit.
-    const auto firstBlocks = [] (bool offline) {
+    const auto firstBlocks = [] (bool offline)
+    {
         QuorinProcessor p;
         p.setNonRealtime (offline);
         setMixLinearPhase (p, 1.0f);
@@ -287,7 +299,8 @@ TEST (ToneStageLinearPhase, FirstBlockAfterPrepareRunsTheKernelOfTheCurrentSetti
     const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
     auto kernel = rig.linearPhaseEq.buildUserShelfImpulse (-4.0f, 2.0f, 5.0f);
     rig.linearPhaseEq.mergeLiveToneCurveLinearPhase (kernel, curve.hpfHz, curve.lowMidGainDb, curve.presenceHz, 0.78f,
-                                                     curve.presenceGainDb, curve.airHz, curve.airGainDb, curve.lowGainDb);
+                                                     curve.presenceGainDb, curve.airHz, curve.airGainDb,
+                                                     curve.lowGainDb);
     for (int n = 0; n < 512; ++n)
         ASSERT_NEAR (buffer.getSample (1, n), n < 257 ? 0.01f * kernel[static_cast<size_t> (n)] : 0.0f, 1.0e-8f) << n;
 }
@@ -329,16 +342,18 @@ TEST (ToneStageLatency, ReportedLatencyFollowsTheSwitchesOnTheNextBlock)
     // The linear-phase FIR adds its 128 samples to the delay the rest of the chain always has.
     setAll (*p, { { Param::eqon, 0.0f } });
     const int rest = p->getLatencySamples();
-    for (const auto& c : { Case { "mix", 0, 1, 0, 0, 0, 128 }, Case { "mix, eq off", 0, 0, 0, 0, 0, 0 },
-                           Case { "mix, linear switch on", 0, 1, 1, 0, 0, 128 },
-                           Case { "live", 1, 1, 0, 0, 0, 0 }, Case { "live, linear", 1, 1, 1, 0, 0, 128 },
-                           Case { "live, linear, eq off", 1, 0, 1, 0, 0, 0 },
-                           Case { "mix, raw wildcard", 0, 1, 0, 1, 0, 0 },
-                           Case { "mix, hybrid wildcard", 0, 1, 0, 1, 1, 128 },
-                           Case { "live, linear, raw wildcard", 1, 1, 1, 1, 0, 0 } })
+    for (const auto& c :
+         { Case { "mix", 0, 1, 0, 0, 0, 128 }, Case { "mix, eq off", 0, 0, 0, 0, 0, 0 },
+           Case { "mix, linear switch on", 0, 1, 1, 0, 0, 128 }, Case { "live", 1, 1, 0, 0, 0, 0 },
+           Case { "live, linear", 1, 1, 1, 0, 0, 128 }, Case { "live, linear, eq off", 1, 0, 1, 0, 0, 0 },
+           Case { "mix, raw wildcard", 0, 1, 0, 1, 0, 0 }, Case { "mix, hybrid wildcard", 0, 1, 0, 1, 1, 128 },
+           Case { "live, linear, raw wildcard", 1, 1, 1, 1, 0, 0 } })
     {
-        setAll (*p, { { Param::chainmode, c.chainMode }, { Param::eqon, c.eqOn }, { Param::lineareq, c.linearEq },
-                      { Param::wildcardmode, c.wildcard }, { Param::wildcardhybridfx, c.hybrid } });
+        setAll (*p, { { Param::chainmode, c.chainMode },
+                      { Param::eqon, c.eqOn },
+                      { Param::lineareq, c.linearEq },
+                      { Param::wildcardmode, c.wildcard },
+                      { Param::wildcardhybridfx, c.hybrid } });
         auto buffer = test::sine (2, 512, 440.0, fs, 0.1f);
         p->processBlock (buffer, midi);
         EXPECT_EQ (p->getLatencySamples(), rest + c.expected) << c.name;
@@ -432,7 +447,8 @@ protected:
 
         juce::String error;
         auto reader = audiofiles::openReader (output, error);
-        juce::AudioBuffer<float> rendered (static_cast<int> (reader->numChannels), static_cast<int> (reader->lengthInSamples));
+        juce::AudioBuffer<float> rendered (static_cast<int> (reader->numChannels),
+                                           static_cast<int> (reader->lengthInSamples));
         reader->read (&rendered, 0, rendered.getNumSamples(), 0, true, true);
         return rendered;
     }
@@ -449,8 +465,8 @@ protected:
 
 TEST_F (ToneStageRender, ClickComesOutWhereItWentInWithAndWithoutBypass)
 {
-    const juce::StringArray linearPhase { "chainmode=0", "eqon=1", "lineareq=0", "wildcardmode=0", "voicemode=0",
-                                          "eqpct=1", "eqlow=0", "eqmid=0", "eqhigh=0" };
+    const juce::StringArray linearPhase { "chainmode=0", "eqon=1",  "lineareq=0", "wildcardmode=0", "voicemode=0",
+                                          "eqpct=1",     "eqlow=0", "eqmid=0",    "eqhigh=0" };
     auto processed = linearPhase;
     processed.addArray ({ "bypass=0", "dynamicson=0", "air=0" }); // see ChainLatency for why these two
     auto bypassed = linearPhase;
@@ -481,27 +497,30 @@ TEST (ToneStageDeterminism, TheSameOfflineRenderTwiceIsBitIdentical)
         juce::AudioBuffer<float> second (signal.getArrayOfWritePointers(), 2, third, third);
         test::process (*p, second, 256);
         setAll (*p, { { Param::lineareq, 0.0f }, { Param::cupped, 1.0f }, { Param::antifeedback, 1.0f } });
-        juce::AudioBuffer<float> rest (signal.getArrayOfWritePointers(), 2, 2 * third, signal.getNumSamples() - 2 * third);
+        juce::AudioBuffer<float> rest (signal.getArrayOfWritePointers(), 2, 2 * third,
+                                       signal.getNumSamples() - 2 * third);
         test::process (*p, rest, 256);
         return signal;
     };
     const auto a = render();
     const auto b = render();
     for (int ch = 0; ch < 2; ++ch)
-        EXPECT_EQ (0, std::memcmp (a.getReadPointer (ch), b.getReadPointer (ch), sizeof (float) * size_t (a.getNumSamples())));
+        EXPECT_EQ (
+            0, std::memcmp (a.getReadPointer (ch), b.getReadPointer (ch), sizeof (float) * size_t (a.getNumSamples())));
 }
 
 TEST (MicrophoneTable, EveryRowIsTheVoicingOfItsMicrophone)
 {
     // P, A, M, H, L for each microphone, typed again from the microphone table.
     constexpr float rows[15][5] = {
-        { 0.0f, 0.0f, 0.0f, 0.0f, 0.0f },     { 1.6f, 2.2f, -0.4f, 0.0f, 0.1f },  { -1.4f, -0.6f, 0.0f, 6.0f, 0.05f },
-        { 0.8f, -0.8f, 0.3f, 8.0f, 0.04f },   { 1.2f, 0.6f, -0.5f, 10.0f, 0.06f }, { 0.6f, 0.4f, -0.2f, 6.0f, 0.07f },
-        { -0.4f, -1.6f, 0.0f, 0.0f, 0.0f },   { 0.3f, -1.0f, -0.1f, 0.0f, 0.0f },  { 0.9f, 0.7f, -0.3f, 5.0f, 0.06f },
-        { 1.4f, 1.0f, -0.4f, 7.0f, 0.05f },   { -0.8f, -1.4f, 0.1f, 12.0f, 0.03f }, { 1.8f, 2.4f, -0.7f, 2.0f, 0.02f },
-        { 0.5f, 0.8f, -0.3f, 8.0f, 0.05f },   { -0.2f, -0.5f, 0.1f, 10.0f, 0.06f }, { -0.9f, -0.9f, 0.2f, 12.0f, 0.04f },
+        { 0.0f, 0.0f, 0.0f, 0.0f, 0.0f },   { 1.6f, 2.2f, -0.4f, 0.0f, 0.1f },    { -1.4f, -0.6f, 0.0f, 6.0f, 0.05f },
+        { 0.8f, -0.8f, 0.3f, 8.0f, 0.04f }, { 1.2f, 0.6f, -0.5f, 10.0f, 0.06f },  { 0.6f, 0.4f, -0.2f, 6.0f, 0.07f },
+        { -0.4f, -1.6f, 0.0f, 0.0f, 0.0f }, { 0.3f, -1.0f, -0.1f, 0.0f, 0.0f },   { 0.9f, 0.7f, -0.3f, 5.0f, 0.06f },
+        { 1.4f, 1.0f, -0.4f, 7.0f, 0.05f }, { -0.8f, -1.4f, 0.1f, 12.0f, 0.03f }, { 1.8f, 2.4f, -0.7f, 2.0f, 0.02f },
+        { 0.5f, 0.8f, -0.3f, 8.0f, 0.05f }, { -0.2f, -0.5f, 0.1f, 10.0f, 0.06f }, { -0.9f, -0.9f, 0.2f, 12.0f, 0.04f },
     };
-    const auto expectRow = [&rows] (int index, int row) {
+    const auto expectRow = [&rows] (int index, int row)
+    {
         const auto& v = microphoneVoicing (index);
         const float got[5] { v.presenceDb, v.airDb, v.lowMidDb, v.highPassOffsetHz, v.lowOffset };
         for (int k = 0; k < 5; ++k)
@@ -530,10 +549,18 @@ std::complex<double> stageResponse (QuorinProcessor& p, int f, float amplitude)
 std::unique_ptr<QuorinProcessor> minimumPhaseEq (float eqpct)
 {
     auto p = test::makeProcessor();
-    setAll (*p, { { Param::chainmode, 1.0f }, { Param::eqon, 1.0f }, { Param::lineareq, 0.0f },
-                  { Param::wildcardmode, 0.0f }, { Param::voicemode, 0.0f }, { Param::antifeedback, 0.0f },
-                  { Param::cupped, 0.0f }, { Param::mic, 1.0f }, { Param::eqlow, -6.0f }, { Param::eqmid, 4.0f },
-                  { Param::eqhigh, 6.0f }, { Param::eqpct, eqpct } });
+    setAll (*p, { { Param::chainmode, 1.0f },
+                  { Param::eqon, 1.0f },
+                  { Param::lineareq, 0.0f },
+                  { Param::wildcardmode, 0.0f },
+                  { Param::voicemode, 0.0f },
+                  { Param::antifeedback, 0.0f },
+                  { Param::cupped, 0.0f },
+                  { Param::mic, 1.0f },
+                  { Param::eqlow, -6.0f },
+                  { Param::eqmid, 4.0f },
+                  { Param::eqhigh, 6.0f },
+                  { Param::eqpct, eqpct } });
     return p;
 }
 } // namespace
@@ -547,7 +574,8 @@ TEST (ToneStageEqPass, TheMinimumPhaseEqBlendsWithItsInputByTheEqAmount)
         const auto full = stageResponse (*minimumPhaseEq (1.0f), f, 0.01f);
         EXPECT_GT (std::abs (full - 1.0), 0.1) << f << " Hz: the EQ must do something here";
         EXPECT_LT (std::abs (stageResponse (*minimumPhaseEq (0.0f), f, 0.01f) - 1.0), 1.0e-4) << f << " Hz";
-        EXPECT_LT (std::abs (stageResponse (*minimumPhaseEq (0.5f), f, 0.01f) - 0.5 * (1.0 + full)), 2.0e-3) << f << " Hz";
+        EXPECT_LT (std::abs (stageResponse (*minimumPhaseEq (0.5f), f, 0.01f) - 0.5 * (1.0 + full)), 2.0e-3)
+            << f << " Hz";
     }
 }
 
@@ -594,13 +622,24 @@ TEST_P (DeEsser, ALoudToneAtItsCentreIsTurnedDownByItsThresholdAndDepth)
 {
     constexpr int f = 6200;
     const bool live = GetParam().live;
-    const auto make = [live] {
+    const auto make = [live]
+    {
         auto p = test::makeProcessor();
-        setAll (*p, { { Param::chainmode, live ? 1.0f : 0.0f }, { Param::eqon, 1.0f }, { Param::lineareq, 0.0f },
-                      { Param::wildcardmode, 0.0f }, { Param::voicemode, 0.0f }, { Param::antifeedback, 0.0f },
-                      { Param::cupped, 0.0f }, { Param::mic, 0.0f }, { Param::eqlow, 0.0f }, { Param::eqmid, 0.0f },
-                      { Param::eqhigh, 0.0f }, { Param::eqpct, 1.0f }, { Param::airknobon, 0.0f },
-                      { Param::smart, 0.3f }, { Param::smartknobon, 1.0f } });
+        setAll (*p, { { Param::chainmode, live ? 1.0f : 0.0f },
+                      { Param::eqon, 1.0f },
+                      { Param::lineareq, 0.0f },
+                      { Param::wildcardmode, 0.0f },
+                      { Param::voicemode, 0.0f },
+                      { Param::antifeedback, 0.0f },
+                      { Param::cupped, 0.0f },
+                      { Param::mic, 0.0f },
+                      { Param::eqlow, 0.0f },
+                      { Param::eqmid, 0.0f },
+                      { Param::eqhigh, 0.0f },
+                      { Param::eqpct, 1.0f },
+                      { Param::airknobon, 0.0f },
+                      { Param::smart, 0.3f },
+                      { Param::smartknobon, 1.0f } });
         return p;
     };
 
@@ -622,5 +661,7 @@ TEST_P (DeEsser, ALoudToneAtItsCentreIsTurnedDownByItsThresholdAndDepth)
 }
 
 INSTANTIATE_TEST_SUITE_P (ToneStage, DeEsser,
-                          testing::Values (DeEsserCase { "MixMaster", false, 0.003 }, DeEsserCase { "LivePerformance", true, 0.009 }),
-                          [] (const testing::TestParamInfo<DeEsserCase>& param) { return std::string (param.param.name); });
+                          testing::Values (DeEsserCase { "MixMaster", false, 0.003 },
+                                           DeEsserCase { "LivePerformance", true, 0.009 }),
+                          [] (const testing::TestParamInfo<DeEsserCase>& param)
+                          { return std::string (param.param.name); });

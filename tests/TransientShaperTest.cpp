@@ -41,8 +41,7 @@ ShaperRig shaperProcessor (const ShaperSettings& s)
     return { std::move (p), std::make_unique<test::PreparedStage<TransientShaper>> (fs, blockSize) };
 }
 
-void runShaper (ShaperRig& rig, juce::AudioBuffer<float>& signal, int start, int count,
-                float bandOverride = 0.0f)
+void runShaper (ShaperRig& rig, juce::AudioBuffer<float>& signal, int start, int count, float bandOverride = 0.0f)
 {
     juce::AudioBuffer<float> part (signal.getArrayOfWritePointers(), signal.getNumChannels(), start, count);
     for (int offset = 0; offset < count; offset += blockSize)
@@ -70,8 +69,8 @@ std::pair<juce::AudioBuffer<float>, double> steadyDetectorTone (int numSamples, 
     // The low-pass at z = e^{jπ/2}: H = −j(1 − cos w0) / (2α + 2j cos w0).
     const double w0 = 2.0 * test::pi * 160.0 / fs;
     const double alpha = std::sin (w0) / (2.0 * 0.707);
-    const std::complex<double> h = std::complex<double> (0.0, -(1.0 - std::cos (w0)))
-                                   / std::complex<double> (2.0 * alpha, 2.0 * std::cos (w0));
+    const std::complex<double> h =
+        std::complex<double> (0.0, -(1.0 - std::cos (w0))) / std::complex<double> (2.0 * alpha, 2.0 * std::cos (w0));
     auto tone = test::sine (2, numSamples, fs / 4.0, fs, amplitude, test::pi / 4.0 - std::arg (h));
     return { tone, amplitude * std::abs (h) / std::sqrt (2.0) };
 }
@@ -161,13 +160,13 @@ TEST_P (TransientSteadyTone, SettlesToTheSustainCut)
     EXPECT_NEAR (gainDbAt (tone, input, tone.getNumSamples() - 1), expected, 0.01);
 }
 
-INSTANTIATE_TEST_SUITE_P (
-    TransientShaper, TransientSteadyTone,
-    testing::Values (SteadyCase { "MixNoSustain", { 0, 0.0f, 0.0f, 0.62f } },
-                     SteadyCase { "MixSomeAttackAndSustain", { 0, 0.38f, 0.3f, 0.62f } },
-                     SteadyCase { "LiveNoSustain", { 1, 0.0f, 0.0f, 0.62f } },
-                     SteadyCase { "LiveAttackSustainSnapSmoothing", { 1, 0.7f, 0.4f, 1.0f, 0.2f, 1.0f } }),
-    [] (const auto& testCase) { return std::string (testCase.param.name); });
+INSTANTIATE_TEST_SUITE_P (TransientShaper, TransientSteadyTone,
+                          testing::Values (SteadyCase { "MixNoSustain", { 0, 0.0f, 0.0f, 0.62f } },
+                                           SteadyCase { "MixSomeAttackAndSustain", { 0, 0.38f, 0.3f, 0.62f } },
+                                           SteadyCase { "LiveNoSustain", { 1, 0.0f, 0.0f, 0.62f } },
+                                           SteadyCase { "LiveAttackSustainSnapSmoothing",
+                                                        { 1, 0.7f, 0.4f, 1.0f, 0.2f, 1.0f } }),
+                          [] (const auto& testCase) { return std::string (testCase.param.name); });
 
 //==============================================================================
 // With the switch off the target is 0 dB and the gain follows it with the 13.16 ms smoothing.

@@ -1,10 +1,10 @@
 // The true-peak meter (ITU-R BS.1770-4 Annex 2) against EBU Tech 3341 and libebur128, and the guard
 // that holds the output's true peak at the ceiling.
 #include "StageDriving.h"
-#include "engines/LoudnessAnalyzer.h"
 #include "chain/TruePeakGuard.h"
 #include "chain/TruePeakMeter.h"
 #include "demo/DemoTake.h"
+#include "engines/LoudnessAnalyzer.h"
 #include "render/Measurement.h"
 
 namespace
@@ -21,7 +21,8 @@ float meterReadingDb (juce::AudioBuffer<float> signal, double sampleRate, int bl
     TruePeakMeter meter;
     meter.prepare (sampleRate);
     float peak = 0.0f;
-    test::processInBlocks (signal, blockSize, [&] (juce::AudioBuffer<float>& view) { peak = juce::jmax (peak, meter.measure (view)); });
+    test::processInBlocks (signal, blockSize,
+                           [&] (juce::AudioBuffer<float>& view) { peak = juce::jmax (peak, meter.measure (view)); });
     return TruePeakMeter::toDbtp (peak);
 }
 
@@ -49,7 +50,8 @@ juce::AudioBuffer<float> bandLimitedPulse (double sampleRate, double cutoffHz, d
 juce::AudioBuffer<float> tone (double sampleRate, double frequency, double amplitude, double phaseDegrees)
 {
     const int length = static_cast<int> (sampleRate / 2);
-    auto b = test::sine (1, length, frequency, sampleRate, static_cast<float> (amplitude), phaseDegrees * test::pi / 180.0);
+    auto b =
+        test::sine (1, length, frequency, sampleRate, static_cast<float> (amplitude), phaseDegrees * test::pi / 180.0);
     const int fade = static_cast<int> (0.02 * sampleRate);
     for (int i = 0; i < fade; ++i)
     {
@@ -100,15 +102,13 @@ TEST (TruePeakMeter, AgreesWithTheReferenceMeterAtEveryRate)
             const char* name;
             juce::AudioBuffer<float> signal;
         } cases[] {
-            { "fs/4 at 45 deg", tone (fs, fs / 4, 0.5, 45.0) },
-            { "997 Hz", tone (fs, 997.0, 0.7, 10.0) },
-            { "5 kHz", tone (fs, 5000.0, 0.7, 33.0) },
-            { "15 kHz", tone (fs, 15000.0, 0.7, 71.0) },
-            { "19 kHz", tone (fs, 19000.0, 0.7, 12.0) },
-            { "pulse", bandLimitedPulse (fs, 16000.0, 0.4) },
+            { "fs/4 at 45 deg", tone (fs, fs / 4, 0.5, 45.0) }, { "997 Hz", tone (fs, 997.0, 0.7, 10.0) },
+            { "5 kHz", tone (fs, 5000.0, 0.7, 33.0) },          { "15 kHz", tone (fs, 15000.0, 0.7, 71.0) },
+            { "19 kHz", tone (fs, 19000.0, 0.7, 12.0) },        { "pulse", bandLimitedPulse (fs, 16000.0, 0.4) },
         };
         for (const auto& c : cases)
-            EXPECT_NEAR (meterReadingDb (c.signal, fs), referenceTruePeakDb (c.signal, fs), 0.2) << c.name << " at " << fs;
+            EXPECT_NEAR (meterReadingDb (c.signal, fs), referenceTruePeakDb (c.signal, fs), 0.2)
+                << c.name << " at " << fs;
     }
 
     const auto take = demo::makeDemoTake();
@@ -128,15 +128,14 @@ TEST (TruePeakMeter, HoldFallsAtTheSameRatePerSecondAtEveryBlockSize)
 {
     for (const int blockSize : { 64, 512, 2048 })
     {
-        auto processor = test::preparedWith ({ { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 0.0f } }, 2, 48000.0,
-                                             blockSize);
+        auto processor = test::preparedWith ({ { Param::loudnessmeter, 1.0f }, { Param::outputtarget, 0.0f } }, 2,
+                                             48000.0, blockSize);
         test::PreparedStage<OutputMeters> meters { 48000.0, blockSize };
         LoudnessAnalyzer analyzer;
         analyzer.prepare ({ 48000.0, 512, 2 });
         float heldDb = 0.0f;
-        const auto measure = [&] (juce::AudioBuffer<float>& b, const ChainBlock& block) {
-            heldDb = meters.process (b, block, analyzer).truePeakDb;
-        };
+        const auto measure = [&] (juce::AudioBuffer<float>& b, const ChainBlock& block)
+        { heldDb = meters.process (b, block, analyzer).truePeakDb; };
 
         auto loud = test::sine (2, 2048, 1000.0, 48000.0, 1.0f);
         test::driveStage (*processor, loud, blockSize, measure);

@@ -18,8 +18,12 @@ struct WidthRig
 /** A width stage at full blend in the given chain mode. */
 WidthRig widthProcessor (float chainMode, float widpct = 1.0f)
 {
-    return { test::preparedWith ({ { Param::chainmode, chainMode }, { Param::widthon, 1.0f }, { Param::widpct, widpct },
-                                 { Param::mixmode, 0.0f }, { Param::voicemode, 0.0f } }), std::make_unique<test::PreparedStage<WidthStage>> (rate, 512) };
+    return { test::preparedWith ({ { Param::chainmode, chainMode },
+                                   { Param::widthon, 1.0f },
+                                   { Param::widpct, widpct },
+                                   { Param::mixmode, 0.0f },
+                                   { Param::voicemode, 0.0f } }),
+             std::make_unique<test::PreparedStage<WidthStage>> (rate, 512) };
 }
 
 test::BlockEdit widthAmount (float w)
@@ -30,8 +34,8 @@ test::BlockEdit widthAmount (float w)
 void runWidth (const WidthRig& rig, juce::AudioBuffer<float>& signal, float w)
 {
     auto& width = *rig.width;
-    test::driveStage (*rig, signal, 512, [&width] (auto& b, const ChainBlock& block) { width.process (b, block); },
-                      widthAmount (w));
+    test::driveStage (
+        *rig, signal, 512, [&width] (auto& b, const ChainBlock& block) { width.process (b, block); }, widthAmount (w));
 }
 
 /** |bands of a 540 Hz Linkwitz-Riley high band| at f: a squared second-order Butterworth high-pass. */
@@ -73,7 +77,8 @@ TEST (WidthStage, IdenticalChannelsGainADecorrelatedSideAboveTheSplit)
         auto signal = test::sine (2, static_cast<int> (rate), f, rate, 0.01f);
         runWidth (processor, signal, w);
 
-        const auto allpassDifference = std::abs (test::firstOrderAllPass (f, 2920.0, rate) - test::firstOrderAllPass (f, 6550.0, rate));
+        const auto allpassDifference =
+            std::abs (test::firstOrderAllPass (f, 2920.0, rate) - test::firstOrderAllPass (f, 6550.0, rate));
         const double expectedSide = 0.92 * guarded * linkwitzRileyHighMagnitude (f) * allpassDifference / 2.0;
         const double measuredSide = test::rms (halfSum (signal, -1.0f), 0, 24000) / (0.01 / std::sqrt (2.0));
         EXPECT_NEAR (test::toDb (measuredSide), test::toDb (expectedSide), 0.1) << f << " Hz";
@@ -83,14 +88,16 @@ TEST (WidthStage, IdenticalChannelsGainADecorrelatedSideAboveTheSplit)
 TEST (WidthStage, CorrelationGuardScalesTheWidthInMixMaster)
 {
     // L = a, R = ρ·a + sqrt(1 − ρ²)·b with a and b orthogonal over every 512-sample block.
-    const auto correlated = [] (double rho) {
+    const auto correlated = [] (double rho)
+    {
         auto b = test::sine (2, 24576, 1500.0, rate, 0.01f);
         const auto other = test::sine (1, 24576, 1500.0, rate, 0.01f, test::pi / 2.0);
         b.applyGain (1, 0, b.getNumSamples(), static_cast<float> (rho));
         b.addFrom (1, 0, other, 0, 0, b.getNumSamples(), static_cast<float> (std::sqrt (1.0 - rho * rho)));
         return b;
     };
-    const auto correlationOf = [] (const juce::AudioBuffer<float>& b) {
+    const auto correlationOf = [] (const juce::AudioBuffer<float>& b)
+    {
         double lr = 0, ll = 0, rr = 0;
         for (int i = 0; i < 512; ++i)
         {
@@ -123,7 +130,8 @@ TEST (WidthStage, CorrelationGuardScalesTheWidthInMixMaster)
         // The guard's factor ramps in within 20 ms (two blocks); from then on the widths agree.
         for (int ch = 0; ch < 2; ++ch)
             for (int i = 2 * 512; i < input.getNumSamples(); i += 7)
-                ASSERT_NEAR (guarded.getSample (ch, i), reference.getSample (ch, i), 2.0e-6f) << "ρ " << c.rho << " at " << i;
+                ASSERT_NEAR (guarded.getSample (ch, i), reference.getSample (ch, i), 2.0e-6f)
+                    << "ρ " << c.rho << " at " << i;
     }
 }
 
@@ -132,8 +140,10 @@ TEST (WidthStage, BlendWithTheDryIsMagnitudeFlatAtEveryAmount)
     for (const float widpct : { 0.1f, 0.3f, 0.55f, 0.6f, 0.9f })
         for (const double f : { 100.0, 300.0, 540.0, 800.0, 2000.0, 6000.0, 12000.0 })
         {
-            const auto gainOf = [&] (int channel, float w) {
-                return test::toneGainDb ([&] (juce::AudioBuffer<float>& b) { runWidth (widthProcessor (0.0f, widpct), b, w); },
+            const auto gainOf = [&] (int channel, float w)
+            {
+                return test::toneGainDb ([&] (juce::AudioBuffer<float>& b)
+                                         { runWidth (widthProcessor (0.0f, widpct), b, w); },
                                          f, 2, channel);
             };
             // Identical channels at a small width: each channel flat.
@@ -147,10 +157,13 @@ TEST (WidthStage, MonoContentDoesNotCancelAtTheSplitWhenBlended)
     for (const float widpct : { 0.55f, 0.6f })
         for (const double f : { 300.0, 540.0, 800.0 })
         {
-            const double gain = test::toneGainDb ([&] (juce::AudioBuffer<float>& b) {
-                runWidth (widthProcessor (0.0f, widpct), b, 0.5f);
-                b.copyFrom (0, 0, halfSum (b, 1.0f), 0, 0, b.getNumSamples());
-            }, f);
+            const double gain = test::toneGainDb (
+                [&] (juce::AudioBuffer<float>& b)
+                {
+                    runWidth (widthProcessor (0.0f, widpct), b, 0.5f);
+                    b.copyFrom (0, 0, halfSum (b, 1.0f), 0, 0, b.getNumSamples());
+                },
+                f);
             EXPECT_NEAR (gain, 0.0, 0.05) << "widpct " << widpct << ", " << f << " Hz";
         }
 }

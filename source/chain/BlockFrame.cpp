@@ -55,7 +55,8 @@ int fixedClickDelay (bool throughBeast, const juce::dsp::FirstOrderTPTFilter<flo
     juce::AudioBuffer<float> click (1, length);
     click.clear();
     click.setSample (0, 0, 1.0f);
-    const auto roundTrip = [&click] {
+    const auto roundTrip = [&click]
+    {
         OversampledPath path;
         path.prepare (length);
         path.roundTrip (juce::dsp::AudioBlock<float> (click));
@@ -70,8 +71,8 @@ int fixedClickDelay (bool throughBeast, const juce::dsp::FirstOrderTPTFilter<flo
     roundTrip();
 
     const auto* samples = click.getReadPointer (0);
-    const auto loudest = std::max_element (samples, samples + length,
-                                           [] (float a, float b) { return std::abs (a) < std::abs (b); });
+    const auto loudest =
+        std::max_element (samples, samples + length, [] (float a, float b) { return std::abs (a) < std::abs (b); });
     return static_cast<int> (loudest - samples);
 }
 
@@ -217,13 +218,13 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
     const auto& params = block.params;
 
     block.controls = mapMacroControls (params, flags, buffer); // step 2
-    designEq (block);                                            // step 3
+    designEq (block);                                          // step 3
     designGlueCompressor (block);
     updateLatency (flags); // step 4
 
     if (! flags.rawMode)
-        runInputStage (buffer, block); // step 5
-    const auto cuppedAmount = input.followCuppedMic (block); // step 6
+        runInputStage (buffer, block);                           // step 5
+    const auto cuppedAmount = input.followCuppedMic (block);     // step 6
     const auto eqPass = runEqPass (buffer, block, cuppedAmount); // step 7
     if (flags.linearPhaseActive)
         runLinearPhaseEq (buffer, block); // step 8
@@ -245,7 +246,7 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
 
     if (! flags.rawMode && params.on (Param::airknobon) && block.controls.airAmt > 0.001f)
         runAirExciter (buffer, block, eqPass.deEsserEnvelope); // step 12
-    applyBodyMakeup (buffer, block);   // step 13
+    applyBodyMakeup (buffer, block);                           // step 13
     if (colouring && block.controls.subAmt > 0.03f)
         runSubHarmonics (buffer, block); // step 14
     if (flags.isLive && colouring)
@@ -261,14 +262,14 @@ void QuorinProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Midi
         runSpaceStage (buffer, block, ducking.duckLevel); // step 18
 
     runAutoGain (buffer, block, eqPass.inputEnergy, ducking.outputEnergy); // step 19
-    const auto assistDb = runMeteringAndAssist (buffer, block); // step 20
-    applyOutputGains (buffer, block, assistDb);                 // step 21
-    runListeningSimulator (buffer, block);      // step 22
-    runFinalLowPass (buffer);                   // step 23
-    runCeiling (buffer, block);                 // step 24
-    runTruePeakGuard (buffer, block);           //   and its true-peak guard
-    runOutputMeters (buffer, block);            // step 25 (loudness and true peak of the output)
-    sanitiseAndMeasurePeaks (buffer);           // step 26
+    const auto assistDb = runMeteringAndAssist (buffer, block);            // step 20
+    applyOutputGains (buffer, block, assistDb);                            // step 21
+    runListeningSimulator (buffer, block);                                 // step 22
+    runFinalLowPass (buffer);                                              // step 23
+    runCeiling (buffer, block);                                            // step 24
+    runTruePeakGuard (buffer, block);                                      //   and its true-peak guard
+    runOutputMeters (buffer, block);  // step 25 (loudness and true peak of the output)
+    sanitiseAndMeasurePeaks (buffer); // step 26
 }
 
 //==============================================================================
@@ -369,8 +370,8 @@ BlockFlags QuorinProcessor::makeBlockFlags (const ParameterSnapshot& params, con
     flags.saturationActive = moduleActive (params.on (Param::saturationon), fades.saturation);
     flags.reverbActive = moduleActive (params.on (Param::reverbon), fades.reverb);
     flags.widthActive = moduleActive (params.on (Param::widthon), fades.width);
-    flags.beastActive = flags.isLive && params.index (Param::mixmode) > 0 && flags.saturationActive
-                        && ! flags.rawMode && ! flags.voiceMode;
+    flags.beastActive = flags.isLive && params.index (Param::mixmode) > 0 && flags.saturationActive && ! flags.rawMode
+                        && ! flags.voiceMode;
     return flags;
 }
 

@@ -27,7 +27,8 @@ float BlockLoudness::process (const juce::AudioBuffer<float>& buffer) noexcept
         if (++windowCount < windowLength)
             continue;
 
-        const auto b = 10.0f * std::log10 (static_cast<float> (juce::jmax (windowPower / windowLength, 1.0e-12))) - 0.691f;
+        const auto b =
+            10.0f * std::log10 (static_cast<float> (juce::jmax (windowPower / windowLength, 1.0e-12))) - 0.691f;
         smoothed += (b - smoothed) * coefficient;
         windowPower = 0.0;
         windowCount = 0;

@@ -25,17 +25,18 @@ void DelayRing::write (const juce::AudioBuffer<float>& source, int numSamples) n
 
 void DelayRing::delayInPlace (juce::AudioBuffer<float>& buffer, int numSamples, int delay) noexcept
 {
-    write (buffer, numSamples, delay, [&] (int start, int count) noexcept
-    {
-        if (delay == 0)
-            return;
-        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-        {
-            auto* out = buffer.getWritePointer (ch, start);
-            for (int i = 0; i < count; ++i)
-                out[i] = delayed (ch, i, delay);
-        }
-    });
+    write (buffer, numSamples, delay,
+           [&] (int start, int count) noexcept
+           {
+               if (delay == 0)
+                   return;
+               for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+               {
+                   auto* out = buffer.getWritePointer (ch, start);
+                   for (int i = 0; i < count; ++i)
+                       out[i] = delayed (ch, i, delay);
+               }
+           });
 }
 
 float DelayRing::delayed (int channel, int offset, int delay) const noexcept

@@ -47,8 +47,8 @@ void DynamicsStage::runMultiband (juce::AudioBuffer<float>& buffer, const ChainB
 
     dry.capture (buffer);
     multibandDynamics.setParameters ({ c.loudAmt, c.smartEff, c.beastAmt, c.subAmt, c.detailAmt, c.smackAmt, c.airAmt,
-                                      flags.voiceMode, flags.stageLive,
-                                      juce::jlimit (0, 2, block.params.index (Param::lookahead)), ! flags.isLive });
+                                       flags.voiceMode, flags.stageLive,
+                                       juce::jlimit (0, 2, block.params.index (Param::lookahead)), ! flags.isLive });
     multibandDynamics.process (buffer);
 
     // The band sum is an all-pass; a dry that skipped it would cancel against it near the splits. While

@@ -17,7 +17,6 @@ float airExciterAmount (const ChainBlock& block, float deEsserEnvelope) noexcept
     return juce::jlimit (0.0f, 0.3f, (0.19f * block.controls.airAmt + 0.03f) * eqFactor * modeFactor * duck);
 }
 
-
 /** Per-sample decay of the kick sub envelope: a 75 ms time constant. */
 float kickSubDecay (double sampleRate) noexcept
 {
@@ -48,8 +47,8 @@ float bodyMakeupGain (const ChainBlock& block) noexcept
 //==============================================================================
 void AirExciter::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    *airHighPass[0].coefficients
-        = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (spec.sampleRate, belowNyquist (9800.0f, spec.sampleRate), 0.707f);
+    *airHighPass[0].coefficients = juce::dsp::IIR::ArrayCoefficients<float>::makeHighPass (
+        spec.sampleRate, belowNyquist (9800.0f, spec.sampleRate), 0.707f);
     airHighPass[1].coefficients = airHighPass[0].coefficients;
     reset();
 }
@@ -95,8 +94,8 @@ void SubHarmonics::process (juce::AudioBuffer<float>& buffer, const ChainBlock& 
 {
     const float sub = block.controls.subAmt;
     const float drive = 3.4f * sub + 1.18f;
-    const float amount = (0.01f + 0.045f * sub) * (block.flags.isLive ? 1.0f : 0.45f)
-                         * block.params.proportion (Param::subharmpct);
+    const float amount =
+        (0.01f + 0.045f * sub) * (block.flags.isLive ? 1.0f : 0.45f) * block.params.proportion (Param::subharmpct);
 
     for (int ch = 0; ch < stereoChannels (buffer); ++ch)
     {
@@ -164,4 +163,7 @@ void QuorinProcessor::runSubHarmonics (juce::AudioBuffer<float>& buffer, const C
     subHarmonics.process (buffer, block);
 }
 
-void QuorinProcessor::runKickSub (juce::AudioBuffer<float>& buffer, const ChainBlock& block) { kickSub.process (buffer, block); }
+void QuorinProcessor::runKickSub (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+{
+    kickSub.process (buffer, block);
+}

@@ -71,7 +71,8 @@ void QuorinProcessor::runInputCaptures (const juce::AudioBuffer<float>& buffer)
 {
     startRequestedCaptures();
 
-    const auto advance = [&buffer] (auto& capture, std::atomic<float>& progress) noexcept {
+    const auto advance = [&buffer] (auto& capture, std::atomic<float>& progress) noexcept
+    {
         if (! capture.isRunning())
             return false;
         const bool ended = capture.advance (buffer);

@@ -10,8 +10,7 @@ float clamp01 (float v) noexcept { return juce::jlimit (0.0f, 1.0f, v); }
 float kneeCurve (float v, float knee, float exponent) noexcept
 {
     const float upper = 1.0f - knee;
-    return v <= knee ? knee * std::pow (v / knee, exponent)
-                     : knee + upper * std::pow ((v - knee) / upper, exponent);
+    return v <= knee ? knee * std::pow (v / knee, exponent) : knee + upper * std::pow ((v - knee) / upper, exponent);
 }
 
 struct ProfileCurve
@@ -63,10 +62,14 @@ MorphOffsets morphTargets (const HitResult& hit, float adaptCurve) noexcept
             const float k = a * hit.kickMatch;
             return { 0.24f * k, -0.04f * k, 0.0f, 0.0f, 0.1f * k };
         }
-        case 2: return { 0.0f, 0.2f * a, 0.25f * a, 0.0f, 0.05f * a };
-        case 3: return { -0.1f * a, 0.16f * a, 0.0f, 0.28f * a, 0.0f };
-        case 4: return { 0.0f, 0.32f * a, 0.1f * a, 0.11f * a, 0.0f };
-        default: return {};
+        case 2:
+            return { 0.0f, 0.2f * a, 0.25f * a, 0.0f, 0.05f * a };
+        case 3:
+            return { -0.1f * a, 0.16f * a, 0.0f, 0.28f * a, 0.0f };
+        case 4:
+            return { 0.0f, 0.32f * a, 0.1f * a, 0.11f * a, 0.0f };
+        default:
+            return {};
     }
 }
 } // namespace
@@ -104,10 +107,9 @@ BlockControls shapeMacroControls (const ParameterSnapshot& params, bool isLive, 
 
     const float smack = profiled (macro::knob (params[P::smack], params.on (P::smackknobon)), profile, profiledSmack);
     const float sub = profiled (macro::knob (params[P::sub], params.on (P::subknobon)), profile, profiledSub);
-    const float detail = profiled (macro::knob (params[P::detail], params.on (P::detailknobon)), profile,
-                                   profiledDetail);
-    const float loud = profiled (macro::knob (params[P::loudness], params.on (P::loudknobon)), profile,
-                                 profiledLoud);
+    const float detail =
+        profiled (macro::knob (params[P::detail], params.on (P::detailknobon)), profile, profiledDetail);
+    const float loud = profiled (macro::knob (params[P::loudness], params.on (P::loudknobon)), profile, profiledLoud);
     const float airKnob = macro::knob (params[P::air], params.on (P::airknobon));
     const float air = profiled (kneeCurve (airKnob, 0.7297096f, 0.58f), profile, profiledAir);
 

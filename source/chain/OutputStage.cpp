@@ -26,7 +26,9 @@ struct ListeningRow
 };
 
 // Small Speaker, Small Room, Large Room.
-constexpr ListeningRow listeningRows[] { { 0.64f, 3600.0f, -1.0f }, { 0.44f, 5000.0f, 0.15f }, { 0.58f, 2700.0f, 0.45f } };
+constexpr ListeningRow listeningRows[] { { 0.64f, 3600.0f, -1.0f },
+                                         { 0.44f, 5000.0f, 0.15f },
+                                         { 0.58f, 2700.0f, 0.45f } };
 
 struct CeilingShape
 {
@@ -38,7 +40,7 @@ constexpr float finalLowPassHz = 18000.0f;
 
 // Smoothing as time constants, so that the host's block size does not change the sound; each equals
 // the per-block step it replaces at 512 samples and 48 kHz (0.08, 0.22 and 0.4 dB per block).
-constexpr double assistSeconds = 0.12795;        // -(512 / 48000) / ln (1 - 0.08)
+constexpr double assistSeconds = 0.12795;         // -(512 / 48000) / ln (1 - 0.08)
 constexpr double displayedBlockSeconds = 0.04293; // -(512 / 48000) / ln (1 - 0.22)
 constexpr float truePeakFallDbPerSecond = 37.5f;  // 0.4 dB × 48000 / 512
 // The assist's short-term term follows about a bar of music, not each hit and the gap after it.
@@ -96,9 +98,8 @@ float assistTargetDb (const ParameterSnapshot& params, bool isLive, float measur
     if (isLive)
     {
         // Live sets are only ever turned down by the assist.
-        const float correction = meterActive (params) && measured
-                                     ? juce::jlimit (-6.0f, 0.0f, 0.35f * (target.lufs - measuredLufs))
-                                     : 0.0f;
+        const float correction =
+            meterActive (params) && measured ? juce::jlimit (-6.0f, 0.0f, 0.35f * (target.lufs - measuredLufs)) : 0.0f;
         return target.liveOffsetDb + correction;
     }
 
@@ -196,7 +197,8 @@ void AutoGain::process (juce::AudioBuffer<float>& buffer, const ChainBlock& bloc
 {
     const auto n = block.numSamples;
     const auto fs = block.sampleRate;
-    const bool active = ! block.flags.rawMode && block.params.on (Param::autogain) && block.params.on (Param::dynamicson);
+    const bool active =
+        ! block.flags.rawMode && block.params.on (Param::autogain) && block.params.on (Param::dynamicson);
     if (! active)
     {
         gain += (1.0f - gain) * perBlockCoefficient (n, 0.2, fs);
@@ -204,9 +206,8 @@ void AutoGain::process (juce::AudioBuffer<float>& buffer, const ChainBlock& bloc
     }
 
     const float k = perBlockCoefficient (n, 0.6, fs);
-    const auto levelOf = [n] (double energy) {
-        return static_cast<float> (std::sqrt (juce::jmax (energy, 0.0) / juce::jmax (1, n)));
-    };
+    const auto levelOf = [n] (double energy)
+    { return static_cast<float> (std::sqrt (juce::jmax (energy, 0.0) / juce::jmax (1, n))); };
     inLevel += (levelOf (inputEnergy) - inLevel) * k;
     outLevel += (levelOf (outputEnergy) - outLevel) * k;
 
@@ -261,7 +262,8 @@ float LoudnessAssist::process (const juce::AudioBuffer<float>& buffer, const Cha
 //==============================================================================
 void ListeningSimulator::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    prepareLowPasses (listeningFilters, spec.sampleRate, spec.maximumBlockSize, belowNyquist (4200.0f, spec.sampleRate));
+    prepareLowPasses (listeningFilters, spec.sampleRate, spec.maximumBlockSize,
+                      belowNyquist (4200.0f, spec.sampleRate));
 }
 
 void ListeningSimulator::reset() noexcept { resetFilters (listeningFilters); }

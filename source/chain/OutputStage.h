@@ -43,7 +43,8 @@ public:
 
     /** Measures the block with the analyzer (the processor's engine) and returns the assist's gain
         in dB for this block. */
-    float process (const juce::AudioBuffer<float>& buffer, const ChainBlock& block, LoudnessAnalyzer& analyzer) noexcept;
+    float process (const juce::AudioBuffer<float>& buffer, const ChainBlock& block,
+                   LoudnessAnalyzer& analyzer) noexcept;
 
     float loudnessLufs() const noexcept { return measuredLufs; }
     float gainDb() const noexcept { return assistDb; }
@@ -52,7 +53,7 @@ public:
     void setReadings (float lufs, float blockLufs) noexcept;
 
 private:
-    float measuredLufs = -70.0f;        // the assist's own loudness reading
+    float measuredLufs = -70.0f;       // the assist's own loudness reading
     BlockLoudness assistBlockLoudness; // its slow short-term term
     float assistDb = 0.0f;
 };

@@ -15,7 +15,6 @@ public:
     void reset() noexcept;
     bool isPrepared() const noexcept { return oversampler != nullptr; }
 
-
     /** Up-samples the block, lets shape (juce::dsp::AudioBlock<float>&) work on each oversampled
         chunk, and down-samples the result back into the block. */
     template <typename Shape>

@@ -44,8 +44,8 @@ float shapeBeast (float v, float drive) noexcept
 //==============================================================================
 void SaturationStage::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    *saturationBandFilters[0].coefficients
-        = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (spec.sampleRate, 415.0f, 0.72f);
+    *saturationBandFilters[0].coefficients =
+        juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (spec.sampleRate, 415.0f, 0.72f);
     saturationBandFilters[1].coefficients = saturationBandFilters[0].coefficients;
     for (auto& filter : saturationBandFilters)
         filter.reset();
@@ -92,15 +92,16 @@ void SaturationStage::process (juce::AudioBuffer<float>& buffer, const ChainBloc
 
 void SaturationStage::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept
 {
-    beastPath.process (juce::dsp::AudioBlock<float> (buffer), [drive] (juce::dsp::AudioBlock<float>& up) noexcept
-    {
-        for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
-        {
-            float* samples = up.getChannelPointer (ch);
-            for (size_t i = 0; i < up.getNumSamples(); ++i)
-                samples[i] = shapeBeast (samples[i], drive);
-        }
-    });
+    beastPath.process (juce::dsp::AudioBlock<float> (buffer),
+                       [drive] (juce::dsp::AudioBlock<float>& up) noexcept
+                       {
+                           for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
+                           {
+                               float* samples = up.getChannelPointer (ch);
+                               for (size_t i = 0; i < up.getNumSamples(); ++i)
+                                   samples[i] = shapeBeast (samples[i], drive);
+                           }
+                       });
 }
 
 void SaturationStage::matchBeastDryPhase (juce::dsp::AudioBlock<float> dryBlock, float amount) noexcept

@@ -66,8 +66,8 @@ float flavourWet (const ChainBlock& block, float duckLevel) noexcept
     return 0.105f * level * duckGain (0.42f * duck, 0.72f, 0.28f);
 }
 
-void runBus (ModernReverb& reverb, juce::dsp::AudioBlock<float>& audio, const ReverbSettings& s,
-             float wet, float width) noexcept
+void runBus (ModernReverb& reverb, juce::dsp::AudioBlock<float>& audio, const ReverbSettings& s, float wet,
+             float width) noexcept
 {
     reverb.setParameters (s);
     reverb.process (audio, wet, width);
@@ -77,7 +77,8 @@ void runBus (ModernReverb& reverb, juce::dsp::AudioBlock<float>& audio, const Re
 DuckingLevels space::measureDucking (const juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const int n = buffer.getNumSamples();
-    const auto sumOfSquares = [n, &buffer] (int channel) {
+    const auto sumOfSquares = [n, &buffer] (int channel)
+    {
         const auto* x = buffer.getReadPointer (channel);
         double sum = 0.0;
         for (int i = 0; i < n; ++i)
@@ -92,8 +93,8 @@ DuckingLevels space::measureDucking (const juce::AudioBuffer<float>& buffer, con
     return { static_cast<float> (juce::jlimit (0.0, static_cast<double> (maxDuckLevel), level)), 0.5 * (left + right) };
 }
 
-void space::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float duckLevel, ModernReverb& liveReverb,
-                    ModernReverb& flavourReverb) noexcept
+void space::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float duckLevel,
+                     ModernReverb& liveReverb, ModernReverb& flavourReverb) noexcept
 {
     juce::dsp::AudioBlock<float> audio (buffer);
     const float amount = block.fades.reverb * block.params.proportion (Param::revpct);
@@ -102,7 +103,8 @@ void space::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, 
     if (c.liveAmt > 1.0e-4f)
         runBus (liveReverb, audio, liveSettings (block), liveWet (block, duckLevel) * amount, c.liveWidthShaped);
     if (c.flavourAmt > 1.0e-4f)
-        runBus (flavourReverb, audio, flavourSettings (block), flavourWet (block, duckLevel) * amount, c.flavourWidthShaped);
+        runBus (flavourReverb, audio, flavourSettings (block), flavourWet (block, duckLevel) * amount,
+                c.flavourWidthShaped);
 }
 
 void space::prepareReverbs (ModernReverb& liveReverb, ModernReverb& flavourReverb, const juce::dsp::ProcessSpec& spec)
@@ -116,7 +118,8 @@ void space::prepareReverbs (ModernReverb& liveReverb, ModernReverb& flavourRever
 }
 
 //==============================================================================
-DuckingLevels QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<float>& buffer, const ChainBlock& block) const noexcept
+DuckingLevels QuorinProcessor::measureDuckingLevel (const juce::AudioBuffer<float>& buffer,
+                                                    const ChainBlock& block) const noexcept
 {
     return space::measureDucking (buffer, block);
 }

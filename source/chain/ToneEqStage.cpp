@@ -1,8 +1,8 @@
+#include "chain/ToneEqStage.h"
 #include "chain/MacroMapping.h"
 #include "chain/MicrophoneVoicing.h"
 #include "chain/StageHelpers.h"
 #include "chain/ToneCurve.h"
-#include "chain/ToneEqStage.h"
 #include "engines/AnalogEqEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
 #include "processor/PluginProcessor.h"
@@ -77,18 +77,25 @@ float blended (float dry, float wet, float amount) noexcept { return dry + (wet 
 LinearPhaseEqEngine::Design ToneEqStage::linearPhaseDesignFor (const ChainBlock& block) noexcept
 {
     const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
-    return { block.params[Param::eqlow], block.params[Param::eqmid], block.params[Param::eqhigh],
-             curve.hpfHz, curve.lowMidGainDb, curve.presenceHz, 0.78f, curve.presenceGainDb,
-             curve.airHz, curve.airGainDb, curve.lowGainDb };
+    return { block.params[Param::eqlow],
+             block.params[Param::eqmid],
+             block.params[Param::eqhigh],
+             curve.hpfHz,
+             curve.lowMidGainDb,
+             curve.presenceHz,
+             0.78f,
+             curve.presenceGainDb,
+             curve.airHz,
+             curve.airGainDb,
+             curve.lowGainDb };
 }
 
 //==============================================================================
 float feedbackFrequencyHz (int choiceIndex) noexcept
 {
-    static constexpr std::array<float, 19> frequencies { 0.0f,    160.0f,  200.0f,  250.0f,  315.0f,
-                                                         400.0f,  500.0f,  630.0f,  800.0f,  1000.0f,
-                                                         1250.0f, 1600.0f, 2000.0f, 2500.0f, 3150.0f,
-                                                         4000.0f, 5000.0f, 6300.0f, 8000.0f };
+    static constexpr std::array<float, 19> frequencies { 0.0f,    160.0f,  200.0f,  250.0f,  315.0f,  400.0f,  500.0f,
+                                                         630.0f,  800.0f,  1000.0f, 1250.0f, 1600.0f, 2000.0f, 2500.0f,
+                                                         3150.0f, 4000.0f, 5000.0f, 6300.0f, 8000.0f };
     return frequencies[static_cast<size_t> (juce::jlimit (0, static_cast<int> (frequencies.size()) - 1, choiceIndex))];
 }
 
@@ -125,7 +132,8 @@ LiveToneCurve liveToneCurveFor (const ParameterSnapshot& params, const BlockFlag
     }
     else if (live)
     {
-        curve.presenceGainDb = 1.48f * c.smartEff + 2.75f * c.detailAmt + 0.8f + 1.62f * c.smackAmt + voicing.presenceDb;
+        curve.presenceGainDb =
+            1.48f * c.smartEff + 2.75f * c.detailAmt + 0.8f + 1.62f * c.smackAmt + voicing.presenceDb;
         airSlope = 0.9f * c.smartEff + 4.2f;
     }
     else
@@ -202,12 +210,12 @@ void ToneEqStage::release()
 void ToneEqStage::design (const ChainBlock& block, AnalogEqEngine& analogEq) noexcept
 {
     const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
-    analogEq.setLiveToneCurve (curve.hpfHz, curve.lowGainDb, curve.lowMidGainDb, curve.presenceHz,
-                                curve.presenceGainDb, curve.airHz, curve.airGainDb);
+    analogEq.setLiveToneCurve (curve.hpfHz, curve.lowGainDb, curve.lowMidGainDb, curve.presenceHz, curve.presenceGainDb,
+                               curve.airHz, curve.airGainDb);
 
     const auto notches = feedbackNotchesFor (block.params, block.flags);
     analogEq.setFeedbackNotches (notches.frequenciesHz[0], notches.frequenciesHz[1], notches.frequenciesHz[2],
-                                  notches.q, notches.gainDb, notches.enabled);
+                                 notches.q, notches.gainDb, notches.enabled);
 
     designToneFilters (toneFilters, block.params, block.controls, curve, block.sampleRate);
 }
@@ -230,7 +238,8 @@ EqPassResult ToneEqStage::runEqPass (juce::AudioBuffer<float>& buffer, const Cha
         {
             auto* samples = buffer.getWritePointer (ch);
             for (int i = 0; i < numSamples; ++i)
-                samples[i] = blended (samples[i], throughThreeDesigns (toneFilters, rawHighPass, ch, samples[i]), amount);
+                samples[i] =
+                    blended (samples[i], throughThreeDesigns (toneFilters, rawHighPass, ch, samples[i]), amount);
         }
         return { inputEnergy, deEsserEnvelope };
     }
@@ -323,21 +332,25 @@ void ToneEqStage::runLinearPhase (juce::AudioBuffer<float>& buffer, const ChainB
     // The dry share is the EQ pass output delayed by the FIR's own delay, so the blend cannot comb.
     const float amount = std::max (0.0f, block.params[Param::eqpct]);
     const int lastDryChannel = dry.samples().getNumChannels() - 1;
-    linearPhaseDryRing.write (dry.samples(), numSamples, delay, [&] (int start, int count) noexcept
-    {
-        if (amount >= 0.999f)
-            return;
-        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-        {
-            auto* out = buffer.getWritePointer (ch, start);
-            const auto* drySamples = dry.samples().getReadPointer (juce::jmin (ch, lastDryChannel), start);
-            for (int i = 0; i < count; ++i)
-            {
-                const float delayed = linearPhaseDryRing.holds (i, delay) ? linearPhaseDryRing.delayed (ch, i, delay) : drySamples[i];
-                out[i] = delayed * (1.0f - amount) + out[i] * amount;
-            }
-        }
-    });
+    linearPhaseDryRing.write (dry.samples(), numSamples, delay,
+                              [&] (int start, int count) noexcept
+                              {
+                                  if (amount >= 0.999f)
+                                      return;
+                                  for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+                                  {
+                                      auto* out = buffer.getWritePointer (ch, start);
+                                      const auto* drySamples =
+                                          dry.samples().getReadPointer (juce::jmin (ch, lastDryChannel), start);
+                                      for (int i = 0; i < count; ++i)
+                                      {
+                                          const float delayed = linearPhaseDryRing.holds (i, delay)
+                                                                    ? linearPhaseDryRing.delayed (ch, i, delay)
+                                                                    : drySamples[i];
+                                          out[i] = delayed * (1.0f - amount) + out[i] * amount;
+                                      }
+                                  }
+                              });
 }
 
 //==============================================================================

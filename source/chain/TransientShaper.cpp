@@ -9,9 +9,9 @@ namespace
 struct TransientSettings
 {
     bool active;
-    float attackScale;  // A
-    float sustainCut;   // dB taken off a settled tail with full weight: (1 − S) × the mode's scale
-    float boost;        // B
+    float attackScale; // A
+    float sustainCut;  // dB taken off a settled tail with full weight: (1 − S) × the mode's scale
+    float boost;       // B
     float upperDb, lowerDb;
     float bandHz;
     float attackCoef, releaseCoef, slowCoef, smoothCoef;
@@ -42,9 +42,8 @@ TransientSettings transientSettingsFor (const ChainBlock& block) noexcept
     const float snap = std::pow (on ? p.proportion (Param::transientsnap) : 0.58f, 0.62f);
     s.attackCoef = coefficientForMs (2.4 - 2.2 * snap, fs);
     s.releaseCoef = coefficientForMs (38.0 - 31.5 * snap, fs);
-    s.smoothCoef = coefficientForMs (on ? 2.8 + 23.2 * std::pow (p.proportion (Param::transientsmooth), 0.88f)
-                                        : 13.158594,
-                                     fs);
+    s.smoothCoef =
+        coefficientForMs (on ? 2.8 + 23.2 * std::pow (p.proportion (Param::transientsmooth), 0.88f) : 13.158594, fs);
 
     const float ceiling = std::pow (on ? p.proportion (Param::transientceiling) : 0.62f, 0.72f);
     s.boost = live ? 3.1f * ceiling + 3.35f : 1.8f * ceiling + 2.05f;
@@ -77,8 +76,8 @@ float transientTargetDb (float fast, float slow, const TransientSettings& s) noe
 //==============================================================================
 void TransientShaper::prepare (const juce::dsp::ProcessSpec& spec)
 {
-    *transientBandFilters[0].coefficients
-        = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (spec.sampleRate, 160.0f, 0.707f);
+    *transientBandFilters[0].coefficients =
+        juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (spec.sampleRate, 160.0f, 0.707f);
     transientBandFilters[1].coefficients = transientBandFilters[0].coefficients;
     reset(); // filter states, envelopes and gains back to rest
     transientBandHz = 160.0f;
@@ -99,8 +98,8 @@ void TransientShaper::process (juce::AudioBuffer<float>& buffer, const ChainBloc
     const auto s = transientSettingsFor (block);
     if (std::abs (s.bandHz - transientBandHz) > 0.2f)
     {
-        *transientBandFilters[0].coefficients
-            = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (block.sampleRate, s.bandHz, 0.707f);
+        *transientBandFilters[0].coefficients =
+            juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (block.sampleRate, s.bandHz, 0.707f);
         transientBandHz = s.bandHz;
     }
 

@@ -73,7 +73,8 @@ float TruePeakGuard::nextGain (float requiredGain) noexcept
     return static_cast<float> (releasedSum / ramp);
 }
 
-bool TruePeakGuard::staysUnder (float* const* channels, int numChannels, int start, int count, float ceiling) const noexcept
+bool TruePeakGuard::staysUnder (float* const* channels, int numChannels, int start, int count,
+                                float ceiling) const noexcept
 {
     for (int ch = 0; ch < numChannels; ++ch)
     {

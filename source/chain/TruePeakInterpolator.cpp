@@ -22,8 +22,8 @@ void TruePeakInterpolator::prepare (double sampleRate) noexcept
         const double m = j - (taps - 1) / 2.0;
         const double x = m * pi / factor;
         const double window = 0.5 * (1.0 - std::cos (2.0 * pi * j / (taps - 1)));
-        coefficients[static_cast<size_t> (phase)][static_cast<size_t> (j / factor)]
-            = static_cast<float> (std::sin (x) / x * window);
+        coefficients[static_cast<size_t> (phase)][static_cast<size_t> (j / factor)] =
+            static_cast<float> (std::sin (x) / x * window);
     }
     bound = 1.0f;
     for (const auto& phase : coefficients)

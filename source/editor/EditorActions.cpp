@@ -67,10 +67,18 @@ void QuorinProcessorEditor::loadFactoryPresetFromCombo()
 {
     switch (factoryPresetCombo.getSelectedId())
     {
-        case 2: audioProcessor.loadMixYouTubePunchPreset(); break;
-        case 3: audioProcessor.loadMixStreamingSafePreset(); break;
-        case 4: audioProcessor.loadMixMinimalPreset(); break;
-        default: audioProcessor.loadMixCleanPreset(); break;
+        case 2:
+            audioProcessor.loadMixYouTubePunchPreset();
+            break;
+        case 3:
+            audioProcessor.loadMixStreamingSafePreset();
+            break;
+        case 4:
+            audioProcessor.loadMixMinimalPreset();
+            break;
+        default:
+            audioProcessor.loadMixCleanPreset();
+            break;
     }
     showStatus ("Loaded " + factoryPresetCombo.getText());
 }
@@ -97,10 +105,14 @@ float QuorinProcessorEditor::getHitLamp (int hitClass) const
 {
     switch (hitClass)
     {
-        case 1: return kickFlash;
-        case 2: return snareFlash;
-        case 3: return hatFlash;
-        default: return 0.0f;
+        case 1:
+            return kickFlash;
+        case 2:
+            return snareFlash;
+        case 3:
+            return hatFlash;
+        default:
+            return 0.0f;
     }
 }
 
@@ -137,7 +149,7 @@ void QuorinProcessorEditor::repaintChangingAreas()
         repaintCanvasArea ({ 872, 742, 322, 24 }); // status toast
     if (view.page == FocusModule::Engine)
         repaintCanvasArea ({ 56, 500, 1128, 68 }); // ANALYZE report
-    repaintCanvasArea ({ 34, 662, 346, 94 }); // calibration panel, which a capture shows in any view
+    repaintCanvasArea ({ 34, 662, 346, 94 });      // calibration panel, which a capture shows in any view
 }
 
 void QuorinProcessorEditor::repaintCanvasArea (juce::Rectangle<int> canvasArea)
@@ -187,8 +199,8 @@ void QuorinProcessorEditor::updateLearnButtons()
 
 void QuorinProcessorEditor::updateHitLamps()
 {
-    const auto hitClass = lampHitClass (audioProcessor.getAdaptiveHitLearningClass(),
-                                        audioProcessor.getAdaptiveHitLabel());
+    const auto hitClass =
+        lampHitClass (audioProcessor.getAdaptiveHitLearningClass(), audioProcessor.getAdaptiveHitLabel());
     for (auto* lamp : { &kickFlash, &snareFlash, &hatFlash })
         *lamp = juce::jmax (0.0f, *lamp * lampDecay);
     if (audioProcessor.adaptiveHitConfidence.load() > lampConfidence)

@@ -44,8 +44,8 @@ const FontFace displayFace { "Impact", juce::Font::bold, VantoraFonts::BebasNeue
                              VantoraFonts::BebasNeueBold_otfSize, 0.05f };
 const FontFace uiFace { "Avenir Next", juce::Font::plain, VantoraFonts::LatoRegular_ttf,
                         VantoraFonts::LatoRegular_ttfSize, 0.015f };
-const FontFace uiBoldFace { "Avenir Next", juce::Font::bold, VantoraFonts::LatoBold_ttf,
-                            VantoraFonts::LatoBold_ttfSize, 0.015f };
+const FontFace uiBoldFace { "Avenir Next", juce::Font::bold, VantoraFonts::LatoBold_ttf, VantoraFonts::LatoBold_ttfSize,
+                            0.015f };
 } // namespace
 
 juce::Font makeHeadlineFont (float height)

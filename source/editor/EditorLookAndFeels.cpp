@@ -35,7 +35,8 @@ float linearProportion (float sliderPos, float minPos, float maxPos, juce::Slide
     const auto valueSpan = std::abs (atMaximum - atMinimum);
     if (valueSpan > 0.00001f)
         return juce::jlimit (0.0f, 1.0f,
-                             (slider.getPositionOfValue (slider.getValue()) - juce::jmin (atMinimum, atMaximum)) / valueSpan);
+                             (slider.getPositionOfValue (slider.getValue()) - juce::jmin (atMinimum, atMaximum))
+                                 / valueSpan);
 
     return juce::jlimit (0.0f, 1.0f, finiteOrZero (slider.valueToProportionOfLength (slider.getValue())));
 }
@@ -51,7 +52,8 @@ void QuorinProcessorEditor::KnobLookAndFeel::drawRotarySlider (juce::Graphics& g
     const bool hovered = slider.isMouseOverOrDragging();
 
     const auto area = juce::Rectangle<int> (x, y, width, height).toFloat().reduced (8.0f);
-    const auto diameter = (width > 16 && height > 16) ? static_cast<float> (juce::jmin (width - 16, height - 16)) : 0.0f;
+    const auto diameter =
+        (width > 16 && height > 16) ? static_cast<float> (juce::jmin (width - 16, height - 16)) : 0.0f;
     const auto knob = juce::Rectangle<float> (diameter, diameter).withCentre (area.getCentre());
     const auto centre = knob.getCentre();
     const auto arcRadius = diameter / 2.0f - 2.8f;
@@ -91,9 +93,10 @@ void QuorinProcessorEditor::KnobLookAndFeel::drawRotarySlider (juce::Graphics& g
     g.drawEllipse (knob.reduced (juce::jmin (1.1f, diameter / 2.0f)), 1.4f);
 
     // The pointer darkens as the body turns orange, and its shadow contrasts with the pointer.
-    const auto pointerColour = enabled ? Colour (0xfff5f7fa).interpolatedWith (
-                                             Colour (0xff15181d), juce::jlimit (0.0f, 1.0f, (pos - 0.6f) / 0.4f))
-                                       : Colour (0xff8e96a3);
+    const auto pointerColour =
+        enabled
+            ? Colour (0xfff5f7fa).interpolatedWith (Colour (0xff15181d), juce::jlimit (0.0f, 1.0f, (pos - 0.6f) / 0.4f))
+            : Colour (0xff8e96a3);
     const auto thickness = juce::jmax (0.024f * diameter, 2.2f);
     const auto tip = centre.getPointOnCircumference (0.29f * diameter, angle);
     const juce::Line<float> pointer (centre, tip);

@@ -23,8 +23,8 @@ enum Module
 };
 
 // The module each macro knob (in the editor's knob order) belongs to: the knob greys out with it.
-constexpr std::array<int, 11> knobModule { dynModule, dynModule, dynModule,   widthModule, eqModule, dynModule,
-                                           revModule, revModule, satModule,   satModule,   dynModule };
+constexpr std::array<int, 11> knobModule { dynModule, dynModule, dynModule, widthModule, eqModule, dynModule,
+                                           revModule, revModule, satModule, satModule,   dynModule };
 
 struct KnobPlacement
 {
@@ -77,15 +77,14 @@ QuorinProcessorEditor::ViewState QuorinProcessorEditor::readViewState() const
     state.adaptiveHitOn = isOn (Param::adaptivehit);
 
     constexpr std::array<Param, numModules> moduleParams { Param::eqon,     Param::dynamicson, Param::saturationon,
-                                                             Param::reverbon, Param::widthon,    Param::limiteron };
+                                                           Param::reverbon, Param::widthon,    Param::limiteron };
     for (size_t m = 0; m < moduleParams.size(); ++m)
         state.moduleOn[m] = isOn (moduleParams[m]) && state.colourModulesEnabled;
 
-    constexpr std::array<Param, numKnobs> knobSwitches {
-        Param::gateknobon,  Param::smackknobon,   Param::loudknobon,  Param::widthknobon,
-        Param::airknobon,   Param::smartknobon,   Param::liveknobon,  Param::flavourknobon,
-        Param::beastknobon, Param::subknobon,     Param::detailknobon
-    };
+    constexpr std::array<Param, numKnobs> knobSwitches { Param::gateknobon,  Param::smackknobon,   Param::loudknobon,
+                                                         Param::widthknobon, Param::airknobon,     Param::smartknobon,
+                                                         Param::liveknobon,  Param::flavourknobon, Param::beastknobon,
+                                                         Param::subknobon,   Param::detailknobon };
     for (size_t k = 0; k < knobSwitches.size(); ++k)
         state.knobOn[k] = isOn (knobSwitches[k]);
 
@@ -115,14 +114,15 @@ void QuorinProcessorEditor::wireViewButtons()
 {
     showAdvancedButton.onClick = [this]
     {
-        juce::MessageManager::callAsync ([editor = safeThis]
-                                         {
-                                             if (editor == nullptr)
-                                                 return;
-                                             editor->advancedView = editor->showAdvancedButton.getToggleState();
-                                             editor->focusModule = FocusModule::None;
-                                             editor->updateControlVisibility();
-                                         });
+        juce::MessageManager::callAsync (
+            [editor = safeThis]
+            {
+                if (editor == nullptr)
+                    return;
+                editor->advancedView = editor->showAdvancedButton.getToggleState();
+                editor->focusModule = FocusModule::None;
+                editor->updateControlVisibility();
+            });
     };
 
     constexpr std::array<FocusModule, 5> pages { FocusModule::Engine, FocusModule::Output, FocusModule::Eq,
@@ -212,7 +212,8 @@ void QuorinProcessorEditor::applyVisibility (const ViewState& state)
     }
 
     const bool liveHome = state.home && ! state.mix;
-    for (auto* control : std::initializer_list<juce::Component*> { &calibrateButton, &calibrationInfoButton, &liveTightButton })
+    for (auto* control :
+         std::initializer_list<juce::Component*> { &calibrateButton, &calibrationInfoButton, &liveTightButton })
         control->setVisible (liveHome);
     analyzeButton.setVisible ((state.home && state.mix) || state.page == FocusModule::Engine);
     factoryPresetCombo.setVisible (state.home && state.mix);
@@ -236,9 +237,9 @@ void QuorinProcessorEditor::collectPageControls()
     for (auto& notch : notchSliders)
         add (FocusModule::Engine, { &notch });
 
-    add (FocusModule::Output, { &profileCombo, &saveButton, &loadButton, &presetNameBox, &renameButton, &inputGain,
-                                &autoGainToggle, &matchToggle, &outputGain, &padCombo, &listeningCombo,
-                                &limiterCeiling });
+    add (FocusModule::Output,
+         { &profileCombo, &saveButton, &loadButton, &presetNameBox, &renameButton, &inputGain, &autoGainToggle,
+           &matchToggle, &outputGain, &padCombo, &listeningCombo, &limiterCeiling });
 
     add (FocusModule::Eq, { &eqSliders[0], &eqSliders[1], &eqSliders[2], &linearPhaseToggle });
 
@@ -246,12 +247,12 @@ void QuorinProcessorEditor::collectPageControls()
         for (auto* slider : column->rows())
             add (FocusModule::Reverb, { slider });
 
-    add (FocusModule::Control, { &bypassToggle, &voiceModeToggle, &wildcardToggle, &wildcardHybridToggle,
-                                 &cuppedToggle, &popFilterToggle, &learnPercussionToggle, &learnButtons[0],
-                                 &learnButtons[1], &learnButtons[2], &clearLearnedButton, &transientOnSwitch,
-                                 &transientHeader, &transientAttack, &transientSustain, &transientBand,
-                                 &transientSnap, &transientCeiling, &transientSmooth, &pathHeader,
-                                 &chainBlendHeader });
+    add (FocusModule::Control,
+         { &bypassToggle,       &voiceModeToggle,       &wildcardToggle,   &wildcardHybridToggle, &cuppedToggle,
+           &popFilterToggle,    &learnPercussionToggle, &learnButtons[0],  &learnButtons[1],      &learnButtons[2],
+           &clearLearnedButton, &transientOnSwitch,     &transientHeader,  &transientAttack,      &transientSustain,
+           &transientBand,      &transientSnap,         &transientCeiling, &transientSmooth,      &pathHeader,
+           &chainBlendHeader });
     for (auto& label : transientRowLabels)
         add (FocusModule::Control, { &label });
     for (size_t k = 0; k < pathSliders.size(); ++k)
@@ -263,8 +264,8 @@ void QuorinProcessorEditor::collectPageControls()
 void QuorinProcessorEditor::updatePanelVisibility()
 {
     const auto state = readViewState();
-    for (auto page : { FocusModule::Engine, FocusModule::Output, FocusModule::Eq, FocusModule::Reverb,
-                       FocusModule::Control })
+    for (auto page :
+         { FocusModule::Engine, FocusModule::Output, FocusModule::Eq, FocusModule::Reverb, FocusModule::Control })
     {
         const bool open = state.page == page;
         for (auto* control : pageControlLists[static_cast<size_t> (page)])
@@ -290,7 +291,8 @@ void QuorinProcessorEditor::applyEnablement (const ViewState& state)
     {
         const bool enabled = state.knobOn[k] && moduleOn[static_cast<size_t> (knobModule[k])];
         knobs[k].setEnabled (enabled);
-        knobs[k].setColour (juce::Slider::textBoxTextColourId, juce::Colour (enabled ? enabledKnobText : disabledKnobText));
+        knobs[k].setColour (juce::Slider::textBoxTextColourId,
+                            juce::Colour (enabled ? enabledKnobText : disabledKnobText));
     }
 
     for (size_t m = 0; m < chainBlendSliders.size(); ++m)
@@ -301,7 +303,7 @@ void QuorinProcessorEditor::applyEnablement (const ViewState& state)
     chainBlendHeader.setEnabled (colour);
 
     for (auto* slider : std::initializer_list<juce::Slider*> { &transientAttack, &transientSustain, &transientBand,
-                                                                &transientSnap, &transientCeiling, &transientSmooth })
+                                                               &transientSnap, &transientCeiling, &transientSmooth })
         slider->setEnabled (colour && state.transientOn);
     pathSliders[3].setEnabled (colour && state.adaptiveHitOn);
 
@@ -415,9 +417,7 @@ void QuorinProcessorEditor::layoutKnobArea (const ViewState& state)
     const bool advanced = advancedView;
     const auto& small = advanced ? (state.mix ? advancedMixSmallKnobs : advancedLiveSmallKnobs)
                                  : (state.mix ? compactMixSmallKnobs : compactLiveSmallKnobs);
-    const auto& big = advanced && ! state.mix ? advancedLiveBigKnobs
-                      : state.mix            ? mixBigKnobs
-                                             : compactLiveBigKnobs;
+    const auto& big = advanced && ! state.mix ? advancedLiveBigKnobs : state.mix ? mixBigKnobs : compactLiveBigKnobs;
     for (const auto& placement : small)
         if (placement.x > 0)
             placeKnob (knobs[static_cast<size_t> (placement.knob)],
@@ -477,7 +477,8 @@ void QuorinProcessorEditor::layoutReverbPage()
 
 void QuorinProcessorEditor::layoutControlPage()
 {
-    const std::array<juce::Component*, 4> topRow { &bypassToggle, &voiceModeToggle, &wildcardToggle, &wildcardHybridToggle };
+    const std::array<juce::Component*, 4> topRow { &bypassToggle, &voiceModeToggle, &wildcardToggle,
+                                                   &wildcardHybridToggle };
     for (size_t i = 0; i < topRow.size(); ++i)
         topRow[i]->setBounds (94 + 280 * static_cast<int> (i), 146, 272, 26);
     cuppedToggle.setBounds (94, 180, 552, 26);

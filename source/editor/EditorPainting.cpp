@@ -77,14 +77,17 @@ struct RowLabel
     int x, y;
 };
 
-constexpr RowLabel engineRows[] { { "LIMITER SPEED", 82, 118 }, { "RESPONSE", 82, 156 },  { "TARGET", 82, 194 },
-                                  { "BEAST MODE", 82, 232 },    { "VENUE", 82, 270 },     { "MIC PRESET", 82, 308 },
+constexpr RowLabel engineRows[] { { "LIMITER SPEED", 82, 118 }, { "RESPONSE", 82, 156 },   { "TARGET", 82, 194 },
+                                  { "BEAST MODE", 82, 232 },    { "VENUE", 82, 270 },      { "MIC PRESET", 82, 308 },
                                   { "FB NOTCH 1", 82, 342 },    { "FB NOTCH 2", 82, 372 }, { "FB NOTCH 3", 82, 402 },
                                   { "ADAPT MIX", 82, 434 } };
-constexpr RowLabel outputRows[] { { "PROFILE", 82, 118 },  { "PRESET NAME", 82, 156 }, { "INPUT GAIN", 82, 194 },
-                                  { "AUTO GAIN", 82, 232 }, { "MATCH", 330, 232 },     { "OUT GAIN", 82, 270 },
-                                  { "PAD", 82, 308 },       { "LISTEN", 82, 346 },     { "LIMIT TP", 82, 384 } };
-constexpr RowLabel eqRows[] { { "LINEAR PHASE", 82, 118 }, { "LOW", 82, 158 }, { "MID", 82, 196 }, { "HIGH", 82, 234 } };
+constexpr RowLabel outputRows[] { { "PROFILE", 82, 118 },   { "PRESET NAME", 82, 156 }, { "INPUT GAIN", 82, 194 },
+                                  { "AUTO GAIN", 82, 232 }, { "MATCH", 330, 232 },      { "OUT GAIN", 82, 270 },
+                                  { "PAD", 82, 308 },       { "LISTEN", 82, 346 },      { "LIMIT TP", 82, 384 } };
+constexpr RowLabel eqRows[] { { "LINEAR PHASE", 82, 118 },
+                              { "LOW", 82, 158 },
+                              { "MID", 82, 196 },
+                              { "HIGH", 82, 234 } };
 constexpr RowLabel reverbRows[] { { "LEVEL", 386, 128 },   { "DECAY", 386, 166 },  { "COLOR", 386, 204 },
                                   { "LOW-CUT", 386, 242 }, { "HI-CUT", 386, 280 }, { "WIDTH", 386, 318 },
                                   { "DUCK", 386, 356 } };
@@ -236,15 +239,20 @@ void QuorinProcessorEditor::paintModulePage (juce::Graphics& g, FocusModule page
                   makeUiFont (10.5f, false), dimText);
             paintAnalyzeReport (g);
             break;
-        case FocusModule::Output: drawRowLabels (g, outputRows, 126); break;
-        case FocusModule::Eq: drawRowLabels (g, eqRows, 126); break;
+        case FocusModule::Output:
+            drawRowLabels (g, outputRows, 126);
+            break;
+        case FocusModule::Eq:
+            drawRowLabels (g, eqRows, 126);
+            break;
         case FocusModule::Reverb:
             text (g, "LIVE REVERB", { 494, 94, 230, 22 }, makeHeadlineFont (13.0f), mutedText);
             text (g, "FLAVOUR REVERB", { 748, 94, 230, 22 }, makeHeadlineFont (13.0f), mutedText);
             drawRowLabels (g, reverbRows, 104);
             break;
         case FocusModule::None:
-        case FocusModule::Control: break;
+        case FocusModule::Control:
+            break;
     }
 }
 
@@ -289,16 +297,18 @@ void QuorinProcessorEditor::paintAnalyzeReport (juce::Graphics& g) const
 
 void QuorinProcessorEditor::paintKnobCaptions (juce::Graphics& g, const ViewState& state) const
 {
-    static const Caption mixSmall[] { { "GATE", gateKnob, 116 },  { "SMACK", smackKnob, 264 },
-                                      { "LOUD", loudKnob, 412 },  { "WIDTH", widthKnob, 560 },
-                                      { "AIR", airKnob, 708 },    { "LIVE", liveKnob, 856 },
+    static const Caption mixSmall[] { { "GATE", gateKnob, 116 },       { "SMACK", smackKnob, 264 },
+                                      { "LOUD", loudKnob, 412 },       { "WIDTH", widthKnob, 560 },
+                                      { "AIR", airKnob, 708 },         { "LIVE", liveKnob, 856 },
                                       { "FLAVOUR", flavourKnob, 1004 } };
-    static const Caption liveSmall[] { { "GATE", gateKnob, 112 },   { "SMACK", smackKnob, 240 },
-                                       { "LOUD", loudKnob, 368 },   { "WIDTH", widthKnob, 496 },
-                                       { "AIR", airKnob, 624 },     { "SMART", smartKnob, 752 },
-                                       { "LIVE", liveKnob, 880 },   { "ROOM", flavourKnob, 1008 } };
+    static const Caption liveSmall[] { { "GATE", gateKnob, 112 }, { "SMACK", smackKnob, 240 },
+                                       { "LOUD", loudKnob, 368 }, { "WIDTH", widthKnob, 496 },
+                                       { "AIR", airKnob, 624 },   { "SMART", smartKnob, 752 },
+                                       { "LIVE", liveKnob, 880 }, { "ROOM", flavourKnob, 1008 } };
     static const Caption mixBig[] { { "SUB", subKnob, 375 }, { "DETAIL", detailKnob, 665 } };
-    static const Caption liveBig[] { { "BEAST", beastKnob, 230 }, { "SUB", subKnob, 520 }, { "DETAIL", detailKnob, 810 } };
+    static const Caption liveBig[] { { "BEAST", beastKnob, 230 },
+                                     { "SUB", subKnob, 520 },
+                                     { "DETAIL", detailKnob, 810 } };
 
     const auto knobOn = [&state] (int knob) { return state.knobOn[static_cast<size_t> (knob)]; };
     if (state.mix)
@@ -316,11 +326,14 @@ void QuorinProcessorEditor::paintKnobCaptions (juce::Graphics& g, const ViewStat
 
 void QuorinProcessorEditor::paintCompactCaptions (juce::Graphics& g, const ViewState& state) const
 {
-    static const std::array<Caption, 4> mixSmall { { { "GATE", gateKnob, 320 }, { "SMACK", smackKnob, 480 },
-                                      { "LOUD", loudKnob, 640 }, { "ROOM", flavourKnob, 800 } } };
+    static const std::array<Caption, 4> mixSmall { { { "GATE", gateKnob, 320 },
+                                                     { "SMACK", smackKnob, 480 },
+                                                     { "LOUD", loudKnob, 640 },
+                                                     { "ROOM", flavourKnob, 800 } } };
     // In Live the SMACK caption follows the transient shaper's switch.
-    static const std::array<Caption, 4> liveSmall { { { "GATE", gateKnob, 320 }, { "SMACK", -1, 480 },
-                                       { "LOUD", loudKnob, 640 }, { "SMART", smartKnob, 800 } } };
+    static const std::array<Caption, 4> liveSmall {
+        { { "GATE", gateKnob, 320 }, { "SMACK", -1, 480 }, { "LOUD", loudKnob, 640 }, { "SMART", smartKnob, 800 } }
+    };
     static const std::array<Caption, 2> mixBig { { { "SUB", subKnob, 375 }, { "DETAIL", detailKnob, 665 } } };
     static const std::array<Caption, 2> liveBig { { { "BEAST", beastKnob, 375 }, { "DETAIL", detailKnob, 665 } } };
 
@@ -354,8 +367,9 @@ void QuorinProcessorEditor::paintCalibrationPanel (juce::Graphics& g) const
         text (g, learnStatusText.isEmpty() ? juce::String ("Listening for kick/snare/hi-hat...") : learnStatusText,
               line (710, 16), makeUiFont (11.5f, false), softText);
 
-        const std::array<std::pair<const char*, float>, 3> lamps { { { "K", kickFlash }, { "S", snareFlash },
-                                                                     { "H", hatFlash } } };
+        const std::array<std::pair<const char*, float>, 3> lamps {
+            { { "K", kickFlash }, { "S", snareFlash }, { "H", hatFlash } }
+        };
         for (size_t i = 0; i < lamps.size(); ++i)
         {
             const int x0 = 46 + 68 * static_cast<int> (i);

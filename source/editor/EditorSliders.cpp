@@ -38,10 +38,10 @@ juce::String DecibelSlider::getTextFromValue (double value)
     return juce::String (value, 1) + " dB";
 }
 
-const std::array<const char*, 19> FeedbackNotchSlider::labels {
-    "Off",     "160 Hz",   "200 Hz",  "250 Hz",  "315 Hz",  "400 Hz",   "500 Hz",  "630 Hz",  "800 Hz", "1.0 kHz",
-    "1.25 kHz", "1.6 kHz", "2.0 kHz", "2.5 kHz", "3.15 kHz", "4.0 kHz", "5.0 kHz", "6.3 kHz", "8.0 kHz"
-};
+const std::array<const char*, 19> FeedbackNotchSlider::labels { "Off",      "160 Hz",  "200 Hz",  "250 Hz",  "315 Hz",
+                                                                "400 Hz",   "500 Hz",  "630 Hz",  "800 Hz",  "1.0 kHz",
+                                                                "1.25 kHz", "1.6 kHz", "2.0 kHz", "2.5 kHz", "3.15 kHz",
+                                                                "4.0 kHz",  "5.0 kHz", "6.3 kHz", "8.0 kHz" };
 
 FeedbackNotchSlider::FeedbackNotchSlider()
 {

@@ -25,7 +25,8 @@ const std::array<GuideItem, 16> guideItems { {
     { "SUB", "Adds low-end body and weight to the recorded beatbox." },
     { "DETAIL", "Keeps articulations and fine textures audible through the mix." },
     { "MIX PRESETS", "Mix Clean, YT Punch, Streaming Safe, or Minimal \xe2\x80\x94 SM58 mix/master starting points." },
-    { "MATCH", "Bidirectional loudness assist toward Output Target in mix/master (\xc2\xb1" "6 dB, limiter-safe)." },
+    { "MATCH", "Bidirectional loudness assist toward Output Target in mix/master (\xc2\xb1"
+               "6 dB, limiter-safe)." },
     { "LUFS METER", "Integrated + short-term LUFS and true peak shown top-right in mix mode." },
     { "ANALYZE", "5 s level capture: sets limiter, mix punch, MATCH and output target." },
     { "OUTPUT TARGET", "Choose Custom, YouTube -14 LUFS, Streaming Safe or Broadcast -23 LUFS." },
@@ -81,7 +82,8 @@ const std::array<ControlTooltip, 50> controlTooltips { {
     { "button.LEARN HI-HAT", "Record your own hi-hat profile for Adaptive Hit." },
     { "button.CLEAR", "Clear all learned Adaptive Hit profiles." },
     { "autogain", "Keeps overall output level stable when tone controls change." },
-    { "loudnessmatch", "Mix/master: bidirectional loudness assist toward Output Target (\xc2\xb1" "6 dB, limiter-safe)." },
+    { "loudnessmatch", "Mix/master: bidirectional loudness assist toward Output Target (\xc2\xb1"
+                       "6 dB, limiter-safe)." },
     { "lineareq", "Studio mode: linear-phase FIR EQ (higher latency)." },
     { "antipoppct", "Anti-pop high-pass (~35 Hz) blend toward dry. Lower = retain more low-end transients." },
     { "makeuppct", "Scales dynamics body + loudness makeup gain toward unity. Tame macro loudness boosts." },
@@ -200,9 +202,13 @@ juce::String learnStatusLine (bool calibrating, int hitClass)
         return {};
     switch (hitClass)
     {
-        case 1: return "Analyzing Kick transients...";
-        case 2: return "Analyzing Snare transients...";
-        case 3: return "Analyzing Hi-Hat transients...";
-        default: return "Listening for Kick / Snare / Hi-Hat...";
+        case 1:
+            return "Analyzing Kick transients...";
+        case 2:
+            return "Analyzing Snare transients...";
+        case 3:
+            return "Analyzing Hi-Hat transients...";
+        default:
+            return "Listening for Kick / Snare / Hi-Hat...";
     }
 }

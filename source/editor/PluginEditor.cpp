@@ -6,19 +6,18 @@ namespace
 {
 // Parameters whose changes alter which controls are live; the editor re-runs its view pass on them.
 constexpr std::array<const char*, 20> kInteractWatchIds {
-    "wildcardmode", "wildcardhybridfx", "eqon",         "dynamicson",    "saturationon",
-    "reverbon",     "widthon",          "gateknobon",   "smackknobon",   "punchknobon",
-    "loudknobon",   "widthknobon",      "airknobon",    "smartknobon",   "liveknobon",
-    "flavourknobon", "beastknobon",     "subknobon",    "detailknobon",  "adaptivehit"
+    "wildcardmode", "wildcardhybridfx", "eqon",        "dynamicson", "saturationon", "reverbon",   "widthon",
+    "gateknobon",   "smackknobon",      "punchknobon", "loudknobon", "widthknobon",  "airknobon",  "smartknobon",
+    "liveknobon",   "flavourknobon",    "beastknobon", "subknobon",  "detailknobon", "adaptivehit"
 };
 
-constexpr std::array<const char*, 11> knobParameterIds { "gate", "smack", "loudness", "width", "air",   "smart",
-                                                         "live", "flavour", "beast", "sub", "detail" };
-constexpr std::array<const char*, 11> knobSwitchIds { "gateknobon", "smackknobon", "loudknobon", "widthknobon",
-                                                      "airknobon", "smartknobon", "liveknobon", "flavourknobon",
-                                                      "beastknobon", "subknobon", "detailknobon" };
-constexpr std::array<const char*, 6> moduleSwitchIds { "eqon", "dynamicson", "saturationon",
-                                                       "reverbon", "widthon", "limiteron" };
+constexpr std::array<const char*, 11> knobParameterIds { "gate", "smack",   "loudness", "width", "air",   "smart",
+                                                         "live", "flavour", "beast",    "sub",   "detail" };
+constexpr std::array<const char*, 11> knobSwitchIds { "gateknobon",  "smackknobon", "loudknobon",  "widthknobon",
+                                                      "airknobon",   "smartknobon", "liveknobon",  "flavourknobon",
+                                                      "beastknobon", "subknobon",   "detailknobon" };
+constexpr std::array<const char*, 6> moduleSwitchIds { "eqon",     "dynamicson", "saturationon",
+                                                       "reverbon", "widthon",    "limiteron" };
 constexpr std::array<const char*, 6> moduleSwitchTexts { "EQ", "DYN", "SAT", "REV", "WIDTH", "LIM" };
 constexpr std::array<const char*, 6> chainBlendIds { "eqpct", "dynpct", "satpct", "revpct", "widpct", "limpct" };
 constexpr std::array<const char*, 4> pathIds { "antipoppct", "makeuppct", "subharmpct", "adaptmix" };
@@ -34,10 +33,21 @@ struct MicrophoneItem
     int id;
 };
 constexpr std::array<MicrophoneItem, 15> microphoneMenu { {
-    { "Flat", 1 },           { "Shure SM7B", 2 },      { "Shure SM58", 4 },      { "Shure PGA58", 5 },
-    { "Shure Beta 58", 10 }, { "Shure KSM 9", 12 },    { "AKG D5", 3 },          { "AKG D7", 15 },
-    { "Sennheiser e835", 6 }, { "Sennheiser e945", 13 }, { "DPA 2028", 7 },      { "DPA d:facto", 8 },
-    { "Audix OM7", 11 },     { "sE V7", 9 },           { "Mackie EM-89D", 14 },
+    { "Flat", 1 },
+    { "Shure SM7B", 2 },
+    { "Shure SM58", 4 },
+    { "Shure PGA58", 5 },
+    { "Shure Beta 58", 10 },
+    { "Shure KSM 9", 12 },
+    { "AKG D5", 3 },
+    { "AKG D7", 15 },
+    { "Sennheiser e835", 6 },
+    { "Sennheiser e945", 13 },
+    { "DPA 2028", 7 },
+    { "DPA d:facto", 8 },
+    { "Audix OM7", 11 },
+    { "sE V7", 9 },
+    { "Mackie EM-89D", 14 },
 } };
 
 constexpr juce::uint32 orangeAccent = 0xfff15a00;
@@ -172,8 +182,8 @@ void QuorinProcessorEditor::addControl (juce::Component& control, const juce::St
 
 void QuorinProcessorEditor::attach (juce::Slider& slider, const juce::String& parameterId)
 {
-    sliderAttachments.push_back (
-        std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (audioProcessor.parameters, parameterId, slider));
+    sliderAttachments.push_back (std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (
+        audioProcessor.parameters, parameterId, slider));
 }
 
 void QuorinProcessorEditor::setUpKnob (juce::Slider& knob, bool big, const juce::String& parameterId)
@@ -198,8 +208,8 @@ void QuorinProcessorEditor::setUpToggle (juce::ToggleButton& toggle, const juce:
 {
     toggle.setButtonText (text);
     addControl (toggle, parameterId);
-    buttonAttachments.push_back (
-        std::make_unique<juce::AudioProcessorValueTreeState::ButtonAttachment> (audioProcessor.parameters, parameterId, toggle));
+    buttonAttachments.push_back (std::make_unique<juce::AudioProcessorValueTreeState::ButtonAttachment> (
+        audioProcessor.parameters, parameterId, toggle));
 }
 
 namespace
@@ -225,8 +235,8 @@ void QuorinProcessorEditor::setUpCombo (juce::ComboBox& combo, const juce::Strin
     addItems (combo, items);
     colourCombo (combo);
     addControl (combo, parameterId);
-    comboAttachments.push_back (
-        std::make_unique<juce::AudioProcessorValueTreeState::ComboBoxAttachment> (audioProcessor.parameters, parameterId, combo));
+    comboAttachments.push_back (std::make_unique<juce::AudioProcessorValueTreeState::ComboBoxAttachment> (
+        audioProcessor.parameters, parameterId, combo));
 }
 
 void QuorinProcessorEditor::setUpButton (juce::TextButton& button, const juce::String& text, juce::Colour onColour,
@@ -405,9 +415,10 @@ void QuorinProcessorEditor::updateUiScaleAndTransform()
 void QuorinProcessorEditor::parameterChanged (const juce::String&, float)
 {
     // May run on the audio thread (a capture writing its results): only post the view pass.
-    juce::MessageManager::callAsync ([editor = safeThis]
-                                     {
-                                         if (editor != nullptr)
-                                             editor->updateControlVisibility();
-                                     });
+    juce::MessageManager::callAsync (
+        [editor = safeThis]
+        {
+            if (editor != nullptr)
+                editor->updateControlVisibility();
+        });
 }

@@ -22,8 +22,9 @@ public:
     public:
         void drawRotarySlider (juce::Graphics&, int x, int y, int width, int height, float sliderPosProportional,
                                float rotaryStartAngle, float rotaryEndAngle, juce::Slider&) override;
-        void drawLinearSlider (juce::Graphics&, int x, int y, int width, int height, float sliderPos, float minSliderPos,
-                               float maxSliderPos, juce::Slider::SliderStyle, juce::Slider&) override;
+        void drawLinearSlider (juce::Graphics&, int x, int y, int width, int height, float sliderPos,
+                               float minSliderPos, float maxSliderPos, juce::Slider::SliderStyle,
+                               juce::Slider&) override;
     };
 
     /** Buttons, toggles, labels, combo boxes and menus. */
@@ -204,7 +205,7 @@ private:
     PercentSlider transientAttack, transientSustain;
     juce::Slider transientBand;
     PercentSlider transientSnap, transientCeiling, transientSmooth;
-    std::array<PercentSlider, 4> pathSliders;       // anti-pop, makeup, sub harmonics, adapt
+    std::array<PercentSlider, 4> pathSliders; // anti-pop, makeup, sub harmonics, adapt
     std::array<PercentSlider, numModules> chainBlendSliders;
     juce::Label transientHeader, pathHeader, chainBlendHeader;
     std::array<juce::Label, 6> transientRowLabels;

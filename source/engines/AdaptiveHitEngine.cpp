@@ -294,8 +294,7 @@ bool AdaptiveHitEngine::passesGate (const Frame& frame) noexcept
     return open;
 }
 
-AdaptiveHitEngine::ClassScores
-AdaptiveHitEngine::score (const Features& f) const noexcept
+AdaptiveHitEngine::ClassScores AdaptiveHitEngine::score (const Features& f) const noexcept
 {
     const float T = f.transient, Lr = f.lowRatio, Hr = f.highRatio, Z = f.zcr;
     const float kc = clamp01 ((Lr - 0.48f) * 3.0f);

@@ -82,7 +82,6 @@ public:
     std::atomic<int> learningHits { 0 };
 
 private:
-
     struct SharedClass
     {
         std::atomic<float> transient { 0.0f }, lowRatio { 0.0f }, highRatio { 0.0f }, zcr { 0.0f };

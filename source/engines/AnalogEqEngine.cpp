@@ -68,7 +68,8 @@ BiquadCoeffs Engine::makeHighPass (double sampleRate, float freqHz) noexcept
     const double w0 = angularFrequency (sampleRate, freqHz);
     const double alpha = std::sin (w0) / static_cast<double> (1.414f);
     const double cosW0 = std::cos (w0);
-    return normalised ((1.0 + cosW0) / 2.0, -(1.0 + cosW0), (1.0 + cosW0) / 2.0, 1.0 + alpha, -2.0 * cosW0, 1.0 - alpha);
+    return normalised ((1.0 + cosW0) / 2.0, -(1.0 + cosW0), (1.0 + cosW0) / 2.0, 1.0 + alpha, -2.0 * cosW0,
+                       1.0 - alpha);
 }
 
 BiquadCoeffs Engine::makeHighShelf (double sampleRate, float freqHz, float gainDb) noexcept
@@ -79,11 +80,9 @@ BiquadCoeffs Engine::makeHighShelf (double sampleRate, float freqHz, float gainD
     const double alpha = std::sin (w0) / 2.0 * std::sqrt ((a + 1.0 / a) * slopeTerm + 2.0);
     const double cosW0 = std::cos (w0);
     const double twoRootAAlpha = 2.0 * std::sqrt (a) * alpha;
-    return normalised (a * ((a + 1.0) + (a - 1.0) * cosW0 + twoRootAAlpha),
-                       -2.0 * a * ((a - 1.0) + (a + 1.0) * cosW0),
+    return normalised (a * ((a + 1.0) + (a - 1.0) * cosW0 + twoRootAAlpha), -2.0 * a * ((a - 1.0) + (a + 1.0) * cosW0),
                        a * ((a + 1.0) + (a - 1.0) * cosW0 - twoRootAAlpha),
-                       (a + 1.0) - (a - 1.0) * cosW0 + twoRootAAlpha,
-                       2.0 * ((a - 1.0) - (a + 1.0) * cosW0),
+                       (a + 1.0) - (a - 1.0) * cosW0 + twoRootAAlpha, 2.0 * ((a - 1.0) - (a + 1.0) * cosW0),
                        (a + 1.0) - (a - 1.0) * cosW0 - twoRootAAlpha);
 }
 
@@ -137,7 +136,8 @@ void Engine::setFeedbackNotches (float f1Hz, float f2Hz, float f3Hz, float q, fl
     for (int i = 0; i < numNotchRows; ++i)
     {
         const float f = frequencies[static_cast<size_t> (i)];
-        const auto limited = static_cast<float> (std::min (static_cast<double> (std::max (f, lowestNotchHz)), 0.48 * sampleRate));
+        const auto limited =
+            static_cast<float> (std::min (static_cast<double> (std::max (f, lowestNotchHz)), 0.48 * sampleRate));
         setRowTarget (notchRow + i, makePeak (sampleRate, limited, q, gainDb), 1.02, enabled && f > 0.0f ? 1.0 : 0.0);
     }
 }

@@ -40,9 +40,9 @@ public:
     // The designs, frequencies clamped to 18 Hz .. 0.48 × rate. Q values are single-precision
     // constants widened to double, as the tone curve has always been voiced with them.
     static BiquadCoeffs makePeak (double sampleRate, float freqHz, float q, float gainDb) noexcept;
-    static BiquadCoeffs makeHighPass (double sampleRate, float freqHz) noexcept; // Q 0.707
+    static BiquadCoeffs makeHighPass (double sampleRate, float freqHz) noexcept;                // Q 0.707
     static BiquadCoeffs makeHighShelf (double sampleRate, float freqHz, float gainDb) noexcept; // slope 0.72
-    static BiquadCoeffs makeBandPass (double sampleRate, float freqHz, float q) noexcept; // 0 dB peak
+    static BiquadCoeffs makeBandPass (double sampleRate, float freqHz, float q) noexcept;       // 0 dB peak
 
     /** Stores the rate, resets every section and loads the fixed rows (cupped voicing, detector, and
         the notches' resting design). */

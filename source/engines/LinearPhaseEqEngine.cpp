@@ -67,8 +67,8 @@ Engine::Taps Engine::lowPassPrototype (float cornerHz) const noexcept
     {
         const int offset = n - centreTap;
         const double window = 0.5 - 0.5 * std::cos (twoPi * n / (numTaps - 1));
-        const double sinc = offset == 0 ? 2.0 * fc
-                                        : std::sin (twoPi * fc * offset) / (juce::MathConstants<double>::pi * offset);
+        const double sinc =
+            offset == 0 ? 2.0 * fc : std::sin (twoPi * fc * offset) / (juce::MathConstants<double>::pi * offset);
         taps[static_cast<size_t> (n)] = sinc * window;
         sum += taps[static_cast<size_t> (n)];
     }
@@ -112,7 +112,8 @@ void Engine::mergeLiveToneCurveLinearPhase (std::vector<float>& kernel, float hp
         Analog::makeHighShelf (sampleRate, airHz, airGainDb),
     };
 
-    const auto unit = [this] (int m) { return Complex (unitCos[static_cast<size_t> (m)], -unitSin[static_cast<size_t> (m)]); };
+    const auto unit = [this] (int m)
+    { return Complex (unitCos[static_cast<size_t> (m)], -unitSin[static_cast<size_t> (m)]); };
 
     std::array<double, spectrumSize> magnitude {};
     for (int j = 0; j < spectrumSize; ++j)
@@ -157,8 +158,8 @@ juce::AudioBuffer<float> Engine::kernelFor (const Design& d)
     needsRebuild = false;
 
     auto kernel = buildUserShelfImpulse (d.lowDb, d.midDb, d.highDb);
-    mergeLiveToneCurveLinearPhase (kernel, d.hpfHz, d.lowMidGainDb, d.presenceHz, d.presenceQ, d.presenceGainDb, d.airHz,
-                                   d.airGainDb, d.lowGainDb);
+    mergeLiveToneCurveLinearPhase (kernel, d.hpfHz, d.lowMidGainDb, d.presenceHz, d.presenceQ, d.presenceGainDb,
+                                   d.airHz, d.airGainDb, d.lowGainDb);
 
     juce::AudioBuffer<float> buffer (2, numTaps);
     for (int ch = 0; ch < 2; ++ch)

@@ -112,8 +112,8 @@ void ModernReverb::setParameters (const Params& params) noexcept
     preDelaySamples.target = juce::jlimit (0.0f, maxDelay, delay);
 
     // A reverberation time T falls 60 dB in T seconds: 3 decades of amplitude over T / loop time loops.
-    const float decay = juce::jmax (0.05f, juce::jlimit (0.3f, voicing.maxDecaySeconds, decaySeconds)
-                                               * voicing.decayScale);
+    const float decay =
+        juce::jmax (0.05f, juce::jlimit (0.3f, voicing.maxDecaySeconds, decaySeconds) * voicing.decayScale);
     feedback.target = juce::jlimit (0.05f, voicing.maxFeedback, std::pow (10.0f, -3.0f * meanLoopSeconds / decay));
 
     highCutActive = highCutHz < 19700.0f;
@@ -133,9 +133,11 @@ float ModernReverb::Diffuser::process (float x) noexcept
 
 ModernReverb::SampleControls ModernReverb::glideControls() noexcept
 {
-    return { preDelaySamples.glide (0.08f), feedback.glide (0.03f),     dampingCoeff.glide (0.04f),
-             lowCutCoeff.glide (0.05f),     brightnessCoeff.glide (0.045f), highCutCoeff.glide (0.05f),
-             highCutEnabled.glide (0.08f),  wet.glide (0.0028f),        width.glide (0.0028f) };
+    return { preDelaySamples.glide (0.08f),  feedback.glide (0.03f),
+             dampingCoeff.glide (0.04f),     lowCutCoeff.glide (0.05f),
+             brightnessCoeff.glide (0.045f), highCutCoeff.glide (0.05f),
+             highCutEnabled.glide (0.08f),   wet.glide (0.0028f),
+             width.glide (0.0028f) };
 }
 
 float ModernReverb::readPreDelay (float input, float delaySamples) noexcept
@@ -183,15 +185,15 @@ std::array<float, 8> ModernReverb::readLines (float dampingCoefficient) noexcept
         int newer = older + 1;
         if (newer >= length)
             newer -= length;
-        const float value = 0.5f * (line.buffer[static_cast<size_t> (older)] + line.buffer[static_cast<size_t> (newer)]);
+        const float value =
+            0.5f * (line.buffer[static_cast<size_t> (older)] + line.buffer[static_cast<size_t> (newer)]);
         line.dampingState += (value - line.dampingState) * k;
         outputs[i] = line.dampingState;
     }
     return outputs;
 }
 
-void ModernReverb::writeLines (const std::array<float, numLines>& outputs, float feedbackGain,
-                                                float input) noexcept
+void ModernReverb::writeLines (const std::array<float, numLines>& outputs, float feedbackGain, float input) noexcept
 {
     auto mixed = outputs;
     hadamard (mixed);
@@ -219,8 +221,7 @@ float ModernReverb::filterOutput (OutputFilters& f, float x, const SampleControl
     return f.final;
 }
 
-void ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel,
-                                             float widthAmount) noexcept
+void ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel, float widthAmount) noexcept
 {
     const float wetTarget = juce::jlimit (0.0f, 1.0f, wetLevel);
 

@@ -47,9 +47,12 @@ std::array<float, MultibandDynamics::numBands> limiterThresholdsFor (int speed) 
 {
     switch (speed)
     {
-        case 1: return { -2.6f, -1.8f, -2.2f };
-        case 2: return { -3.6f, -2.8f, -3.2f };
-        default: return { -1.8f, -1.0f, -1.4f };
+        case 1:
+            return { -2.6f, -1.8f, -2.2f };
+        case 2:
+            return { -3.6f, -2.8f, -3.2f };
+        default:
+            return { -1.8f, -1.0f, -1.4f };
     }
 }
 

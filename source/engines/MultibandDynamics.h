@@ -16,8 +16,8 @@ public:
     /** The block's control values, as the chain passes them. */
     struct Params
     {
-        float loudAmt = 0.0f, smartEff = 0.0f, beastAmt = 0.0f, subAmt = 0.0f, detailAmt = 0.0f,
-              smackAmt = 0.0f, airAmt = 0.0f;
+        float loudAmt = 0.0f, smartEff = 0.0f, beastAmt = 0.0f, subAmt = 0.0f, detailAmt = 0.0f, smackAmt = 0.0f,
+              airAmt = 0.0f;
         bool voiceMode = false, stageLive = false;
         int limiterSpeed = 0; // 0 "Punch", 1 "Balanced", 2 "Clamp"; anything else acts as 0
         bool mixMasterMode = true;

@@ -11,7 +11,4 @@ void vantoraAssertionFailed (const char* file, int line) noexcept
         handler (file, line);
 }
 
-void vantoraSetAssertionHandler (VantoraAssertionHandler handler) noexcept
-{
-    assertionHandler.store (handler);
-}
+void vantoraSetAssertionHandler (VantoraAssertionHandler handler) noexcept { assertionHandler.store (handler); }

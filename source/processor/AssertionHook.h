@@ -8,5 +8,5 @@ using VantoraAssertionHandler = void (*) (const char* file, int line);
 void vantoraAssertionFailed (const char* file, int line) noexcept;
 void vantoraSetAssertionHandler (VantoraAssertionHandler handler) noexcept;
 
- #define JUCE_LOG_CURRENT_ASSERTION vantoraAssertionFailed (__FILE__, __LINE__);
+#define JUCE_LOG_CURRENT_ASSERTION vantoraAssertionFailed (__FILE__, __LINE__);
 #endif

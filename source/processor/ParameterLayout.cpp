@@ -39,8 +39,9 @@ ParameterRow toggle (Param p, const char* name, bool defaultOn, int hint)
 
 ParameterRow choice (Param p, const char* name, juce::StringArray choices, int defaultIndex, int hint)
 {
-    return { p, name, Kind::choice, 0.0f, 0.0f, 0.0f, 1.0f, static_cast<float> (defaultIndex), hint,
-             std::move (choices) };
+    return {
+        p, name, Kind::choice, 0.0f, 0.0f, 0.0f, 1.0f, static_cast<float> (defaultIndex), hint, std::move (choices)
+    };
 }
 
 // Recurring skewed ranges.
@@ -69,9 +70,9 @@ ParameterRow trimDb (Param p, const char* name, float minimum, float maximum, fl
     return ranged (p, name, minimum, maximum, 0.01f, 1.0f, defaultValue, hint, "dB");
 }
 
-const juce::StringArray feedbackChoices { "Off", "160 Hz", "200 Hz", "250 Hz", "315 Hz", "400 Hz", "500 Hz",
-                                          "630 Hz", "800 Hz", "1.0 kHz", "1.25 kHz", "1.6 kHz", "2.0 kHz",
-                                          "2.5 kHz", "3.15 kHz", "4.0 kHz", "5.0 kHz", "6.3 kHz", "8.0 kHz" };
+const juce::StringArray feedbackChoices { "Off",      "160 Hz",  "200 Hz",  "250 Hz",   "315 Hz",  "400 Hz",  "500 Hz",
+                                          "630 Hz",   "800 Hz",  "1.0 kHz", "1.25 kHz", "1.6 kHz", "2.0 kHz", "2.5 kHz",
+                                          "3.15 kHz", "4.0 kHz", "5.0 kHz", "6.3 kHz",  "8.0 kHz" };
 
 std::vector<ParameterRow> parameterTable()
 {
@@ -195,8 +196,7 @@ std::unique_ptr<juce::RangedAudioParameter> makeParameter (const ParameterRow& r
     }
 
     return std::make_unique<juce::AudioParameterFloat> (
-        id, row.name, juce::NormalisableRange<float> (row.minimum, row.maximum, row.step, row.skew),
-        row.defaultValue);
+        id, row.name, juce::NormalisableRange<float> (row.minimum, row.maximum, row.step, row.skew), row.defaultValue);
 }
 } // namespace
 

@@ -3,6 +3,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 // The parameter ids in the order in which the layout adds them (the host's parameter order).
+// clang-format off
 #define VANTORA_PARAMETER_IDS(X)                                                                    \
     X (chainmode) X (gate) X (smack) X (kickpunch) X (transientattack) X (transientsustain)            \
     X (transientband) X (transientsnap) X (transientceiling) X (transientsmooth) X (beast) X (sub)     \
@@ -20,13 +21,14 @@
     X (loudknobon) X (widthknobon) X (airknobon) X (smartknobon) X (liveknobon) X (flavourknobon)     \
     X (beastknobon) X (subknobon) X (detailknobon) X (fbfreq1) X (fbfreq2) X (fbfreq3) X (speaker)    \
     X (output)
+// clang-format on
 
 enum class Param : int
 {
 #define VANTORA_PARAMETER_ENUM(name) name,
     VANTORA_PARAMETER_IDS (VANTORA_PARAMETER_ENUM)
 #undef VANTORA_PARAMETER_ENUM
-    count
+        count
 };
 
 constexpr int numParameters = static_cast<int> (Param::count);

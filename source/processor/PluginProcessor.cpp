@@ -22,8 +22,7 @@ QuorinProcessor::QuorinProcessor()
                           .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       parameters (*this, nullptr, juce::Identifier ("PARAMS"), createParameterLayout()),
-      analogEq (std::make_unique<AnalogEqEngine>()),
-      liveReverb (std::make_unique<ModernReverb> (space::liveRoomScale)),
+      analogEq (std::make_unique<AnalogEqEngine>()), liveReverb (std::make_unique<ModernReverb> (space::liveRoomScale)),
       flavourReverb (std::make_unique<ModernReverb> (space::flavourRoomScale)),
       multibandDynamics (std::make_unique<MultibandDynamics>()),
       loudnessAnalyzer (std::make_unique<LoudnessAnalyzer>()),
@@ -64,10 +63,7 @@ double QuorinProcessor::getTailLengthSeconds() const { return 0.0; }
 bool QuorinProcessor::acceptsMidi() const { return false; }
 bool QuorinProcessor::producesMidi() const { return false; }
 
-juce::AudioProcessorEditor* QuorinProcessor::createEditor()
-{
-    return new QuorinProcessorEditor (*this);
-}
+juce::AudioProcessorEditor* QuorinProcessor::createEditor() { return new QuorinProcessorEditor (*this); }
 
 bool QuorinProcessor::hasEditor() const { return true; }
 
@@ -82,8 +78,8 @@ void QuorinProcessor::changeProgramName (int, const juce::String&) {}
 
 bool QuorinProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 {
-    const auto output = layouts.outputBuses.isEmpty() ? juce::AudioChannelSet::disabled()
-                                                      : layouts.getMainOutputChannelSet();
+    const auto output =
+        layouts.outputBuses.isEmpty() ? juce::AudioChannelSet::disabled() : layouts.getMainOutputChannelSet();
     if (output != juce::AudioChannelSet::mono() && output != juce::AudioChannelSet::stereo())
         return false;
 
@@ -126,11 +122,16 @@ juce::String QuorinProcessor::getAdaptiveHitLabel() const
 {
     switch (adaptiveHitClass.load())
     {
-        case 1: return "Kick";
-        case 2: return "Snare";
-        case 3: return "Hi-hat";
-        case 4: return "Inward K";
-        default: return "None";
+        case 1:
+            return "Kick";
+        case 2:
+            return "Snare";
+        case 3:
+            return "Hi-hat";
+        case 4:
+            return "Inward K";
+        default:
+            return "None";
     }
 }
 
@@ -143,16 +144,10 @@ void QuorinProcessor::clearAdaptiveHitLearnedModel() { adaptiveHitEngine->clearR
 
 int QuorinProcessor::getAdaptiveHitLearningClass() const { return adaptiveHitEngine->learningClass.load(); }
 
-float QuorinProcessor::getAdaptiveHitLearningProgress() const
-{
-    return adaptiveHitEngine->learningProgress.load();
-}
+float QuorinProcessor::getAdaptiveHitLearningProgress() const { return adaptiveHitEngine->learningProgress.load(); }
 
 int QuorinProcessor::getAdaptiveHitLearnedMask() const { return adaptiveHitEngine->learnedMask.load(); }
 
 int QuorinProcessor::getAdaptiveHitLearningHits() const { return adaptiveHitEngine->learningHits.load(); }
 
-juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
-{
-    return new QuorinProcessor();
-}
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter() { return new QuorinProcessor(); }

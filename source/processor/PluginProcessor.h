@@ -10,8 +10,8 @@
 #include "chain/SaturationStage.h"
 #include "chain/ToneEqStage.h"
 #include "chain/TransientShaper.h"
-#include "chain/WidthStage.h"
 #include "chain/TruePeakGuard.h"
+#include "chain/WidthStage.h"
 #include "processor/ParameterLayout.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -176,7 +176,7 @@ private:
     void writeParameter (const char* id, float realValue);
     void writeParameters (ParameterValues values);
     void applyMixPreset (ParameterValues ownValues); // the SM58 base, then the preset's own values
-    void applyMixCleanValues();                       // Mix Clean without the reset (old saved states)
+    void applyMixCleanValues();                      // Mix Clean without the reset (old saved states)
 
     // User profiles
     void emptyUserProfiles();
@@ -208,7 +208,8 @@ private:
     void runSpaceStage (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float duckLevel);
 
     // Output
-    void runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block, double inputEnergy, double outputEnergy);
+    void runAutoGain (juce::AudioBuffer<float>& buffer, const ChainBlock& block, double inputEnergy,
+                      double outputEnergy);
     /** Publishes the target and returns the loudness assist's gain (dB) for this block. */
     float runMeteringAndAssist (const juce::AudioBuffer<float>& buffer, const ChainBlock& block);
     void applyOutputGains (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float assistDb);
@@ -253,15 +254,15 @@ private:
     std::unique_ptr<ModernReverb> liveReverb;
     std::unique_ptr<ModernReverb> flavourReverb;
     std::unique_ptr<MultibandDynamics> multibandDynamics;
-    std::unique_ptr<LoudnessAnalyzer> loudnessAnalyzer;       // where the assist listens
+    std::unique_ptr<LoudnessAnalyzer> loudnessAnalyzer; // where the assist listens
     std::unique_ptr<AdaptiveHitEngine> adaptiveHitEngine;
     std::unique_ptr<LinearPhaseEqEngine> linearPhaseEq;
     std::unique_ptr<LoudnessAnalyzer> outputLoudnessAnalyzer; // the output, for the meters
 
     double currentSampleRate = 44100.0;
-    int preparedBlockSize = 0;               // 0 until prepareToPlay and after releaseResources
-    int reportedLatency = -1;                // the latency in force on the audio thread
-    std::atomic<int> fixedLatency { 0 };     // the part of it that no parameter changes
+    int preparedBlockSize = 0;           // 0 until prepareToPlay and after releaseResources
+    int reportedLatency = -1;            // the latency in force on the audio thread
+    std::atomic<int> fixedLatency { 0 }; // the part of it that no parameter changes
 
     ModuleFades moduleFades;
 

@@ -22,8 +22,7 @@ const juce::Identifier parameterTag ("PARAM");
 const juce::Identifier idKey ("id"), valueKey ("value");
 const juce::Identifier versionKey ("version"), slotKey ("slot"), nameKey ("name");
 const juce::Identifier classKey ("class"), countKey ("count");
-const juce::Identifier transientKey ("transient"), lowRatioKey ("lowRatio"), highRatioKey ("highRatio"),
-    zcrKey ("zcr");
+const juce::Identifier transientKey ("transient"), lowRatioKey ("lowRatio"), highRatioKey ("highRatio"), zcrKey ("zcr");
 
 constexpr int stateVersion = 3;
 constexpr int maxProfileNameLength = 30;
@@ -113,7 +112,8 @@ template <typename RealValueOf>
 juce::ValueTree parameterTreeInFixedOrder (RealValueOf&& realValueOf)
 {
     juce::ValueTree tree (parametersTag);
-    const auto add = [&] (Param p) {
+    const auto add = [&] (Param p)
+    {
         const juce::String id (parameterId (p));
         tree.appendChild (juce::ValueTree (parameterTag, { { idKey, id }, { valueKey, realValueOf (id) } }), nullptr);
     };
@@ -127,7 +127,8 @@ juce::ValueTree parameterTreeInFixedOrder (RealValueOf&& realValueOf)
 
 juce::ValueTree currentParameterTree (const juce::AudioProcessorValueTreeState& store)
 {
-    return parameterTreeInFixedOrder ([&store] (const juce::String& id) { return store.getRawParameterValue (id)->load(); });
+    return parameterTreeInFixedOrder ([&store] (const juce::String& id)
+                                      { return store.getRawParameterValue (id)->load(); });
 }
 
 bool holdsRecognisedParameter (const juce::XmlElement& element, const juce::AudioProcessorValueTreeState& store)
@@ -150,15 +151,17 @@ juce::ValueTree parameterStateTree (const juce::XmlElement& element, juce::Audio
 
         const auto& range = parameter->getNormalisableRange();
         const auto stored = stateblock::readNumber (child->getStringAttribute (valueKey));
-        values[id] = stored ? static_cast<float> (juce::jlimit (static_cast<double> (range.start),
-                                                                static_cast<double> (range.end), *stored))
+        values[id] = stored ? static_cast<float> (
+                         juce::jlimit (static_cast<double> (range.start), static_cast<double> (range.end), *stored))
                             : realDefault (*parameter);
     }
 
-    return parameterTreeInFixedOrder ([&] (const juce::String& id) {
-        const auto found = values.find (id);
-        return found != values.end() ? found->second : realDefault (*store.getParameter (id));
-    });
+    return parameterTreeInFixedOrder (
+        [&] (const juce::String& id)
+        {
+            const auto found = values.find (id);
+            return found != values.end() ? found->second : realDefault (*store.getParameter (id));
+        });
 }
 
 /** The store skips a parameter whose value already matches, so a switch can keep an in-between
@@ -406,8 +409,8 @@ bool QuorinProcessor::loadUserProfile (int slot)
     const auto i = static_cast<size_t> (clampSlot (slot));
     restoreParameterSnapshot (parameters, userProfileTrees[i]);
 
-    const auto xml = userProfileHitStored[i] && userProfileHitTrees[i].isValid() ? userProfileHitTrees[i].createXml()
-                                                                                  : nullptr;
+    const auto xml =
+        userProfileHitStored[i] && userProfileHitTrees[i].isValid() ? userProfileHitTrees[i].createXml() : nullptr;
     if (xml != nullptr)
         adaptiveHitEngine->installModel (readModel (*xml));
     else

@@ -259,7 +259,8 @@ namespace stateblock
 {
 bool isWrapped (const void* data, size_t size) noexcept
 {
-    return data != nullptr && size > headerBytes && readLittleEndian32 (static_cast<const char*> (data)) == wrapperMagic;
+    return data != nullptr && size > headerBytes
+           && readLittleEndian32 (static_cast<const char*> (data)) == wrapperMagic;
 }
 
 std::unique_ptr<juce::XmlElement> readXml (const void* data, size_t size)
@@ -270,8 +271,10 @@ std::unique_ptr<juce::XmlElement> readXml (const void* data, size_t size)
     const auto* bytes = static_cast<const char*> (data);
     const auto declaredLength = static_cast<size_t> (readLittleEndian32 (bytes + 4));
     const auto* text = bytes + headerBytes;
-    const auto* zero = static_cast<const char*> (std::memchr (text, 0, juce::jmin (declaredLength, size - headerBytes)));
-    const auto length = zero != nullptr ? static_cast<size_t> (zero - text) : juce::jmin (declaredLength, size - headerBytes);
+    const auto* zero =
+        static_cast<const char*> (std::memchr (text, 0, juce::jmin (declaredLength, size - headerBytes)));
+    const auto length =
+        zero != nullptr ? static_cast<size_t> (zero - text) : juce::jmin (declaredLength, size - headerBytes);
 
     if (length == 0 || length > maxTextBytes || ! isStrictUtf8 (text, length)
         || ! XmlTextChecker (text, length).check())

@@ -8,8 +8,8 @@
 #include <juce_events/juce_events.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace
 {

@@ -25,7 +25,4 @@ int ignoreXError (Display*, XErrorEvent*) { return 0; }
 } // namespace
 
 /** As the framework's own handler does: an X error (a window already gone) is no reason to end. */
-void ignoreXErrors()
-{
-    XSetErrorHandler (ignoreXError);
-}
+void ignoreXErrors() { XSetErrorHandler (ignoreXError); }

@@ -90,10 +90,7 @@ struct OutputRule
     bool subnormalsPass = false;
 };
 
-OutputRule outputRule (juce::AudioPluginInstance& p)
-{
-    return { 1.0f, isOn (p, "Bypass") };
-}
+OutputRule outputRule (juce::AudioPluginInstance& p) { return { 1.0f, isOn (p, "Bypass") }; }
 
 /** Every output sample finite, within the bound, and not subnormal unless passed through. */
 void expectSane (const juce::AudioBuffer<float>& out, const OutputRule& rule, const juce::String& what)
@@ -176,7 +173,8 @@ TEST_P (Hosted, StateRoundTripKeepsEveryValueAndTheBytes)
         ASSERT_EQ (b.size(), c.size());
         for (int i = 0; i < b.size(); ++i)
         {
-            EXPECT_EQ (b[i]->getValue(), c[i]->getValue()) << nameOf (f) << " " << b[i]->getName (64) << " round " << round;
+            EXPECT_EQ (b[i]->getValue(), c[i]->getValue())
+                << nameOf (f) << " " << b[i]->getName (64) << " round " << round;
             awayFromDefault += std::abs (b[i]->getValue() - b[i]->getDefaultValue()) > 1.0e-3f ? 1 : 0;
         }
         EXPECT_GT (awayFromDefault, b.size() / 2) << "the random values did not reach the state";
@@ -201,7 +199,8 @@ TEST_P (Hosted, EveryRateAndBlockSizeGivesSaneOutput)
                 fillInput (buffer, random, n);
                 plugin->processBlock (buffer, midi);
                 expectSane (buffer, outputRule (*plugin),
-                            juce::String (nameOf (f)) + " " + juce::String (rate) + " Hz, block " + juce::String (block));
+                            juce::String (nameOf (f)) + " " + juce::String (rate) + " Hz, block "
+                                + juce::String (block));
                 if (testing::Test::HasFatalFailure())
                     return;
             }
@@ -257,7 +256,8 @@ TEST_P (Hosted, TheEditorOpensAndCloses)
 }
 
 INSTANTIATE_TEST_SUITE_P (HostedPlugin, Hosted, testing::Values (Format::vst3, Format::lv2),
-                          [] (const testing::TestParamInfo<Format>& param) { return std::string (nameOf (param.param)); });
+                          [] (const testing::TestParamInfo<Format>& param)
+                          { return std::string (nameOf (param.param)); });
 
 int main (int argc, char** argv)
 {

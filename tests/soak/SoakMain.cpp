@@ -12,8 +12,8 @@
 
 namespace
 {
-constexpr double rates[] { 8000.0, 11025.0, 16000.0, 22050.0, 32000.0, 44100.0, 48000.0, 88200.0, 96000.0,
-                           176400.0, 192000.0, 384000.0 };
+constexpr double rates[] { 8000.0,  11025.0, 16000.0, 22050.0,  32000.0,  44100.0,
+                           48000.0, 88200.0, 96000.0, 176400.0, 192000.0, 384000.0 };
 
 struct Counts
 {
@@ -43,7 +43,8 @@ void fillInput (juce::AudioBuffer<float>& b, juce::Random& random, double rate)
     {
         const float hostile[] { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
                                 -std::numeric_limits<float>::infinity() };
-        b.setSample (random.nextInt (b.getNumChannels()), random.nextInt (b.getNumSamples()), hostile[random.nextInt (3)]);
+        b.setSample (random.nextInt (b.getNumChannels()), random.nextInt (b.getNumSamples()),
+                     hostile[random.nextInt (3)]);
     }
 }
 
@@ -88,7 +89,8 @@ int main (int argc, char** argv)
     juce::AudioBuffer<float> buffer (2, 2 * 8192);
     juce::MidiBuffer midi;
 
-    const auto prepare = [&] {
+    const auto prepare = [&]
+    {
         rate = rates[random.nextInt (int (std::size (rates)))];
         prepared = 1 + random.nextInt (8192);
         processor.prepareToPlay (rate, prepared);
@@ -145,8 +147,9 @@ int main (int argc, char** argv)
             int channel = 0;
             if (const int bad = firstBadSample (block, 1.0f, channel); bad >= 0)
             {
-                std::cout << "FAILED: sample " << bad << " of channel " << channel << " is " << block.getSample (channel, bad)
-                          << " (block of " << n << " at " << rate << " Hz, prepared for " << prepared << ")\n";
+                std::cout << "FAILED: sample " << bad << " of channel " << channel << " is "
+                          << block.getSample (channel, bad) << " (block of " << n << " at " << rate
+                          << " Hz, prepared for " << prepared << ")\n";
                 print (counts, seed);
                 return 1;
             }

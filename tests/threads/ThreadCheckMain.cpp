@@ -21,19 +21,21 @@ int main (int argc, char* argv[])
 
     std::atomic<bool> running { true };
     std::atomic<long> blocks { 0 };
-    std::thread audio ([&] {
-        juce::AudioBuffer<float> buffer (2, 256);
-        juce::MidiBuffer midi;
-        juce::Random random (1);
-        while (running.load())
+    std::thread audio (
+        [&]
         {
-            for (int ch = 0; ch < 2; ++ch)
-                for (int i = 0; i < buffer.getNumSamples(); ++i)
-                    buffer.setSample (ch, i, 0.8f * (random.nextFloat() - 0.5f));
-            processor.processBlock (buffer, midi);
-            ++blocks;
-        }
-    });
+            juce::AudioBuffer<float> buffer (2, 256);
+            juce::MidiBuffer midi;
+            juce::Random random (1);
+            while (running.load())
+            {
+                for (int ch = 0; ch < 2; ++ch)
+                    for (int i = 0; i < buffer.getNumSamples(); ++i)
+                        buffer.setSample (ch, i, 0.8f * (random.nextFloat() - 0.5f));
+                processor.processBlock (buffer, midi);
+                ++blocks;
+            }
+        });
 
     juce::Random random (2);
     const auto& parameters = processor.getParameters();
@@ -62,7 +64,7 @@ int main (int argc, char* argv[])
 
     running.store (false);
     audio.join();
-    std::cout << blocks.load() << " blocks, " << changes << " parameter changes, " << latencyReads
-              << " latency reads, " << restores << " state saves and restores, " << presets << " presets\n";
+    std::cout << blocks.load() << " blocks, " << changes << " parameter changes, " << latencyReads << " latency reads, "
+              << restores << " state saves and restores, " << presets << " presets\n";
     return 0;
 }

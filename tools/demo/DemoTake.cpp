@@ -109,11 +109,20 @@ const Step* stepAt (int step)
         hatStep { hiHat, 0.3f, 0.12, HitKind::hiHat }, inwardStep { inwardK, 0.42f, 0.2, HitKind::inwardK };
     switch (step)
     {
-        case 0: case 6: case 10: return &kickStep;
-        case 4: case 12: return &snareStep;
-        case 2: case 8: return &hatStep;
-        case 14: return &inwardStep;
-        default: return (step % 2 == 1 && step != 7) ? &hatStep : nullptr;
+        case 0:
+        case 6:
+        case 10:
+            return &kickStep;
+        case 4:
+        case 12:
+            return &snareStep;
+        case 2:
+        case 8:
+            return &hatStep;
+        case 14:
+            return &inwardStep;
+        default:
+            return (step % 2 == 1 && step != 7) ? &hatStep : nullptr;
     }
 }
 

@@ -23,8 +23,9 @@ const char* const programProperty = "plug:Program"; // the state key of the fram
 
 std::map<std::string, std::string> lv2UnitsById()
 {
-    const std::map<std::string, std::string> lv2Unit { { "dB", "units:db" }, { "Hz", "units:hz" },
-                                                       { "ms", "units:ms" }, { "s", "units:s" } };
+    const std::map<std::string, std::string> lv2Unit {
+        { "dB", "units:db" }, { "Hz", "units:hz" }, { "ms", "units:ms" }, { "s", "units:s" }
+    };
     std::map<std::string, std::string> units;
     for (int i = 0; i < numParameters; ++i)
     {
@@ -38,7 +39,8 @@ std::map<std::string, std::string> lv2UnitsById()
 /** "lv2:maximum 1 ;" becomes "lv2:maximum 1.0 ;"; decimals and exponents stay as they are. */
 std::string withDecimalNumber (const std::string& line)
 {
-    static const std::regex wholeNumber (R"(^(\s*(?:lv2:default|lv2:minimum|lv2:maximum|rdf:value)\s+-?\d+)(\s.*|;.*|)$)");
+    static const std::regex wholeNumber (
+        R"(^(\s*(?:lv2:default|lv2:minimum|lv2:maximum|rdf:value)\s+-?\d+)(\s.*|;.*|)$)");
     return std::regex_replace (line, wholeNumber, "$1.0$2");
 }
 

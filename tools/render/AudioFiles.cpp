@@ -11,7 +11,8 @@ juce::AudioFormatManager& formats()
 {
     // Built once, under the guard of a static's initialisation: batch workers share it.
     static juce::AudioFormatManager manager;
-    static const bool registered = [] {
+    static const bool registered = []
+    {
         manager.registerFormat (new juce::WavAudioFormat(), true);
         manager.registerFormat (new juce::AiffAudioFormat(), false);
         manager.registerFormat (new juce::FlacAudioFormat(), false);
@@ -50,8 +51,7 @@ std::unique_ptr<juce::AudioFormatReader> openReader (const juce::File& file, juc
     }
 
     std::unique_ptr<juce::AudioFormatReader> reader (formats().createReaderFor (file));
-    if (reader == nullptr || reader->lengthInSamples <= 0 || reader->sampleRate <= 0.0
-        || reader->numChannels < 1)
+    if (reader == nullptr || reader->lengthInSamples <= 0 || reader->sampleRate <= 0.0 || reader->numChannels < 1)
     {
         error = "cannot read input '" + file.getFullPathName()
                 + "': not a readable WAV, AIFF or FLAC file with audio in it";
@@ -80,9 +80,8 @@ juce::String checkOutputFormat (const juce::File& file, bool asFloat)
 
 AtomicAudioFileWriter::AtomicAudioFileWriter (const juce::File& targetFile, double sampleRate, int numChannels,
                                               bool asFloat)
-    : target (targetFile),
-      temp (targetFile.getSiblingFile ("." + targetFile.getFileName() + ".part-"
-                                       + juce::String (static_cast<int> (::getpid()))))
+    : target (targetFile), temp (targetFile.getSiblingFile ("." + targetFile.getFileName() + ".part-"
+                                                            + juce::String (static_cast<int> (::getpid()))))
 {
     if (const auto formatError = checkOutputFormat (target, asFloat); formatError.isNotEmpty())
     {
@@ -97,11 +96,12 @@ AtomicAudioFileWriter::AtomicAudioFileWriter (const juce::File& targetFile, doub
         return;
     }
 
-    juce::AudioFormat* format = isFlac (target) ? static_cast<juce::AudioFormat*> (formats().findFormatForFileExtension ("flac"))
-                                                : formats().findFormatForFileExtension ("wav");
+    juce::AudioFormat* format = isFlac (target)
+                                    ? static_cast<juce::AudioFormat*> (formats().findFormatForFileExtension ("flac"))
+                                    : formats().findFormatForFileExtension ("wav");
     const int bits = asFloat ? 32 : 24;
-    writer.reset (format->createWriterFor (stream.get(), sampleRate, static_cast<unsigned int> (numChannels), bits,
-                                           {}, 0));
+    writer.reset (
+        format->createWriterFor (stream.get(), sampleRate, static_cast<unsigned int> (numChannels), bits, {}, 0));
     if (writer == nullptr)
     {
         openError = "cannot write '" + target.getFullPathName() + "' at this rate and channel count";

@@ -17,13 +17,10 @@ void ReferenceMeter::StateDeleter::operator() (ebur128_state* s) const { ebur128
 
 ReferenceMeter::ReferenceMeter (int numChannels, double sampleRate)
     : state (ebur128_init (static_cast<unsigned int> (numChannels), static_cast<unsigned long> (sampleRate),
-                           EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA
-                               | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK)),
-      channels (numChannels),
-      rate (sampleRate),
-      framesPerReading ((static_cast<long long> (sampleRate) + 5) / 10),
-      maxMomentary (-std::numeric_limits<double>::infinity()),
-      maxShortTerm (-std::numeric_limits<double>::infinity())
+                           EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK
+                               | EBUR128_MODE_SAMPLE_PEAK)),
+      channels (numChannels), rate (sampleRate), framesPerReading ((static_cast<long long> (sampleRate) + 5) / 10),
+      maxMomentary (-std::numeric_limits<double>::infinity()), maxShortTerm (-std::numeric_limits<double>::infinity())
 {
 }
 

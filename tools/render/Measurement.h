@@ -9,12 +9,12 @@
 /** One measured signal: the reference meter's readings and the file's shape. */
 struct LoudnessReading
 {
-    double integratedLufs = 0.0;  // -inf for silence
+    double integratedLufs = 0.0; // -inf for silence
     double loudnessRangeLu = 0.0;
     double maxMomentaryLufs = 0.0; // the loudest 400 ms window, read every 100 ms; -inf for silence
     double maxShortTermLufs = 0.0; // the loudest 3 s window, read every 100 ms; -inf for silence
-    double truePeakDbtp = 0.0;    // -inf for silence
-    double samplePeakDbfs = 0.0;  // -inf for silence
+    double truePeakDbtp = 0.0;     // -inf for silence
+    double samplePeakDbfs = 0.0;   // -inf for silence
     double durationSeconds = 0.0;
     double sampleRate = 0.0;
     int channels = 0;

@@ -23,8 +23,8 @@ juce::String setLayout (QuorinProcessor& processor, int inputChannels, int outpu
     layout.inputBuses.add (channelSet (inputChannels));
     layout.outputBuses.add (channelSet (outputChannels));
     if (! processor.setBusesLayout (layout))
-        return "the processor refused " + juce::String (inputChannels) + " input and "
-               + juce::String (outputChannels) + " output channels";
+        return "the processor refused " + juce::String (inputChannels) + " input and " + juce::String (outputChannels)
+               + " output channels";
     return {};
 }
 
@@ -66,7 +66,8 @@ int readBlock (juce::AudioFormatReader& reader, juce::int64 position, juce::Audi
                juce::AudioBuffer<float>& buffer)
 {
     buffer.clear();
-    const int count = static_cast<int> (std::clamp<juce::int64> (reader.lengthInSamples - position, 0, buffer.getNumSamples()));
+    const int count =
+        static_cast<int> (std::clamp<juce::int64> (reader.lengthInSamples - position, 0, buffer.getNumSamples()));
     if (count > 0)
     {
         reader.read (&input, 0, count, position, true, true);
@@ -95,7 +96,8 @@ std::vector<ParameterChange> changedParameters (QuorinProcessor& processor, cons
             continue;
         const auto* id = parameterId (static_cast<Param> (i));
         const auto& parameter = *processor.parameters.getParameter (id);
-        changes.push_back ({ id, describeParameterValue (parameter, from), describeParameterValue (parameter, to), from, to });
+        changes.push_back (
+            { id, describeParameterValue (parameter, from), describeParameterValue (parameter, to), from, to });
     }
     return changes;
 }
@@ -119,7 +121,8 @@ juce::String analyzeOpening (QuorinProcessor& processor, juce::AudioFormatReader
     juce::AudioBuffer<float> buffer (juce::jmax (inChannels, options.outputChannels), options.blockSize);
     juce::MidiBuffer midi;
     const auto captureLength = static_cast<juce::int64> (analysisSeconds * reader.sampleRate);
-    for (juce::int64 position = 0; ! scratch.analysisDone.load() && position <= captureLength; position += options.blockSize)
+    for (juce::int64 position = 0; ! scratch.analysisDone.load() && position <= captureLength;
+         position += options.blockSize)
     {
         readBlock (reader, position, input, buffer);
         scratch.processBlock (buffer, midi);
@@ -251,7 +254,8 @@ struct Pass
     {
         if (auto error = writer->commit(); error.isNotEmpty())
             return error;
-        if (options.saveState != juce::File() && ! options.saveState.replaceWithData (usedState.getData(), usedState.getSize()))
+        if (options.saveState != juce::File()
+            && ! options.saveState.replaceWithData (usedState.getData(), usedState.getSize()))
             return "cannot write state file '" + options.saveState.getFullPathName() + "'";
         return {};
     }
@@ -286,7 +290,8 @@ Pass renderPass (const RenderOptions& options, const std::function<void (double)
     const double rate = reader->sampleRate;
     const int inChannels = static_cast<int> (reader->numChannels);
     const int outChannels = options.outputChannels;
-    const auto totalLength = reader->lengthInSamples + static_cast<juce::int64> (std::llround (options.tailSeconds * rate));
+    const auto totalLength =
+        reader->lengthInSamples + static_cast<juce::int64> (std::llround (options.tailSeconds * rate));
 
     QuorinProcessor processor;
     if (result.error = configure (processor, options, *reader, result.analysis, result.target.changes);
@@ -294,14 +299,16 @@ Pass renderPass (const RenderOptions& options, const std::function<void (double)
         return pass;
     processor.getStateInformation (pass.usedState);
 
-    pass.writer = std::make_unique<audiofiles::AtomicAudioFileWriter> (options.output, rate, outChannels, options.asFloat);
+    pass.writer =
+        std::make_unique<audiofiles::AtomicAudioFileWriter> (options.output, rate, outChannels, options.asFloat);
     if (result.error = pass.writer->error(); result.error.isNotEmpty())
         return pass;
 
     const int block = options.blockSize;
     MeasuredStreams streams (*pass.writer, inChannels, outChannels, rate);
     BlockQueue queue (juce::jmax (inChannels, outChannels), block, 64,
-                      [&streams] (int stream, const juce::AudioBuffer<float>& samples) { streams.consume (stream, samples); });
+                      [&streams] (int stream, const juce::AudioBuffer<float>& samples)
+                      { streams.consume (stream, samples); });
     OutputAlignment output (totalLength);
 
     juce::AudioBuffer<float> input (inChannels, block);
@@ -402,7 +409,8 @@ RenderResult renderToTarget (const RenderOptions& options, const LoudnessTarget&
     for (;;)
     {
         auto passOptions = options;
-        passOptions.finalSettings = { "outputtarget=Custom", "limiteron=on", ceilingSetting (ceilingDb), gainSetting (gainDb) };
+        passOptions.finalSettings = { "outputtarget=Custom", "limiteron=on", ceilingSetting (ceilingDb),
+                                      gainSetting (gainDb) };
         auto pass = renderPass (passOptions, progress, cancel);
         auto& result = pass.result;
         totalSeconds += pass.seconds;
@@ -420,7 +428,10 @@ RenderResult renderToTarget (const RenderOptions& options, const LoudnessTarget&
 
         if (step.kind == TargetSearch::Step::Kind::done)
         {
-            result.target = { true, target, search.passes(), gainDb,
+            result.target = { true,
+                              target,
+                              search.passes(),
+                              gainDb,
                               std::max (0.0, search.limitingDb (gainDb, result.output.integratedLufs)),
                               result.target.changes };
             result.realtimeFactor = result.output.durationSeconds / juce::jmax (totalSeconds, 1.0e-6);

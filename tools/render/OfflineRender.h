@@ -11,12 +11,12 @@
 struct RenderOptions
 {
     juce::File input, output;
-    juce::String preset;        // a factory preset, applied first
-    juce::File state;           // a saved state, applied next
-    juce::StringArray settings; // "id=value", applied next, in order
-    bool analyze = false;       // an ANALYZE capture over the input's first 5 s, applied next
+    juce::String preset;             // a factory preset, applied first
+    juce::File state;                // a saved state, applied next
+    juce::StringArray settings;      // "id=value", applied next, in order
+    bool analyze = false;            // an ANALYZE capture over the input's first 5 s, applied next
     juce::StringArray finalSettings; // "id=value" that the loudness target sets, applied last
-    juce::File saveState;       // where to write the state the render used
+    juce::File saveState;            // where to write the state the render used
     int blockSize = 512;
     double tailSeconds = 0.0;
     bool asFloat = false;
@@ -45,8 +45,8 @@ struct TargetReport
     LoudnessTarget target;
     int passes = 0;
     double outputGainDb = 0.0;
-    double limitingDb = 0.0;                // loudness the ceiling took off in the kept pass
-    std::vector<ParameterChange> changes;   // what the tool set over the configured chain
+    double limitingDb = 0.0;              // loudness the ceiling took off in the kept pass
+    std::vector<ParameterChange> changes; // what the tool set over the configured chain
 };
 
 /** Vantora's own meters: the loudness analyzer's integrated LUFS and the output stage's true peak. */
@@ -60,7 +60,7 @@ struct RenderResult
 {
     juce::String error; // empty on success
     LoudnessReading input, output;
-    VantoraReading vantora; // of the output, or of the measured file
+    VantoraReading vantora;      // of the output, or of the measured file
     double realtimeFactor = 0.0; // the input's duration over the time all passes took
     AnalysisReport analysis;
     TargetReport target;

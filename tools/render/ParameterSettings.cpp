@@ -16,7 +16,8 @@ int editDistance (const juce::String& a, const juce::String& b)
         {
             const int above = row[static_cast<size_t> (j)];
             const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            row[static_cast<size_t> (j)] = std::min ({ above + 1, row[static_cast<size_t> (j - 1)] + 1, diagonal + cost });
+            row[static_cast<size_t> (j)] =
+                std::min ({ above + 1, row[static_cast<size_t> (j - 1)] + 1, diagonal + cost });
             diagonal = above;
         }
     }
@@ -43,7 +44,10 @@ juce::String closeIds (juce::AudioProcessor& processor, const juce::String& id)
     return names.joinIntoString (", ");
 }
 
-juce::String formatRangeValue (float v) { return juce::String (v, 3).trimCharactersAtEnd ("0").trimCharactersAtEnd ("."); }
+juce::String formatRangeValue (float v)
+{
+    return juce::String (v, 3).trimCharactersAtEnd ("0").trimCharactersAtEnd (".");
+}
 
 bool parseSwitch (const juce::String& text, float& value)
 {
@@ -66,8 +70,7 @@ bool parseChoice (const juce::AudioParameterChoice& choice, const juce::String& 
     }
 
     double number = 0.0;
-    if (parseNumber (text, number) && number == std::floor (number) && number >= 0.0
-        && number < choice.choices.size())
+    if (parseNumber (text, number) && number == std::floor (number) && number >= 0.0 && number < choice.choices.size())
     {
         value = static_cast<float> (number);
         return true;
@@ -86,8 +89,7 @@ bool parseNumber (const juce::String& text, double& value)
     return end != nullptr && *end == '\0' && std::isfinite (value);
 }
 
-ParameterSetting parseParameterSetting (juce::AudioProcessor& processor, const juce::String& text,
-                                        juce::String& error)
+ParameterSetting parseParameterSetting (juce::AudioProcessor& processor, const juce::String& text, juce::String& error)
 {
     const int equals = text.indexOfChar ('=');
     if (equals <= 0)
@@ -116,8 +118,8 @@ ParameterSetting parseParameterSetting (juce::AudioProcessor& processor, const j
     {
         if (! parseChoice (*choice, valueText, value))
         {
-            error = "'" + id + "' takes an index 0 to " + juce::String (choice->choices.size() - 1)
-                    + " or one of: \"" + choice->choices.joinIntoString ("\", \"") + "\" (got '" + valueText + "')";
+            error = "'" + id + "' takes an index 0 to " + juce::String (choice->choices.size() - 1) + " or one of: \""
+                    + choice->choices.joinIntoString ("\", \"") + "\" (got '" + valueText + "')";
             return {};
         }
     }

@@ -16,8 +16,7 @@ bool parseNumber (const juce::String& text, double& value);
     a switch takes 0/1 or off/on, a choice its index or its exact text. On failure returns a setting
     without a parameter and says why in error (close ids for an unknown id, the range for a value out
     of range). */
-ParameterSetting parseParameterSetting (juce::AudioProcessor& processor, const juce::String& text,
-                                        juce::String& error);
+ParameterSetting parseParameterSetting (juce::AudioProcessor& processor, const juce::String& text, juce::String& error);
 
 /** Writes the value through the host notification path, as an automation write would. */
 void applyParameterSetting (const ParameterSetting& setting);

@@ -110,11 +110,13 @@ PlatformVerdict judge (const PlatformTarget& p, const LoudnessReading& file)
     const double offTarget = file.integratedLufs - p.lufs;
     juce::StringArray failures;
     if (p.rule == PlatformRule::compliance && std::abs (offTarget) > p.toleranceLu)
-        failures.add (number (file.integratedLufs) + " LUFS is outside " + number (p.lufs) + " +-" + number (p.toleranceLu) + " LU");
+        failures.add (number (file.integratedLufs) + " LUFS is outside " + number (p.lufs) + " +-"
+                      + number (p.toleranceLu) + " LU");
     if (p.rule != PlatformRule::compliance && offTarget > p.toleranceLu)
         failures.add ("too loud, turned down " + number (-v.gainDb) + " dB");
     if (v.truePeakAfterDbtp > v.truePeakLimitDbtp)
-        failures.add ("true peak " + number (v.truePeakAfterDbtp) + " dBTP over its " + number (v.truePeakLimitDbtp) + " dBTP");
+        failures.add ("true peak " + number (v.truePeakAfterDbtp) + " dBTP over its " + number (v.truePeakLimitDbtp)
+                      + " dBTP");
 
     v.passes = failures.isEmpty();
     v.reason = v.passes ? "pass" : "fail: " + failures.joinIntoString ("; ");

@@ -51,11 +51,11 @@ LoudnessTarget parseLoudnessTarget (const juce::String& target, const juce::Stri
 /** What a platform would do with a measured file. */
 struct PlatformVerdict
 {
-    double gainDb = 0.0;             // the gain the platform applies
-    double truePeakAfterDbtp = 0.0;  // the file's true peak after that gain
-    double truePeakLimitDbtp = 0.0;  // the limit that applies to this file
+    double gainDb = 0.0;            // the gain the platform applies
+    double truePeakAfterDbtp = 0.0; // the file's true peak after that gain
+    double truePeakLimitDbtp = 0.0; // the limit that applies to this file
     bool passes = false;
-    juce::String reason;             // why it fails, or "pass"
+    juce::String reason; // why it fails, or "pass"
 };
 
 PlatformVerdict judge (const PlatformTarget& platform, const LoudnessReading& file);

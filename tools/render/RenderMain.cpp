@@ -76,7 +76,8 @@ juce::String parse (const juce::StringArray& args, CommandLine& cl)
     for (int i = 0; i < args.size(); ++i)
     {
         const auto& arg = args[i];
-        const auto next = [&] (juce::String& value) {
+        const auto next = [&] (juce::String& value)
+        {
             if (i + 1 >= args.size())
                 return false;
             value = args[++i];
@@ -111,8 +112,8 @@ juce::String parse (const juce::StringArray& args, CommandLine& cl)
         else if (arg == "--preset")
         {
             if (! next (value) || ! factoryPresetNames().contains (value))
-                return "unknown preset '" + value + "'; the presets are \"" + factoryPresetNames().joinIntoString ("\", \"")
-                       + "\"";
+                return "unknown preset '" + value + "'; the presets are \""
+                       + factoryPresetNames().joinIntoString ("\", \"") + "\"";
             cl.render.preset = value;
         }
         else if (arg == "--state" || arg == "--save-state")
@@ -197,15 +198,16 @@ int runBatch (const CommandLine& cl, const std::atomic<bool>& cancel)
     int finished = 0;
     const auto count = cl.inputs.size();
     const auto started = juce::Time::getMillisecondCounterHiRes();
-    const auto items = renderBatch (cl.render, cl.target, cl.inputs, cl.outDir, [&] (const BatchItem& item) {
-        std::cerr << batchProgressLine (item, ++finished, count) << std::endl;
-    }, cancel);
+    const auto items = renderBatch (
+        cl.render, cl.target, cl.inputs, cl.outDir,
+        [&] (const BatchItem& item) { std::cerr << batchProgressLine (item, ++finished, count) << std::endl; }, cancel);
     const double seconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
 
     std::cout << batchSummary (items, seconds, cl.json);
     if (cancel.load())
         return 130;
-    const bool allRendered = std::all_of (items.begin(), items.end(), [] (const BatchItem& i) { return i.result.error.isEmpty(); });
+    const bool allRendered =
+        std::all_of (items.begin(), items.end(), [] (const BatchItem& i) { return i.result.error.isEmpty(); });
     return allRendered ? 0 : 1;
 }
 

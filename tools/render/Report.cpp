@@ -81,8 +81,8 @@ juce::var analysisObject (const AnalysisReport& a)
 juce::String analysisLines (const AnalysisReport& a)
 {
     juce::String text;
-    text << "analysis of the first 5 s: rms " << juce::String (a.rmsDb, 1) << " dBFS, peak " << juce::String (a.peakDb, 1)
-         << " dBFS, loudness estimate " << juce::String (a.lufsEstimate, 1) << " LUFS\n";
+    text << "analysis of the first 5 s: rms " << juce::String (a.rmsDb, 1) << " dBFS, peak "
+         << juce::String (a.peakDb, 1) << " dBFS, loudness estimate " << juce::String (a.lufsEstimate, 1) << " LUFS\n";
     if (a.changes.empty())
         return text << "  it set nothing new\n";
     return text << changeLines (a.changes);
@@ -94,7 +94,8 @@ juce::String readingRows (const std::vector<std::pair<juce::String, const Loudne
     for (auto& c : columns)
         header << c.first.paddedLeft (' ', 10);
 
-    const auto row = [&] (const char* label, double LoudnessReading::*field) {
+    const auto row = [&] (const char* label, double LoudnessReading::*field)
+    {
         juce::String line = juce::String (label).paddedRight (' ', 22);
         for (auto& c : columns)
             line << cell (c.second->*field);
@@ -109,7 +110,8 @@ juce::String readingRows (const std::vector<std::pair<juce::String, const Loudne
 
 double plr (const LoudnessReading& r) { return r.truePeakDbtp - r.integratedLufs; }
 
-const char* const referenceNote = "measured with libebur128: ITU-R BS.1770-4 loudness and true peak, EBU Tech 3342 range";
+const char* const referenceNote =
+    "measured with libebur128: ITU-R BS.1770-4 loudness and true peak, EBU Tech 3342 range";
 
 juce::var complianceObject (const LoudnessReading& r)
 {
@@ -143,9 +145,8 @@ juce::var complianceObject (const LoudnessReading& r)
 
 juce::String complianceLines (const LoudnessReading& r)
 {
-    const auto line = [] (const char* label, double v, const char* unit) {
-        return juce::String (label).paddedRight (' ', 22) + cell (v, 7) + " " + unit + "\n";
-    };
+    const auto line = [] (const char* label, double v, const char* unit)
+    { return juce::String (label).paddedRight (' ', 22) + cell (v, 7) + " " + unit + "\n"; };
     juce::String text;
     text << "compliance (" << referenceNote << ")\n"
          << line ("integrated", r.integratedLufs, "LUFS") << line ("loudness range", r.loudnessRangeLu, "LU")
@@ -179,8 +180,9 @@ juce::String targetLines (const TargetReport& t)
 {
     const auto name = t.target.name.isNotEmpty() ? t.target.name + " " : juce::String();
     return "target  " + name + juce::String (t.target.lufs, 1) + " LUFS, true peak at most "
-           + juce::String (t.target.truePeakLimitDbtp, 1) + " dBTP: " + juce::String (t.passes) + " passes, output gain "
-           + juce::String (t.outputGainDb, 2) + " dB, the ceiling takes " + juce::String (t.limitingDb, 1) + " dB\n"
+           + juce::String (t.target.truePeakLimitDbtp, 1) + " dBTP: " + juce::String (t.passes)
+           + " passes, output gain " + juce::String (t.outputGainDb, 2) + " dB, the ceiling takes "
+           + juce::String (t.limitingDb, 1) + " dB\n"
            + "the tool set (the loudness assist stays out of the way, the ceiling holds the limit):\n"
            + changeLines (t.changes);
 }
@@ -226,7 +228,8 @@ juce::String measureReport (const juce::File& file, const RenderResult& result, 
         return juce::JSON::toString (reading, true) + "\n";
     }
 
-    return file.getFullPathName() + " (" + shape (result.output) + ")\n\n" + readingRows ({ { "file", &result.output } })
+    return file.getFullPathName() + " (" + shape (result.output) + ")\n\n"
+           + readingRows ({ { "file", &result.output } })
            + "(loudness and peaks measured with libebur128, ITU-R BS.1770-4)\n" + vantoraLines (result.vantora)
            + (compliance ? "\n" + complianceLines (result.output) : juce::String());
 }
@@ -237,8 +240,8 @@ juce::String batchProgressLine (const BatchItem& item, int finished, int count)
     const auto& r = item.result;
     if (r.error.isNotEmpty())
         return prefix + ": failed: " + r.error;
-    return prefix + " -> " + item.output.getFullPathName() + ": " + juce::String (r.output.integratedLufs, 1) + " LUFS, "
-           + juce::String (r.output.truePeakDbtp, 1) + " dBTP"
+    return prefix + " -> " + item.output.getFullPathName() + ": " + juce::String (r.output.integratedLufs, 1)
+           + " LUFS, " + juce::String (r.output.truePeakDbtp, 1) + " dBTP"
            + (r.target.ran ? ", " + juce::String (r.target.passes) + " passes" : juce::String());
 }
 
@@ -289,7 +292,8 @@ juce::String batchSummary (const std::vector<BatchItem>& items, double seconds, 
             text << cell (r.output.integratedLufs, 8) << cell (r.output.truePeakDbtp)
                  << juce::String (r.target.passes).paddedLeft (' ', 8) << "  ok\n";
     }
-    text << juce::String (static_cast<int> (items.size()) - failed) << " of " << juce::String (static_cast<int> (items.size()))
-         << " files rendered, " << juce::String (speed, 1) << " x real time for the batch\n";
+    text << juce::String (static_cast<int> (items.size()) - failed) << " of "
+         << juce::String (static_cast<int> (items.size())) << " files rendered, " << juce::String (speed, 1)
+         << " x real time for the batch\n";
     return text;
 }

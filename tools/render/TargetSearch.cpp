@@ -31,8 +31,8 @@ TargetSearch::Step TargetSearch::next (double gainDb, double measuredLufs)
 
     if (limiting > limits.maxLimitingDb && error <= limits.aimLu)
         return unreachable (lufs (target) + " needs more than the " + juce::String (limits.maxLimitingDb, 1)
-                            + " dB of limiting the tool allows: at " + lufs (measuredLufs) + " the ceiling already takes "
-                            + juce::String (limiting, 1) + " dB");
+                            + " dB of limiting the tool allows: at " + lufs (measuredLufs)
+                            + " the ceiling already takes " + juce::String (limiting, 1) + " dB");
     if (std::abs (error) <= limits.aimLu)
         return { Step::Kind::done, gainDb, {} };
     if (error < 0.0 && gainDb >= limits.maxGainDb)

@@ -36,7 +36,8 @@ bool writeSnapshot (juce::Component& editor, const juce::File& file)
     file.deleteFile();
     juce::FileOutputStream stream (file);
     juce::PNGImageFormat png;
-    const auto written = stream.openedOk() && png.writeImageToStream (editor.createComponentSnapshot (editor.getLocalBounds()), stream);
+    const auto written =
+        stream.openedOk() && png.writeImageToStream (editor.createComponentSnapshot (editor.getLocalBounds()), stream);
     std::cout << (written ? "wrote " : "could not write ") << file.getFullPathName() << std::endl;
     return written;
 }
