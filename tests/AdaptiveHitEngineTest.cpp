@@ -200,6 +200,48 @@ INSTANTIATE_TEST_SUITE_P (AdaptiveHitEngine, SyntheticHits, testing::ValuesIn (s
                           [] (const auto& param)
                           { return juce::String (param.param.name).replaceCharacter (' ', '_').toStdString(); });
 
+// Scores and decisions worked by hand from the class scores (kick 1.22·T + 2.05·Lr + 0.62·kc − 0.68·Hr
+// − 0.55·Z, snare 1.18·T + 0.56·(1 − |Lr − 0.52|) + 0.2·Hr − 0.36·kc, hi-hat 1.42·Hr + 1.85·Z + 0.46·T −
+// 0.76·Lr − 0.4·kc, inward K 0.95·T + 1.12·Z + 0.66·Hr + 0.32·(1 − Lr) − 0.26·kc, kc = clamp((Lr − 0.48)·3)),
+// the kick bonus and low-heavy penalty, confidence = clamp((winner − runner-up)·2.7 + 0.48), and the kick
+// rescue. Each case is one frame with the gate open, on a fresh engine.
+TEST (HitDecision, WorkedCases)
+{
+    const struct
+    {
+        const char* what;
+        Features f; // transient, lowRatio, highRatio, zcr
+        int hitClass;
+        double confidence;
+    } cases[] {
+        // kc = 0.66, bonus a = 0.42: kick 0.00488 + 1.435 + 0.4092 − 0.068 − 0.011 + 0.2808 = 2.05088; the
+        // next best, snare, is 0.13432: the confidence clamps to 1.
+        { "clear kick", { 0.004f, 0.70f, 0.10f, 0.02f }, 1, 1.0 },
+        // Lr ≤ 0.56 rules the kick out. Snare 0.0118 + 0.5208 + 0.07 = 0.6026 over inward K 0.0095 + 0.056 +
+        // 0.231 + 0.176 = 0.4725: (0.1301 · 2.7) + 0.48 = 0.83127.
+        { "snare", { 0.01f, 0.45f, 0.35f, 0.05f }, 2, 0.83127 },
+        // Hi-hat 1.278 + 0.74 + 0.00138 − 0.038 = 1.98138 over inward K 1.34885: clamps to 1.
+        { "hi-hat", { 0.003f, 0.05f, 0.90f, 0.40f }, 3, 1.0 },
+        // Inward K 0.731 beats hi-hat 0.7192 by 0.0118: 0.51186 is below the 0.58 a non-kick needs.
+        { "too close to call", { 0.02f, 0.30f, 0.40f, 0.20f }, 0, 0.51186 },
+        // Hi-hat 0.82372 wins over inward K 0.7553 (confidence 0.66473) but lies within 0.1 of the kick's
+        // 0.75234, with Lr > 0.56 and T > 0.0012: rescued as a kick, max(0.66473, 0.52 + 0.25 · 0.27).
+        { "kick rescue", { 0.002f, 0.57f, 0.70f, 0.20f }, 1, 0.66473 },
+        // All features 0: inward K 0.32 over snare 0.2688, (0.0512 · 2.7) + 0.48 = 0.61824.
+        { "all zero", { 0.0f, 0.0f, 0.0f, 0.0f }, 4, 0.61824 },
+    };
+
+    for (const auto& c : cases)
+    {
+        Engine engine;
+        engine.prepare ({ rate, 512, 2 });
+        const auto result = engine.decide (c.f, true, blockSize);
+        EXPECT_EQ (result.hitClass, c.hitClass) << c.what;
+        if (c.hitClass != 0)
+            EXPECT_NEAR (result.hitConfidence, c.confidence, 1.0e-4) << c.what;
+    }
+}
+
 TEST_F (HitEngine, SilenceAndEmptyBlocksAreNoHit)
 {
     // By score alone silence is an inward K at 0.61824 ((0.32 - 0.2688) * 2.7 + 0.48): it has no onset.

@@ -94,12 +94,24 @@ class AnalogEqRows : public testing::TestWithParam<RowCase>
 };
 } // namespace
 
+namespace
+{
+/** The tone curve given, with the notches resting as preparation leaves them. */
+Engine::Params withCurve (const ToneCurve& curve) { return { curve, { { 0.0f, 0.0f, 0.0f }, 16.0f, -8.0f, false } }; }
+
+/** The notches given, under a flat tone curve. */
+Engine::Params withNotches (const Engine::FeedbackNotches& notches)
+{
+    return { { 18.0f, 0.0f, 0.0f, 2600.0f, 0.0f, 9000.0f, 0.0f }, notches };
+}
+} // namespace
+
 // Every row of the bank, as prepared and as the chain sets the tone curve, measured against its prototype.
 TEST_P (AnalogEqRows, MeasuredResponseFollowsTheCookbookPrototype)
 {
     Engine engine;
     engine.prepare ({ fs, 512, 2 });
-    engine.setLiveToneCurve (120.0f, 2.0f, -1.5f, 2600.0f, 3.0f, 9000.0f, 4.0f);
+    engine.setParameters (withCurve ({ 120.0f, 2.0f, -1.5f, 2600.0f, 3.0f, 9000.0f, 4.0f }));
     const auto& c = GetParam();
     for (double f : { 50.0, 100.0, 400.0, 1000.0, 2600.0, 6200.0, 12000.0 })
     {
@@ -147,7 +159,7 @@ TEST (AnalogEqDesigns, FrequenciesAndQAreClamped)
     SCOPED_TRACE ("notches never go below 30 Hz");
     Engine engine;
     engine.prepare ({ fs, 512, 2 });
-    engine.setFeedbackNotches (20.0f, 30000.0f, 500.0f, 16.0f, -8.0f, true);
+    engine.setParameters (withNotches ({ { 20.0f, 30000.0f, 500.0f }, 16.0f, -8.0f, true }));
     expectCoefficientsNear (engine.section (10, 0).target, cookbookPeak (30.0, 16.0, -8.0));
     expectCoefficientsNear (engine.section (11, 1).target, cookbookPeak (23040.0, 16.0, -8.0));
     expectCoefficientsNear (engine.section (12, 0).target, cookbookPeak (500.0, 16.0, -8.0));
@@ -221,7 +233,7 @@ TEST (AnalogEqLive, ChannelIndexSelectsLeftAtZeroOrBelowAndRightAbove)
     {
         Engine engine;
         engine.prepare ({ fs, 512, 2 });
-        engine.setLiveToneCurve (80.0f, 2.0f, -1.0f, 2600.0f, 3.0f, 9000.0f, 2.0f);
+        engine.setParameters (withCurve ({ 80.0f, 2.0f, -1.0f, 2600.0f, 3.0f, 9000.0f, 2.0f }));
         for (int n = 0; n < 64; ++n)
             engine.processLive (c.channel, 0.5f);
         for (int side : { 0, 1 })
@@ -241,7 +253,7 @@ TEST (AnalogEqLive, SecondHighPassAndLowBellSwitchAtTheirThresholds)
     {
         Engine engine;
         engine.prepare ({ fs, 512, 2 });
-        engine.setLiveToneCurve (c.hpfHz, c.lowGainDb, 0.0f, 2600.0f, 0.0f, 9000.0f, 0.0f);
+        engine.setParameters (withCurve ({ c.hpfHz, c.lowGainDb, 0.0f, 2600.0f, 0.0f, 9000.0f, 0.0f }));
         EXPECT_EQ (engine.section (1, 0).mixTarget, c.secondHighPassMix) << c.hpfHz;
         EXPECT_EQ (engine.section (2, 1).mixTarget, c.lowBellMix) << c.lowGainDb;
         expectCoefficientsNear (engine.section (1, 1).target, engine.section (0, 0).target, 0.0);
@@ -255,13 +267,13 @@ TEST (AnalogEqNotches, MixTargetsFollowEnabledAndEachFrequency)
     for (int row : { 10, 11, 12 })
         EXPECT_EQ (engine.section (row, 0).mixTarget, 0.0) << "notches rest after prepare";
 
-    engine.setFeedbackNotches (0.0f, 400.0f, 2500.0f, 14.0f, -6.5f, true);
+    engine.setParameters (withNotches ({ { 0.0f, 400.0f, 2500.0f }, 14.0f, -6.5f, true }));
     EXPECT_EQ (engine.section (10, 0).mixTarget, 0.0);
     EXPECT_EQ (engine.section (11, 0).mixTarget, 1.0);
     EXPECT_EQ (engine.section (12, 1).mixTarget, 1.0);
     expectCoefficientsNear (engine.section (10, 0).target, cookbookPeak (30.0, 14.0, -6.5));
 
-    engine.setFeedbackNotches (250.0f, 400.0f, 2500.0f, 14.0f, -6.5f, false);
+    engine.setParameters (withNotches ({ { 250.0f, 400.0f, 2500.0f }, 14.0f, -6.5f, false }));
     for (int row : { 10, 11, 12 })
         EXPECT_EQ (engine.section (row, 1).mixTarget, 0.0);
 }

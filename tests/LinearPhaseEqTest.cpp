@@ -72,13 +72,12 @@ protected:
     }
 };
 
-const Engine::Design toneDesign { -3.0f, 2.0f, 4.0f, 18.0f, -1.5f, 2600.0f, 0.78f, 3.0f, 9000.0f, 4.0f, 1.0f };
+const Engine::Design toneDesign { -3.0f, 2.0f, 4.0f, { 18.0f, 1.0f, -1.5f, 2600.0f, 3.0f, 9000.0f, 4.0f }, 0.78f };
 
 std::vector<float> mergedKernel (const Engine& engine, const Engine::Design& d)
 {
     auto kernel = engine.buildUserShelfImpulse (d.lowDb, d.midDb, d.highDb);
-    engine.mergeLiveToneCurveLinearPhase (kernel, d.hpfHz, d.lowMidGainDb, d.presenceHz, d.presenceQ, d.presenceGainDb,
-                                          d.airHz, d.airGainDb, d.lowGainDb);
+    engine.mergeLiveToneCurveLinearPhase (kernel, d.curve, d.presenceQ);
     return kernel;
 }
 } // namespace
@@ -121,9 +120,9 @@ TEST_F (LinearPhaseEq, MergedMagnitudeIsUserEqTimesToneSections)
     const auto merged = mergedKernel (engine, d);
     const auto productDb = [&] (double f)
     {
-        return kernelGainDb (user, f) + 2.0 * highPassDb (f, 18.0) + peakDb (f, 96.0, 0.55, d.lowGainDb)
-               + peakDb (f, 400.0, 0.82, d.lowMidGainDb) + peakDb (f, 2600.0, 0.78, d.presenceGainDb)
-               + highShelfDb (f, 9000.0, d.airGainDb);
+        return kernelGainDb (user, f) + 2.0 * highPassDb (f, 18.0) + peakDb (f, 96.0, 0.55, d.curve.lowGainDb)
+               + peakDb (f, 400.0, 0.82, d.curve.lowMidGainDb) + peakDb (f, 2600.0, 0.78, d.curve.presenceGainDb)
+               + highShelfDb (f, 9000.0, d.curve.airGainDb);
     };
     for (double f = 700.0; f <= 16000.0; f *= 1.08)
         EXPECT_NEAR (kernelGainDb (merged, f), productDb (f), 0.5) << f << " Hz";
@@ -137,7 +136,7 @@ TEST_F (LinearPhaseEq, HighPassIsSquaredBelowNinetySixHertzOnly)
     const auto withCorner = [&] (float hpfHz)
     {
         auto kernel = flat;
-        engine.mergeLiveToneCurveLinearPhase (kernel, hpfHz, 0.0f, 2600.0f, 0.78f, 0.0f, 9000.0f, 0.0f, 0.0f);
+        engine.mergeLiveToneCurveLinearPhase (kernel, { hpfHz, 0.0f, 0.0f, 2600.0f, 0.0f, 9000.0f, 0.0f }, 0.78f);
         return kernel;
     };
     const auto at95 = withCorner (95.0f);
@@ -176,24 +175,29 @@ TEST_F (LinearPhaseEq, RebuildsOnlyWhenAValueMovesBeyondItsTolerance)
 
     struct Nudge
     {
-        float Engine::Design::*field;
+        float& (*field) (Engine::Design&);
         float within, beyond;
     };
     using D = Engine::Design;
-    for (const auto& n :
-         { Nudge { &D::lowDb, 0.07f, 0.09f }, Nudge { &D::midDb, 0.07f, 0.09f }, Nudge { &D::highDb, 0.07f, 0.09f },
-           Nudge { &D::hpfHz, 1.4f, 1.6f }, Nudge { &D::lowMidGainDb, 0.07f, 0.09f },
-           Nudge { &D::presenceHz, 3.9f, 4.1f }, Nudge { &D::presenceQ, 0.03f, 0.05f },
-           Nudge { &D::presenceGainDb, 0.07f, 0.09f }, Nudge { &D::airHz, 5.9f, 6.1f },
-           Nudge { &D::airGainDb, 0.07f, 0.09f }, Nudge { &D::lowGainDb, 0.07f, 0.09f } })
+    for (const auto& n : { Nudge { [] (D& d) -> float& { return d.lowDb; }, 0.07f, 0.09f },
+                           Nudge { [] (D& d) -> float& { return d.midDb; }, 0.07f, 0.09f },
+                           Nudge { [] (D& d) -> float& { return d.highDb; }, 0.07f, 0.09f },
+                           Nudge { [] (D& d) -> float& { return d.curve.hpfHz; }, 1.4f, 1.6f },
+                           Nudge { [] (D& d) -> float& { return d.curve.lowMidGainDb; }, 0.07f, 0.09f },
+                           Nudge { [] (D& d) -> float& { return d.curve.presenceHz; }, 3.9f, 4.1f },
+                           Nudge { [] (D& d) -> float& { return d.presenceQ; }, 0.03f, 0.05f },
+                           Nudge { [] (D& d) -> float& { return d.curve.presenceGainDb; }, 0.07f, 0.09f },
+                           Nudge { [] (D& d) -> float& { return d.curve.airHz; }, 5.9f, 6.1f },
+                           Nudge { [] (D& d) -> float& { return d.curve.airGainDb; }, 0.07f, 0.09f },
+                           Nudge { [] (D& d) -> float& { return d.curve.lowGainDb; }, 0.07f, 0.09f } })
     {
         for (float sign : { 1.0f, -1.0f })
         {
             auto moved = toneDesign;
-            moved.*n.field += sign * n.within;
+            n.field (moved) += sign * n.within;
             EXPECT_FALSE (engine.needsRebuildFor (moved));
             moved = toneDesign;
-            moved.*n.field += sign * n.beyond;
+            n.field (moved) += sign * n.beyond;
             EXPECT_TRUE (engine.needsRebuildFor (moved));
         }
     }

@@ -298,9 +298,7 @@ TEST (ToneStageLinearPhase, FirstBlockAfterPrepareRunsTheKernelOfTheCurrentSetti
 
     const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
     auto kernel = rig.linearPhaseEq.buildUserShelfImpulse (-4.0f, 2.0f, 5.0f);
-    rig.linearPhaseEq.mergeLiveToneCurveLinearPhase (kernel, curve.hpfHz, curve.lowMidGainDb, curve.presenceHz, 0.78f,
-                                                     curve.presenceGainDb, curve.airHz, curve.airGainDb,
-                                                     curve.lowGainDb);
+    rig.linearPhaseEq.mergeLiveToneCurveLinearPhase (kernel, curve, 0.78f);
     for (int n = 0; n < 512; ++n)
         ASSERT_NEAR (buffer.getSample (1, n), n < 257 ? 0.01f * kernel[static_cast<size_t> (n)] : 0.0f, 1.0e-8f) << n;
 }

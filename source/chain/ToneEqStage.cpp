@@ -41,7 +41,7 @@ float throughThreeDesigns (ToneFilters& filters, int firstDesign, int channel, f
 float gainOf (float db) noexcept { return std::pow (10.0f, db / 20.0f); }
 
 void designToneFilters (ToneFilters& filters, const ParameterSnapshot& params, const BlockControls& controls,
-                        const LiveToneCurve& curve, double fs)
+                        const ToneCurve& curve, double fs)
 {
     const auto presenceDb = juce::jlimit (-6.0f, 6.0f, 0.6f * curve.presenceGainDb);
     const auto airDb = juce::jlimit (-4.0f, 6.2f, 0.56f * curve.airGainDb);
@@ -77,17 +77,7 @@ float blended (float dry, float wet, float amount) noexcept { return dry + (wet 
 LinearPhaseEqEngine::Design ToneEqStage::linearPhaseDesignFor (const ChainBlock& block) noexcept
 {
     const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
-    return { block.params[Param::eqlow],
-             block.params[Param::eqmid],
-             block.params[Param::eqhigh],
-             curve.hpfHz,
-             curve.lowMidGainDb,
-             curve.presenceHz,
-             0.78f,
-             curve.presenceGainDb,
-             curve.airHz,
-             curve.airGainDb,
-             curve.lowGainDb };
+    return { block.params[Param::eqlow], block.params[Param::eqmid], block.params[Param::eqhigh], curve, 0.78f };
 }
 
 //==============================================================================
@@ -99,8 +89,7 @@ float feedbackFrequencyHz (int choiceIndex) noexcept
     return frequencies[static_cast<size_t> (juce::jlimit (0, static_cast<int> (frequencies.size()) - 1, choiceIndex))];
 }
 
-LiveToneCurve liveToneCurveFor (const ParameterSnapshot& params, const BlockFlags& flags,
-                                const BlockControls& c) noexcept
+ToneCurve liveToneCurveFor (const ParameterSnapshot& params, const BlockFlags& flags, const BlockControls& c) noexcept
 {
     const int mic = params.index (Param::mic);
     const auto& voicing = microphoneVoicing (mic);
@@ -108,7 +97,7 @@ LiveToneCurve liveToneCurveFor (const ParameterSnapshot& params, const BlockFlag
     const bool live = flags.isLive;
     const bool popFilter = params.on (Param::popfilter);
 
-    LiveToneCurve curve;
+    ToneCurve curve;
 
     const float hpfBase = voicing.highPassOffsetHz + (flags.stageLive ? 26.0f : 0.0f);
     curve.hpfHz = hpfBase + (voice ? 138.0f : (live ? 50.0f : 68.0f)) - (popFilter ? 4.0f : 0.0f);
@@ -159,9 +148,9 @@ LiveToneCurve liveToneCurveFor (const ParameterSnapshot& params, const BlockFlag
     return curve;
 }
 
-FeedbackNotches feedbackNotchesFor (const ParameterSnapshot& params, const BlockFlags& flags) noexcept
+AnalogEqEngine::FeedbackNotches feedbackNotchesFor (const ParameterSnapshot& params, const BlockFlags& flags) noexcept
 {
-    FeedbackNotches notches;
+    AnalogEqEngine::FeedbackNotches notches;
     notches.frequenciesHz = { feedbackFrequencyHz (params.index (Param::fbfreq1)),
                               feedbackFrequencyHz (params.index (Param::fbfreq2)),
                               feedbackFrequencyHz (params.index (Param::fbfreq3)) };
@@ -210,12 +199,7 @@ void ToneEqStage::release()
 void ToneEqStage::design (const ChainBlock& block, AnalogEqEngine& analogEq) noexcept
 {
     const auto curve = liveToneCurveFor (block.params, block.flags, block.controls);
-    analogEq.setLiveToneCurve (curve.hpfHz, curve.lowGainDb, curve.lowMidGainDb, curve.presenceHz, curve.presenceGainDb,
-                               curve.airHz, curve.airGainDb);
-
-    const auto notches = feedbackNotchesFor (block.params, block.flags);
-    analogEq.setFeedbackNotches (notches.frequenciesHz[0], notches.frequenciesHz[1], notches.frequenciesHz[2],
-                                 notches.q, notches.gainDb, notches.enabled);
+    analogEq.setParameters ({ curve, feedbackNotchesFor (block.params, block.flags) });
 
     designToneFilters (toneFilters, block.params, block.controls, curve, block.sampleRate);
 }

@@ -116,9 +116,15 @@ void Engine::reset() noexcept
             section.s1 = section.s2 = 0.0;
 }
 
-void Engine::setLiveToneCurve (float hpfHz, float lowGainDb, float lowMidGainDb, float presenceHz, float presenceGainDb,
-                               float airHz, float airGainDb) noexcept
+void Engine::setParameters (const Params& params) noexcept
 {
+    setToneCurve (params.toneCurve);
+    setFeedbackNotches (params.notches);
+}
+
+void Engine::setToneCurve (const ToneCurve& curve) noexcept
+{
+    const auto [hpfHz, lowGainDb, lowMidGainDb, presenceHz, presenceGainDb, airHz, airGainDb] = curve;
     // A second high-pass section makes the slope 24 dB/oct for low corners.
     const auto highPass = makeHighPass (sampleRate, hpfHz);
     setRowTarget (liveToneRow, highPass, 1.1, 1.0);
@@ -130,9 +136,11 @@ void Engine::setLiveToneCurve (float hpfHz, float lowGainDb, float lowMidGainDb,
     setRowTarget (liveToneRow + 5, makeHighShelf (sampleRate, airHz, airGainDb), 1.06, 1.0);
 }
 
-void Engine::setFeedbackNotches (float f1Hz, float f2Hz, float f3Hz, float q, float gainDb, bool enabled) noexcept
+void Engine::setFeedbackNotches (const FeedbackNotches& notches) noexcept
 {
-    const std::array<float, numNotchRows> frequencies { f1Hz, f2Hz, f3Hz };
+    const auto& frequencies = notches.frequenciesHz;
+    const float q = notches.q, gainDb = notches.gainDb;
+    const bool enabled = notches.enabled;
     for (int i = 0; i < numNotchRows; ++i)
     {
         const float f = frequencies[static_cast<size_t> (i)];

@@ -2,6 +2,8 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include "engines/ToneCurve.h"
+
 #include <array>
 
 /** Five biquad coefficients normalised so that a0 = 1. */
@@ -50,11 +52,24 @@ public:
     /** Silences every section's state; the designs and their glides stay. */
     void reset() noexcept;
 
-    void setLiveToneCurve (float hpfHz, float lowGainDb, float lowMidGainDb, float presenceHz, float presenceGainDb,
-                           float airHz, float airGainDb) noexcept;
+    /** The three feedback notches. A notch whose frequency is 0 (off) or which is not enabled fades
+        out but keeps a 30 Hz design. */
+    struct FeedbackNotches
+    {
+        std::array<float, 3> frequenciesHz {}; // 0 for "Off"
+        float q = 0.0f;
+        float gainDb = 0.0f;
+        bool enabled = false;
+    };
 
-    /** A notch whose frequency is 0 (off) or which is not enabled fades out but keeps a 30 Hz design. */
-    void setFeedbackNotches (float f1Hz, float f2Hz, float f3Hz, float q, float gainDb, bool enabled) noexcept;
+    struct Params
+    {
+        ToneCurve toneCurve;
+        FeedbackNotches notches;
+    };
+
+    /** Sets the targets the live tone rows and the notch rows glide to. */
+    void setParameters (const Params& params) noexcept;
 
     /** One sample through the live tone curve; channel ≤ 0 is the left, anything above the right. */
     float processLive (int channel, float x) noexcept;
@@ -67,6 +82,8 @@ public:
     double getSampleRate() const noexcept { return sampleRate; }
 
 private:
+    void setToneCurve (const ToneCurve& curve) noexcept;
+    void setFeedbackNotches (const FeedbackNotches& notches) noexcept;
     void setRowTarget (int row, const BiquadCoeffs& design, double driveTarget, double mixTarget) noexcept;
 
     double sampleRate = 44100.0;

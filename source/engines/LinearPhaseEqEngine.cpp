@@ -96,10 +96,9 @@ std::vector<float> Engine::buildUserShelfImpulse (float lowDb, float midDb, floa
     return kernel;
 }
 
-void Engine::mergeLiveToneCurveLinearPhase (std::vector<float>& kernel, float hpfHz, float lowMidGainDb,
-                                            float presenceHz, float presenceQ, float presenceGainDb, float airHz,
-                                            float airGainDb, float lowGainDb) const
+void Engine::mergeLiveToneCurveLinearPhase (std::vector<float>& kernel, const ToneCurve& curve, float presenceQ) const
 {
+    const auto [hpfHz, lowGainDb, lowMidGainDb, presenceHz, presenceGainDb, airHz, airGainDb] = curve;
     jassert (kernel.size() == static_cast<size_t> (numTaps));
     using Analog = AnalogEqEngine;
     const auto highPass = Analog::makeHighPass (sampleRate, hpfHz);
@@ -144,12 +143,14 @@ bool Engine::needsRebuildFor (const Design& d) const noexcept
 {
     constexpr float gainDb = 0.08f;
     const auto& last = lastBuild;
+    const auto &c = d.curve, &lastCurve = last.curve;
     return needsRebuild || movedBeyond (d.lowDb, last.lowDb, gainDb) || movedBeyond (d.midDb, last.midDb, gainDb)
-           || movedBeyond (d.highDb, last.highDb, gainDb) || movedBeyond (d.hpfHz, last.hpfHz, 1.5f)
-           || movedBeyond (d.lowMidGainDb, last.lowMidGainDb, gainDb)
-           || movedBeyond (d.presenceHz, last.presenceHz, 4.0f) || movedBeyond (d.presenceQ, last.presenceQ, 0.04f)
-           || movedBeyond (d.presenceGainDb, last.presenceGainDb, gainDb) || movedBeyond (d.airHz, last.airHz, 6.0f)
-           || movedBeyond (d.airGainDb, last.airGainDb, gainDb) || movedBeyond (d.lowGainDb, last.lowGainDb, gainDb);
+           || movedBeyond (d.highDb, last.highDb, gainDb) || movedBeyond (c.hpfHz, lastCurve.hpfHz, 1.5f)
+           || movedBeyond (c.lowMidGainDb, lastCurve.lowMidGainDb, gainDb)
+           || movedBeyond (c.presenceHz, lastCurve.presenceHz, 4.0f) || movedBeyond (d.presenceQ, last.presenceQ, 0.04f)
+           || movedBeyond (c.presenceGainDb, lastCurve.presenceGainDb, gainDb)
+           || movedBeyond (c.airHz, lastCurve.airHz, 6.0f) || movedBeyond (c.airGainDb, lastCurve.airGainDb, gainDb)
+           || movedBeyond (c.lowGainDb, lastCurve.lowGainDb, gainDb);
 }
 
 juce::AudioBuffer<float> Engine::kernelFor (const Design& d)
@@ -158,8 +159,7 @@ juce::AudioBuffer<float> Engine::kernelFor (const Design& d)
     needsRebuild = false;
 
     auto kernel = buildUserShelfImpulse (d.lowDb, d.midDb, d.highDb);
-    mergeLiveToneCurveLinearPhase (kernel, d.hpfHz, d.lowMidGainDb, d.presenceHz, d.presenceQ, d.presenceGainDb,
-                                   d.airHz, d.airGainDb, d.lowGainDb);
+    mergeLiveToneCurveLinearPhase (kernel, d.curve, d.presenceQ);
 
     juce::AudioBuffer<float> buffer (2, numTaps);
     for (int ch = 0; ch < 2; ++ch)

@@ -2,6 +2,8 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include "engines/ToneCurve.h"
+
 #include <array>
 #include <vector>
 
@@ -17,7 +19,8 @@ public:
     struct Design
     {
         float lowDb, midDb, highDb;
-        float hpfHz, lowMidGainDb, presenceHz, presenceQ, presenceGainDb, airHz, airGainDb, lowGainDb;
+        ToneCurve curve;
+        float presenceQ;
     };
 
     LinearPhaseEqEngine();
@@ -30,9 +33,7 @@ public:
 
     /** Replaces the kernel by a linear-phase one whose magnitude is the old kernel's times the live
         tone curve's. */
-    void mergeLiveToneCurveLinearPhase (std::vector<float>& kernel, float hpfHz, float lowMidGainDb, float presenceHz,
-                                        float presenceQ, float presenceGainDb, float airHz, float airGainDb,
-                                        float lowGainDb) const;
+    void mergeLiveToneCurveLinearPhase (std::vector<float>& kernel, const ToneCurve& curve, float presenceQ) const;
 
     /** True when a rebuild was asked for, or the kernel in use was built from values that differ from
         `design` by more than their tolerances. */
@@ -61,7 +62,7 @@ private:
     juce::dsp::Convolution convolution;
 
     // The design of the kernel in use; far outside any real value until the first build.
-    Design lastBuild { 1000.0f, 1000.0f, 1000.0f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f };
+    Design lastBuild { 1000.0f, 1000.0f, 1000.0f, { 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f }, 1.0e9f };
     bool needsRebuild = true;
 
     // e^(−i·2π·m / spectrumSize) for m = 0 .. spectrumSize − 1: every term of the transforms.
