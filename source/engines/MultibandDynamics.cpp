@@ -171,7 +171,7 @@ void MultibandDynamics::applySettings (const Settings& s) noexcept
 }
 
 //==============================================================================
-void MultibandDynamics::process (juce::AudioBuffer<float>& buffer) noexcept
+void MultibandDynamics::process (juce::AudioBuffer<float>& buffer)
 {
     const int n = buffer.getNumSamples();
     if (n < 1 || buffer.getNumChannels() < 1)

@@ -51,12 +51,12 @@ public:
     void prepare (const juce::dsp::ProcessSpec& spec);
     void reset() noexcept;
 
-    /** Once per block before `process`; `reserved` is ignored. */
+    /** Once per block before `process`. */
     void setParameters (const Params& params) noexcept;
 
     /** Processes the buffer's first one or two channels in place. May grow the band buffers for a
-        block longer than the prepared size. */
-    void process (juce::AudioBuffer<float>& buffer) noexcept;
+        block longer than the prepared size, so it is not noexcept: that growth can throw. */
+    void process (juce::AudioBuffer<float>& buffer);
 
     /** Moves a dry copy of the block's input (one or two channels) toward the band sum's all-pass
         response: 0 leaves it as it is, 1 gives the all-passed copy. Call it on every block that
