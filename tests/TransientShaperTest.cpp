@@ -16,15 +16,7 @@ struct ShaperSettings
     float attack, sustain, ceiling, snap = 0.58f, smooth = 0.4f, band = 160.0f;
 };
 
-/** A processor whose parameters give the block records, and the shaper they drive. */
-struct ShaperRig
-{
-    std::unique_ptr<QuorinProcessor> processor;
-    std::unique_ptr<test::PreparedStage<TransientShaper>> shaper;
-
-    QuorinProcessor& operator*() const { return *processor; }
-    QuorinProcessor* operator->() const { return processor.get(); }
-};
+using ShaperRig = test::StageRig<TransientShaper>;
 
 ShaperRig shaperProcessor (const ShaperSettings& s)
 {
@@ -38,7 +30,7 @@ ShaperRig shaperProcessor (const ShaperSettings& s)
     test::set (*p, Param::transientsnap, s.snap);
     test::set (*p, Param::transientsmooth, s.smooth);
     test::set (*p, Param::transientband, s.band);
-    return { std::move (p), std::make_unique<test::PreparedStage<TransientShaper>> (fs, blockSize) };
+    return test::rigFor<TransientShaper> (std::move (p), fs, blockSize);
 }
 
 void runShaper (ShaperRig& rig, juce::AudioBuffer<float>& signal, int start, int count, float bandOverride = 0.0f)
@@ -51,7 +43,7 @@ void runShaper (ShaperRig& rig, juce::AudioBuffer<float>& signal, int start, int
         auto block = rig->restingBlock (n);
         if (bandOverride > 0.0f)
             block.params.values[size_t (Param::transientband)] = bandOverride;
-        rig.shaper->process (view, block);
+        rig.stage->process (view, block);
     }
 }
 

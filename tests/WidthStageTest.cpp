@@ -5,25 +5,17 @@ namespace
 {
 constexpr double rate = 48000.0;
 
-/** A processor whose parameters give the block records, and the width stage they drive. */
-struct WidthRig
-{
-    std::unique_ptr<QuorinProcessor> processor;
-    std::unique_ptr<test::PreparedStage<WidthStage>> width;
-
-    QuorinProcessor& operator*() const { return *processor; }
-    QuorinProcessor* operator->() const { return processor.get(); }
-};
+using WidthRig = test::StageRig<WidthStage>;
 
 /** A width stage at full blend in the given chain mode. */
 WidthRig widthProcessor (float chainMode, float widpct = 1.0f)
 {
-    return { test::preparedWith ({ { Param::chainmode, chainMode },
-                                   { Param::widthon, 1.0f },
-                                   { Param::widpct, widpct },
-                                   { Param::mixmode, 0.0f },
-                                   { Param::voicemode, 0.0f } }),
-             std::make_unique<test::PreparedStage<WidthStage>> (rate, 512) };
+    return test::rigFor<WidthStage> (test::preparedWith ({ { Param::chainmode, chainMode },
+                                                           { Param::widthon, 1.0f },
+                                                           { Param::widpct, widpct },
+                                                           { Param::mixmode, 0.0f },
+                                                           { Param::voicemode, 0.0f } }),
+                                     rate);
 }
 
 test::BlockEdit widthAmount (float w)
@@ -33,7 +25,7 @@ test::BlockEdit widthAmount (float w)
 
 void runWidth (const WidthRig& rig, juce::AudioBuffer<float>& signal, float w)
 {
-    auto& width = *rig.width;
+    auto& width = *rig.stage;
     test::driveStage (
         *rig, signal, 512, [&width] (auto& b, const ChainBlock& block) { width.process (b, block); }, widthAmount (w));
 }

@@ -18,11 +18,6 @@ void LoudnessAnalyzer::prepare (const juce::dsp::ProcessSpec& spec)
 {
     sampleRate = spec.sampleRate;
     blockLength = juce::jmax (1, juce::roundToInt (0.4f * static_cast<float> (sampleRate)));
-    energySum = 0.0;
-    sampleCount = 0;
-    history.fill (absoluteGateLufs);
-    historyWrite = 0;
-    historyCount = 0;
 
     // K-weighting from the framework's biquad designs at the running rate.
     const auto highPass = juce::dsp::IIR::Coefficients<float>::makeHighPass (sampleRate, 38.0f, 0.5f);
@@ -35,6 +30,7 @@ void LoudnessAnalyzer::prepare (const juce::dsp::ProcessSpec& spec)
         kHighPass[ch].prepare (mono);
         kShelf[ch].prepare (mono);
     }
+    reset();
 }
 
 void LoudnessAnalyzer::reset() noexcept

@@ -14,7 +14,7 @@ public:
 
     static constexpr int historySize = 600; // 600 blocks of 400 ms
 
-    /** Starts a new measurement at the rate; allocates nothing. */
+    /** Starts a new measurement at the rate; the only place that allocates. */
     void prepare (const juce::dsp::ProcessSpec& spec);
     /** Starts a new measurement: empty history, filters at rest. */
     void reset() noexcept;
