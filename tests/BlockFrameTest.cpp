@@ -308,3 +308,30 @@ TEST (BlockFrameAllocations, SteadyStateProcessingDoesNotAllocate)
         EXPECT_EQ (counter.count(), 0u);
     }
 }
+
+TEST (BlockFrameAllocations, AMacroMovingEveryBlockInRealTimeDoesNotAllocate)
+{
+    if (! allocationCountingAvailable())
+        GTEST_SKIP() << "allocations cannot be counted under a sanitizer";
+
+    // Detail reshapes the tone curve, so in "Mix / Master" each block asks for a new linear-phase kernel.
+    auto processor = test::makeProcessor (48000.0, 64);
+    processor->setNonRealtime (false);
+    processor->prepareToPlay (48000.0, 64);
+    test::set (*processor, Param::chainmode, 0.0f);
+    test::set (*processor, Param::eqon, 1.0f);
+    auto signal = test::sine (2, 64, 220.0, 48000.0, 0.3f);
+    juce::MidiBuffer midi;
+    std::size_t allocations = 0;
+    for (int n = 0; n < 2000; ++n)
+    {
+        test::set (*processor, Param::detail, 0.5f + 0.4f * std::sin (0.05f * static_cast<float> (n)));
+        auto* const* channels = signal.getArrayOfWritePointers();
+        juce::AudioBuffer<float> block (channels, 2, 64);
+        ScopedAllocationCounter counter;
+        processor->processBlock (block, midi);
+        if (n >= 20) // past anything set up on first use
+            allocations += counter.count();
+    }
+    EXPECT_EQ (allocations, 0u);
+}

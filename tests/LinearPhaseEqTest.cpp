@@ -1,4 +1,5 @@
 // The linear-phase EQ engine: the user EQ kernel, the merge with the tone curve, loading and priming.
+#include "AllocationCounter.h"
 #include "TestSupport.h"
 #include "engines/LinearPhaseEqEngine.h"
 
@@ -162,6 +163,64 @@ TEST_F (LinearPhaseEq, PreparedEngineIsAPureDelayOfOneHundredTwentyEightSamples)
 TEST_F (LinearPhaseEq, RebuiltKernelIsInUseAtTheNextBlock)
 {
     engine.rebuildNow (toneDesign, {});
+    const auto expected = mergedKernel (engine, toneDesign);
+    const auto out = process (impulse (512));
+    for (size_t n = 0; n < out.size(); ++n)
+        EXPECT_NEAR (out[n], n < expected.size() ? expected[n] : 0.0f, 1.0e-6f) << n;
+}
+
+TEST_F (LinearPhaseEq, RealtimeRebuildIsDesignedInTheBackgroundAndArrivesWithoutAllocating)
+{
+    if (! allocationCountingAvailable())
+        GTEST_SKIP() << "allocations cannot be counted under a sanitizer";
+
+    const auto expected = mergedKernel (engine, toneDesign);
+    juce::AudioBuffer<float> silence (2, 64);
+    {
+        ScopedAllocationCounter counter;
+        engine.rebuild (toneDesign);
+        EXPECT_FALSE (engine.needsRebuildFor (toneDesign));
+        // Silence until the kernel has arrived; the convolution's 50 ms crossfade runs out below.
+        const auto deadline = juce::Time::getMillisecondCounter() + 5000;
+        while (engine.kernelPending() && juce::Time::getMillisecondCounter() < deadline)
+        {
+            juce::Thread::sleep (1);
+            silence.clear();
+            engine.process (juce::dsp::AudioBlock<float> (silence));
+        }
+        EXPECT_EQ (counter.count(), 0u);
+    }
+    ASSERT_FALSE (engine.kernelPending());
+
+    // The convolution then loads the kernel on its own thread and crossfades to it over 50 ms.
+    const auto matchesKernel = [&]
+    {
+        auto signal = impulse (4800);
+        const auto out = process (signal);
+        for (size_t n = 0; n < expected.size(); ++n)
+            if (std::abs (out[n] - expected[n]) > 1.0e-6f)
+                return false;
+        return true;
+    };
+    const auto deadline = juce::Time::getMillisecondCounter() + 5000;
+    bool arrived = false;
+    while (! arrived && juce::Time::getMillisecondCounter() < deadline)
+    {
+        juce::Thread::sleep (5);
+        arrived = matchesKernel();
+    }
+    EXPECT_TRUE (arrived);
+}
+
+TEST_F (LinearPhaseEq, RebuildNowDropsTheKernelTheDesignerStillOwes)
+{
+    auto other = toneDesign;
+    other.highDb = -6.0f;
+    engine.rebuild (other);
+    engine.rebuildNow (toneDesign, {});
+    EXPECT_FALSE (engine.kernelPending());
+
+    juce::Thread::sleep (100); // ample time for the designer to finish the dropped kernel
     const auto expected = mergedKernel (engine, toneDesign);
     const auto out = process (impulse (512));
     for (size_t n = 0; n < out.size(); ++n)

@@ -299,10 +299,12 @@ void ToneEqStage::runLinearPhase (juce::AudioBuffer<float>& buffer, const ChainB
         linearPhaseRingPrimed = true;
     }
 
-    if (const auto design = linearPhaseDesignFor (block); linearPhaseEq.needsRebuildFor (design))
+    const auto design = linearPhaseDesignFor (block);
+    // An offline render must not depend on how fast the background designer and loader are: it
+    // takes the new kernel at once (and any kernel still owed), primed with the input the old one
+    // has heard.
+    if (linearPhaseEq.needsRebuildFor (design) || (rebuildAtOnce && linearPhaseEq.kernelPending()))
     {
-        // An offline render must not depend on how fast the background loader is: it takes the new
-        // kernel at once, primed with the input the old one has heard.
         if (rebuildAtOnce)
             linearPhaseEq.rebuildNow (design, linearPhaseDryRing.latest (LinearPhaseEqEngine::numTaps - 1));
         else

@@ -37,7 +37,7 @@ public:
                             AnalogEqEngine& analogEq) noexcept;
 
     /** The FIR pass; `rebuildAtOnce` (offline) takes a changed kernel in this block instead of
-        from the background loader. May grow the dry copy when a host exceeds the prepared size. */
+        from the background designer. May grow the dry copy when a host exceeds the prepared size. */
     void runLinearPhase (juce::AudioBuffer<float>& buffer, const ChainBlock& block, LinearPhaseEqEngine& engine,
                          bool rebuildAtOnce);
 

@@ -23,6 +23,9 @@ int wrapped (int index) noexcept
 }
 
 bool movedBeyond (float now, float then, float tolerance) noexcept { return std::abs (now - then) > tolerance; }
+
+// How often the designer looks for requests: well below the convolution's 50 ms crossfade.
+constexpr int designerPollMs = 2;
 } // namespace
 
 //==============================================================================
@@ -35,8 +38,11 @@ Engine::LinearPhaseEqEngine()
     }
 }
 
+Engine::~LinearPhaseEqEngine() = default;
+
 void Engine::prepare (const juce::dsp::ProcessSpec& spec)
 {
+    designer.stop(); // it reads the rate
     sampleRate = spec.sampleRate;
     processSpec = { sampleRate, juce::jmax (juce::uint32 (1), spec.maximumBlockSize), 2 };
 
@@ -51,6 +57,8 @@ void Engine::prepare (const juce::dsp::ProcessSpec& spec)
     convolution.prepare (processSpec);
     convolution.reset();
     needsRebuild = true;
+    latestInstalled = latestRequested;
+    designer.start();
 }
 
 void Engine::reset() noexcept { convolution.reset(); }
@@ -153,11 +161,8 @@ bool Engine::needsRebuildFor (const Design& d) const noexcept
            || movedBeyond (c.lowGainDb, lastCurve.lowGainDb, gainDb);
 }
 
-juce::AudioBuffer<float> Engine::kernelFor (const Design& d)
+juce::AudioBuffer<float> Engine::kernelFor (const Design& d) const
 {
-    lastBuild = d;
-    needsRebuild = false;
-
     auto kernel = buildUserShelfImpulse (d.lowDb, d.midDb, d.highDb);
     mergeLiveToneCurveLinearPhase (kernel, d.curve, d.presenceQ);
 
@@ -167,15 +172,27 @@ juce::AudioBuffer<float> Engine::kernelFor (const Design& d)
     return buffer;
 }
 
-void Engine::rebuild (const Design& design)
+void Engine::load (juce::AudioBuffer<float> kernel)
 {
-    convolution.loadImpulseResponse (kernelFor (design), sampleRate, juce::dsp::Convolution::Stereo::yes,
+    // Moved in, never copied: the convolution takes the buffer over without allocating.
+    convolution.loadImpulseResponse (std::move (kernel), sampleRate, juce::dsp::Convolution::Stereo::yes,
                                      juce::dsp::Convolution::Trim::no, juce::dsp::Convolution::Normalise::no);
+}
+
+void Engine::rebuild (const Design& design) noexcept
+{
+    lastBuild = design;
+    needsRebuild = ! designer.post (design, latestRequested + 1);
+    if (! needsRebuild)
+        ++latestRequested;
 }
 
 void Engine::rebuildNow (const Design& design, const juce::AudioBuffer<float>& recentInput)
 {
-    rebuild (design);
+    lastBuild = design;
+    needsRebuild = false;
+    latestInstalled = latestRequested;
+    load (kernelFor (design));
     // Preparing runs the pending load on this thread and puts its kernel in use, with an empty history.
     convolution.prepare (processSpec);
 
@@ -187,11 +204,90 @@ void Engine::rebuildNow (const Design& design, const juce::AudioBuffer<float>& r
 
 void Engine::process (juce::dsp::AudioBlock<float> block) noexcept
 {
+    if (kernelPending())
+        if (auto kernel = designer.takeNewest (latestInstalled, latestInstalled))
+            load (std::move (*kernel));
+
     // The convolution's crossfade buffers hold one prepared block; longer blocks go through in pieces.
     const size_t step = processSpec.maximumBlockSize;
     for (size_t start = 0; start < block.getNumSamples(); start += step)
     {
         auto piece = block.getSubBlock (start, std::min (step, block.getNumSamples() - start));
         convolution.process (juce::dsp::ProcessContextReplacing<float> (piece));
+    }
+}
+
+//==============================================================================
+Engine::Designer::Designer (const LinearPhaseEqEngine& owner)
+    : juce::Thread ("Linear-phase kernel designer"), engine (owner)
+{
+}
+
+Engine::Designer::~Designer() { stop(); }
+
+void Engine::Designer::start() { startThread(); }
+
+void Engine::Designer::stop()
+{
+    stopThread (-1);
+    requestQueue.reset();
+    kernelQueue.reset();
+}
+
+bool Engine::Designer::post (const Design& design, std::uint64_t serial) noexcept
+{
+    if (requestQueue.getFreeSpace() == 0)
+        return false;
+    const auto scope = requestQueue.write (1);
+    requests[static_cast<size_t> (scope.startIndex1)] = { design, serial };
+    return true;
+}
+
+std::optional<Engine::Designer::Request> Engine::Designer::takeNewestRequest() noexcept
+{
+    std::optional<Request> newest;
+    const auto scope = requestQueue.read (requestQueue.getNumReady());
+    scope.forEach ([&] (int index) { newest = requests[static_cast<size_t> (index)]; });
+    return newest;
+}
+
+std::optional<juce::AudioBuffer<float>> Engine::Designer::takeNewest (std::uint64_t after,
+                                                                      std::uint64_t& serial) noexcept
+{
+    Kernel* newest = nullptr;
+    const auto scope = kernelQueue.read (kernelQueue.getNumReady());
+    scope.forEach (
+        [&] (int index)
+        {
+            auto& kernel = kernels[static_cast<size_t> (index)];
+            if (kernel.serial > after)
+                newest = &kernel;
+        });
+    if (newest == nullptr)
+        return std::nullopt;
+    serial = newest->serial;
+    return std::move (newest->taps);
+}
+
+void Engine::Designer::run()
+{
+    while (! threadShouldExit())
+    {
+        const auto request = takeNewestRequest();
+        if (! request.has_value())
+        {
+            wait (designerPollMs);
+            continue;
+        }
+
+        auto taps = engine.kernelFor (request->design);
+        while (kernelQueue.getFreeSpace() == 0 && ! threadShouldExit())
+            wait (designerPollMs);
+        if (threadShouldExit())
+            return;
+
+        const auto scope = kernelQueue.write (1);
+        // The slot's previous buffer, taken or skipped by the audio thread, is freed here.
+        kernels[static_cast<size_t> (scope.startIndex1)] = { std::move (taps), request->serial };
     }
 }
