@@ -14,8 +14,6 @@ packages=(
   libflac-dev libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
   # tests, benchmarks and loudness reference
   libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
-  # the fast FFT behind the linear-phase convolution
-  libfftw3-dev
   # real drum recordings (kick, snare, hi-hat) for the hit engine's labelled sequences
   hydrogen-data
   # headless checks of the window and of the LV2 bundle and its description
