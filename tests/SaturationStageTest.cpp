@@ -2,6 +2,7 @@
 // curve by drive, and a Beast blend whose small-signal gain does not depend on frequency.
 #include "ResponseMeasurement.h"
 #include "StageDriving.h"
+#include "chain/StageHelpers.h"
 
 namespace
 {
@@ -207,4 +208,21 @@ TEST (SaturationStage, BlockBeyondThePreparedSizeRunsInPieces)
     runStage (q, pieces,
               { block.controls.beastAmt, block.controls.subAmt, block.controls.punchDrive, block.controls.loudAmt });
     EXPECT_EQ (maxDifference (whole, pieces), 0.0);
+}
+
+TEST (RationalTanh, StaysWithinAFewFloatStepsOfTanhEverywhere)
+{
+    // Against double-precision tanh on a grid dense enough to see every part of the curve, and far
+    // beyond the clamp, where it must settle on ±1.
+    double worst = 0.0;
+    for (int i = -400000; i <= 400000; ++i)
+    {
+        const float x = static_cast<float> (i) * 5.0e-5f;
+        worst =
+            std::max (worst, std::abs (static_cast<double> (rationalTanh (x)) - std::tanh (static_cast<double> (x))));
+    }
+    EXPECT_LT (worst, 4.0e-7);
+    EXPECT_NEAR (rationalTanh (1000.0f), 1.0f, 4.0e-7f);
+    EXPECT_NEAR (rationalTanh (-1000.0f), -1.0f, 4.0e-7f);
+    EXPECT_EQ (rationalTanh (1.0e-5f), 1.0e-5f);
 }

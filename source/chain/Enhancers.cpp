@@ -77,7 +77,7 @@ void AirExciter::process (juce::AudioBuffer<float>& buffer, const ChainBlock& bl
             power += (h * h - power) * powerCoef;
             // Faint air is still excited lightly; loud air fully.
             const float level = juce::jlimit (0.16f, 1.0f, 340.0f * std::sqrt (power));
-            samples[i] += amount * level * (std::tanh (drive * h) - 0.94f * h);
+            samples[i] += amount * level * (rationalTanh (drive * h) - 0.94f * h);
         }
         airPower[c] = power;
     }
@@ -104,7 +104,7 @@ void SubHarmonics::process (juce::AudioBuffer<float>& buffer, const ChainBlock& 
         for (int i = 0; i < buffer.getNumSamples(); ++i)
         {
             lp += (samples[i] - lp) * subLowPassCoef;
-            samples[i] += (std::tanh (drive * lp) - lp) * amount;
+            samples[i] += (rationalTanh (drive * lp) - lp) * amount;
         }
         subLowPass[size_t (ch)] = lp;
     }

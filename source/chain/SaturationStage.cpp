@@ -21,7 +21,7 @@ void saturateLowBand (juce::AudioBuffer<float>& buffer, Filters& bandFilters, co
         for (int i = 0; i < buffer.getNumSamples(); ++i)
         {
             const float lp = lowPass.processSample (samples[i]);
-            samples[i] += (std::tanh (drive * lp) - 0.935f * lp) * k;
+            samples[i] += (rationalTanh (drive * lp) - 0.935f * lp) * k;
         }
     }
 }
@@ -36,7 +36,7 @@ float beastDrive (const BlockControls& c, int beastMode) noexcept
 
 float shapeBeast (float v, float drive) noexcept
 {
-    const float saturated = std::tanh (drive * v);
+    const float saturated = rationalTanh (drive * v);
     return drive > 3.0f ? 0.1f * v + 0.9f * saturated : 0.82f * saturated + 0.18f * v;
 }
 } // namespace

@@ -24,7 +24,7 @@ int wrapped (int index) noexcept
 
 bool movedBeyond (float now, float then, float tolerance) noexcept { return std::abs (now - then) > tolerance; }
 
-// How often the designer looks for requests: well below the convolution's 50 ms crossfade.
+// How often the designer looks for requests: well below the 50 ms crossfade of a kernel change.
 constexpr int designerPollMs = 2;
 } // namespace
 
@@ -44,24 +44,28 @@ void Engine::prepare (const juce::dsp::ProcessSpec& spec)
 {
     designer.stop(); // it reads the rate
     sampleRate = spec.sampleRate;
-    processSpec = { sampleRate, juce::jmax (juce::uint32 (1), spec.maximumBlockSize), 2 };
+    maxBlock = static_cast<int> (juce::jmax (juce::uint32 (1), spec.maximumBlockSize));
+    // A kernel change in real time crossfades over 50 ms.
+    fadeLength = juce::jmax (1, static_cast<int> (0.05 * sampleRate));
 
-    juce::AudioBuffer<float> delay (2, numTaps);
-    delay.clear();
-    for (int ch = 0; ch < 2; ++ch)
-        delay.setSample (ch, centreTap, 1.0f);
+    for (auto& line : lines)
+        line.assign (static_cast<size_t> (numTaps - 1 + maxBlock), 0.0f);
+    fadingOutput.assign (static_cast<size_t> (maxBlock), 0.0f);
 
-    // Loaded before prepare, the convolution builds this kernel on the spot instead of in the background.
-    convolution.loadImpulseResponse (std::move (delay), sampleRate, juce::dsp::Convolution::Stereo::yes,
-                                     juce::dsp::Convolution::Trim::no, juce::dsp::Convolution::Normalise::no);
-    convolution.prepare (processSpec);
-    convolution.reset();
+    activeKernel.fill (0.0f);
+    activeKernel[centreTap] = 1.0f;
+    reset();
     needsRebuild = true;
     latestInstalled = latestRequested;
     designer.start();
 }
 
-void Engine::reset() noexcept { convolution.reset(); }
+void Engine::reset() noexcept
+{
+    for (auto& line : lines)
+        std::fill (line.begin(), line.end(), 0.0f);
+    fadeDone = fadeLength;
+}
 
 //==============================================================================
 Engine::Taps Engine::lowPassPrototype (float cornerHz) const noexcept
@@ -161,22 +165,16 @@ bool Engine::needsRebuildFor (const Design& d) const noexcept
            || movedBeyond (c.lowGainDb, lastCurve.lowGainDb, gainDb);
 }
 
-juce::AudioBuffer<float> Engine::kernelFor (const Design& d) const
+Engine::Kernel Engine::kernelFor (const Design& d) const
 {
-    auto kernel = buildUserShelfImpulse (d.lowDb, d.midDb, d.highDb);
-    mergeLiveToneCurveLinearPhase (kernel, d.curve, d.presenceQ);
-
-    juce::AudioBuffer<float> buffer (2, numTaps);
-    for (int ch = 0; ch < 2; ++ch)
-        buffer.copyFrom (ch, 0, kernel.data(), numTaps);
-    return buffer;
-}
-
-void Engine::load (juce::AudioBuffer<float> kernel)
-{
-    // Moved in, never copied: the convolution takes the buffer over without allocating.
-    convolution.loadImpulseResponse (std::move (kernel), sampleRate, juce::dsp::Convolution::Stereo::yes,
-                                     juce::dsp::Convolution::Trim::no, juce::dsp::Convolution::Normalise::no);
+    auto taps = buildUserShelfImpulse (d.lowDb, d.midDb, d.highDb);
+    mergeLiveToneCurveLinearPhase (taps, d.curve, d.presenceQ);
+    // Symmetric to rounding by construction; made exactly so, since the filter folds the taps in pairs.
+    Kernel result;
+    std::copy (taps.begin(), taps.end(), result.begin());
+    for (int k = 0; k < centreTap; ++k)
+        result[static_cast<size_t> (numTaps - 1 - k)] = result[static_cast<size_t> (k)];
+    return result;
 }
 
 void Engine::rebuild (const Design& design) noexcept
@@ -192,29 +190,89 @@ void Engine::rebuildNow (const Design& design, const juce::AudioBuffer<float>& r
     lastBuild = design;
     needsRebuild = false;
     latestInstalled = latestRequested;
-    load (kernelFor (design));
-    // Preparing runs the pending load on this thread and puts its kernel in use, with an empty history.
-    convolution.prepare (processSpec);
+    activeKernel = kernelFor (design);
+    reset();
 
-    if (recentInput.getNumSamples() == 0)
-        return;
-    auto history = recentInput; // heard again by the new kernel; the output is of no use
-    process (juce::dsp::AudioBlock<float> (history));
+    const int count = juce::jmin (recentInput.getNumSamples(), numTaps - 1);
+    for (int ch = 0; ch < recentInput.getNumChannels() && ch < 2; ++ch)
+        std::copy_n (recentInput.getReadPointer (ch, recentInput.getNumSamples() - count), count,
+                     lines[static_cast<size_t> (ch)].begin() + (numTaps - 1 - count));
+}
+
+void Engine::crossfadeTo (const Kernel& next) noexcept
+{
+    fadingKernel = activeKernel;
+    activeKernel = next;
+    fadeDone = 0;
 }
 
 void Engine::process (juce::dsp::AudioBlock<float> block) noexcept
 {
-    if (kernelPending())
-        if (auto kernel = designer.takeNewest (latestInstalled, latestInstalled))
-            load (std::move (*kernel));
+    if (kernelPending() && fadeDone == fadeLength)
+        if (const auto next = designer.takeNewest (latestInstalled, latestInstalled))
+            crossfadeTo (*next);
 
-    // The convolution's crossfade buffers hold one prepared block; longer blocks go through in pieces.
-    const size_t step = processSpec.maximumBlockSize;
+    const auto step = static_cast<size_t> (maxBlock);
     for (size_t start = 0; start < block.getNumSamples(); start += step)
+        processPiece (block.getSubBlock (start, std::min (step, block.getNumSamples() - start)));
+}
+
+namespace
+{
+/** y[n] = Σ taps[k]·x[n − k] for a kernel symmetric about its centre tap, each pair of equal taps
+    folded into one product; `x` has numTaps − 1 samples of history before it. Tap by tap over the
+    block, so that the inner loop vectorises; silent taps (most of a pure delay) are skipped. */
+void runSymmetricFir (const std::array<float, Engine::numTaps>& taps, const float* x, float* y, int numSamples) noexcept
+{
+    constexpr int last = Engine::numTaps - 1;
+    const float centre = taps[Engine::centreTap];
+    const float* middle = x - Engine::centreTap;
+    for (int n = 0; n < numSamples; ++n)
+        y[n] = centre * middle[n];
+
+    // Four pairs per pass over the block, so that the output is loaded and stored a quarter as often.
+    static_assert (Engine::centreTap % 4 == 0);
+    for (int k = 0; k < Engine::centreTap; k += 4)
     {
-        auto piece = block.getSubBlock (start, std::min (step, block.getNumSamples() - start));
-        convolution.process (juce::dsp::ProcessContextReplacing<float> (piece));
+        const auto tap = [&taps, k] (int j) { return taps[static_cast<size_t> (k + j)]; };
+        const float t0 = tap (0), t1 = tap (1), t2 = tap (2), t3 = tap (3);
+        if (t0 == 0.0f && t1 == 0.0f && t2 == 0.0f && t3 == 0.0f)
+            continue;
+        const float* near = x - k;
+        const float* far = x - (last - k);
+        for (int n = 0; n < numSamples; ++n)
+            y[n] += t0 * (near[n] + far[n]) + t1 * (near[n - 1] + far[n + 1]) + t2 * (near[n - 2] + far[n + 2])
+                    + t3 * (near[n - 3] + far[n + 3]);
     }
+}
+
+} // namespace
+
+void Engine::processPiece (juce::dsp::AudioBlock<float> piece) noexcept
+{
+    const int numSamples = static_cast<int> (piece.getNumSamples());
+    const int fadeStart = fadeDone;
+    for (size_t ch = 0; ch < std::min (piece.getNumChannels(), lines.size()); ++ch)
+    {
+        auto* io = piece.getChannelPointer (ch);
+        auto& line = lines[ch];
+        float* x = line.data() + (numTaps - 1);
+        std::copy_n (io, numSamples, x);
+        runSymmetricFir (activeKernel, x, io, numSamples);
+
+        if (fadeStart < fadeLength)
+        {
+            runSymmetricFir (fadingKernel, x, fadingOutput.data(), numSamples);
+            for (int n = 0; n < numSamples; ++n)
+            {
+                const float gain =
+                    static_cast<float> (juce::jmin (fadeStart + n + 1, fadeLength)) / static_cast<float> (fadeLength);
+                io[n] = fadingOutput[static_cast<size_t> (n)] + gain * (io[n] - fadingOutput[static_cast<size_t> (n)]);
+            }
+        }
+        std::copy_n (line.begin() + numSamples, numTaps - 1, line.begin()); // keep the newest history
+    }
+    fadeDone = juce::jmin (fadeLength, fadeStart + numSamples);
 }
 
 //==============================================================================
@@ -251,22 +309,21 @@ std::optional<Engine::Designer::Request> Engine::Designer::takeNewestRequest() n
     return newest;
 }
 
-std::optional<juce::AudioBuffer<float>> Engine::Designer::takeNewest (std::uint64_t after,
-                                                                      std::uint64_t& serial) noexcept
+std::optional<Engine::Kernel> Engine::Designer::takeNewest (std::uint64_t after, std::uint64_t& serial) noexcept
 {
-    Kernel* newest = nullptr;
+    const Finished* newest = nullptr;
     const auto scope = kernelQueue.read (kernelQueue.getNumReady());
     scope.forEach (
         [&] (int index)
         {
-            auto& kernel = kernels[static_cast<size_t> (index)];
+            const auto& kernel = finished[static_cast<size_t> (index)];
             if (kernel.serial > after)
                 newest = &kernel;
         });
     if (newest == nullptr)
         return std::nullopt;
     serial = newest->serial;
-    return std::move (newest->taps);
+    return newest->taps;
 }
 
 void Engine::Designer::run()
@@ -280,14 +337,13 @@ void Engine::Designer::run()
             continue;
         }
 
-        auto taps = engine.kernelFor (request->design);
+        const auto taps = engine.kernelFor (request->design);
         while (kernelQueue.getFreeSpace() == 0 && ! threadShouldExit())
             wait (designerPollMs);
         if (threadShouldExit())
             return;
 
         const auto scope = kernelQueue.write (1);
-        // The slot's previous buffer, taken or skipped by the audio thread, is freed here.
-        kernels[static_cast<size_t> (scope.startIndex1)] = { std::move (taps), request->serial };
+        finished[static_cast<size_t> (scope.startIndex1)] = { taps, request->serial };
     }
 }

@@ -9,7 +9,9 @@
 #include <optional>
 #include <vector>
 
-/** The tone EQ as one 257-tap linear-phase FIR. */
+/** The tone EQ as one 257-tap linear-phase FIR, run directly (tap by tap over the block, which
+    the compiler vectorises): at 257 taps that costs less than an FFT convolution at any block size,
+    and each output sample is the same sum whatever the block split. */
 class LinearPhaseEqEngine
 {
 public:
@@ -28,9 +30,11 @@ public:
     LinearPhaseEqEngine();
     ~LinearPhaseEqEngine();
 
-    /** Loads a pure 128-sample delay, in use from the first processed block, and asks for a rebuild.
-        Drops any kernel the background designer still owes. */
+    /** Loads a pure 128-sample delay, in use from the first processed block, with an empty history,
+        and asks for a rebuild. Drops any kernel the background designer still owes. */
     void prepare (const juce::dsp::ProcessSpec& spec);
+
+    /** Empties the history and ends a crossfade. */
     void reset() noexcept;
 
     std::vector<float> buildUserShelfImpulse (float lowDb, float midDb, float highDb) const;
@@ -44,25 +48,27 @@ public:
     bool needsRebuildFor (const Design& design) const noexcept;
 
     /** For the audio thread: asks the background designer for the kernel of `design`; a later
-        `process` hands it to the convolution, which crossfades to it. Wait-free, allocates nothing.
+        `process` takes it and crossfades to it over 50 ms. Wait-free, allocates nothing.
         A full request queue leaves the rebuild asked for, so the next block asks again. */
     void rebuild (const Design& design) noexcept;
 
-    /** True while a kernel asked for with `rebuild` has not yet reached the convolution. */
+    /** True while a kernel asked for with `rebuild` has not yet been taken into use. */
     bool kernelPending() const noexcept { return latestRequested > latestInstalled; }
 
-    /** Builds the kernel for `design` and has it in use before returning, its history primed with
-        `recentInput` (up to the last numTaps − 1 input samples per channel) so that the stream
-        continues without a gap. A kernel the designer still owes is dropped, so the result never
-        depends on its timing. Waits for the load: for preparation and non-realtime use only. */
+    /** Builds the kernel for `design` and has it in use before returning, with no crossfade, its
+        history replaced by `recentInput` (up to the last numTaps − 1 input samples per channel,
+        silence before them) so that the stream continues without a gap. A kernel the designer still
+        owes is dropped, so the result never depends on its timing. Allocates: for preparation and
+        non-realtime use only. */
     void rebuildNow (const Design& design, const juce::AudioBuffer<float>& recentInput);
 
-    /** Hands a kernel the designer has finished to the convolution, then runs the kernel in use on
-        the block, in place. */
+    /** Takes a kernel the designer has finished into use (outside a crossfade), then runs the
+        filter on the block's first two channels, in place, in pieces of the prepared size. */
     void process (juce::dsp::AudioBlock<float> block) noexcept;
 
 private:
     using Taps = std::array<double, numTaps>;
+    using Kernel = std::array<float, numTaps>;
 
     /** Designs the kernels that real-time rebuilds ask for, away from the audio thread. The audio
         thread posts designs and collects kernels through two single-reader, single-writer queues. */
@@ -77,9 +83,8 @@ private:
 
         bool post (const Design& design, std::uint64_t serial) noexcept;
 
-        /** The newest finished kernel with a serial above `after`, moved out; older ones are dropped
-            (their memory is freed on this thread when the slot is reused). */
-        std::optional<juce::AudioBuffer<float>> takeNewest (std::uint64_t after, std::uint64_t& serial) noexcept;
+        /** The newest finished kernel with a serial above `after`; older ones are dropped. */
+        std::optional<Kernel> takeNewest (std::uint64_t after, std::uint64_t& serial) noexcept;
 
     private:
         struct Request
@@ -87,9 +92,9 @@ private:
             Design design;
             std::uint64_t serial;
         };
-        struct Kernel
+        struct Finished
         {
-            juce::AudioBuffer<float> taps;
+            Kernel taps;
             std::uint64_t serial = 0;
         };
         static constexpr int queueSize = 8;
@@ -100,16 +105,22 @@ private:
         const LinearPhaseEqEngine& engine;
         juce::AbstractFifo requestQueue { queueSize }, kernelQueue { queueSize };
         std::array<Request, queueSize> requests {};
-        std::array<Kernel, queueSize> kernels;
+        std::array<Finished, queueSize> finished {};
     };
 
     Taps lowPassPrototype (float cornerHz) const noexcept;
-    juce::AudioBuffer<float> kernelFor (const Design& design) const;
-    void load (juce::AudioBuffer<float> kernel);
+    Kernel kernelFor (const Design& design) const;
+    void crossfadeTo (const Kernel& next) noexcept;
+    void processPiece (juce::dsp::AudioBlock<float> piece) noexcept;
 
     double sampleRate = 44100.0;
-    juce::dsp::ProcessSpec processSpec { 44100.0, 1, 2 };
-    juce::dsp::Convolution convolution;
+    int maxBlock = 1;
+    Kernel activeKernel {};           // in use
+    Kernel fadingKernel {};           // the one being faded out during a crossfade
+    int fadeLength = 1, fadeDone = 0; // crossfade progress in samples; done when equal
+    // Per channel: the last numTaps − 1 inputs, then room for one prepared block.
+    std::array<std::vector<float>, 2> lines;
+    std::vector<float> fadingOutput;
 
     // The design of the kernel in use; far outside any real value until the first build.
     Design lastBuild { 1000.0f, 1000.0f, 1000.0f, { 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f }, 1.0e9f };
