@@ -212,6 +212,63 @@ TEST_F (LinearPhaseEq, RealtimeRebuildIsDesignedInTheBackgroundAndArrivesWithout
     EXPECT_TRUE (arrived);
 }
 
+TEST_F (LinearPhaseEq, RealtimeKernelChangeGlidesWithoutAClick)
+{
+    // A 1 kHz tone while the mid band jumps from -12 dB to +12 dB in real time, in 64-sample blocks.
+    // A click would show as a sample-to-sample step larger than the tone's own: at most its peak
+    // times 2·sin(π·1000/48000) = 0.131.
+    engine.prepare ({ fs, 64, 2 });
+    auto quiet = toneDesign;
+    quiet.midDb = -12.0f;
+    auto loud = toneDesign;
+    loud.midDb = 12.0f;
+    engine.rebuildNow (quiet, {});
+
+    std::vector<float> out;
+    const auto runBlocks = [&] (int count)
+    {
+        for (int b = 0; b < count; ++b)
+        {
+            juce::AudioBuffer<float> block (2, 64);
+            for (int i = 0; i < 64; ++i)
+                for (int ch = 0; ch < 2; ++ch)
+                    block.setSample (ch, i,
+                                     0.5f
+                                         * std::sin (2.0f * juce::MathConstants<float>::pi * 1000.0f
+                                                     * static_cast<float> (out.size() + static_cast<size_t> (i))
+                                                     / static_cast<float> (fs)));
+            engine.process (juce::dsp::AudioBlock<float> (block));
+            out.insert (out.end(), block.getReadPointer (1), block.getReadPointer (1) + 64);
+        }
+    };
+    runBlocks (40);
+    engine.rebuild (loud);
+    const auto deadline = juce::Time::getMillisecondCounter() + 5000;
+    while (engine.kernelPending() && juce::Time::getMillisecondCounter() < deadline)
+    {
+        juce::Thread::sleep (1);
+        runBlocks (1);
+    }
+    ASSERT_FALSE (engine.kernelPending());
+    runBlocks (80); // past the 50 ms crossfade
+
+    const auto peakOfLast = [&out] (size_t count)
+    {
+        float peak = 0.0f;
+        for (size_t n = out.size() - count; n < out.size(); ++n)
+            peak = std::max (peak, std::abs (out[n]));
+        return peak;
+    };
+    const float finalPeak = peakOfLast (960);
+    EXPECT_NEAR (test::toDb (finalPeak),
+                 test::toDb (0.5 * std::abs (kernelResponse (mergedKernel (engine, loud), 1000.0))), 0.1);
+
+    float largestStep = 0.0f;
+    for (size_t n = 300; n < out.size(); ++n) // from the end of the first kernel's own onset
+        largestStep = std::max (largestStep, std::abs (out[n] - out[n - 1]));
+    EXPECT_LT (largestStep, 1.02f * 0.131f * finalPeak);
+}
+
 TEST_F (LinearPhaseEq, RebuildNowDropsTheKernelTheDesignerStillOwes)
 {
     auto other = toneDesign;
