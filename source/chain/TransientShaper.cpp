@@ -71,6 +71,9 @@ float transientTargetDb (float fast, float slow, const TransientSettings& s) noe
     tailWeight *= std::min (1.0f, slow / (fast + 1.0e-6f));
     return juce::jlimit (s.lowerDb, s.upperDb, attack * s.boost - s.sustainCut * tailWeight);
 }
+
+// ln(10) / 20: a gain in decibels times this is its natural logarithm.
+constexpr float nepersPerDecibel = 0.115129254649702f;
 } // namespace
 
 //==============================================================================
@@ -127,7 +130,7 @@ void TransientShaper::process (juce::AudioBuffer<float>& buffer, const ChainBloc
                 slow -= slow * s.slowCoef;
             }
             gainDb += (targetDb - gainDb) * s.smoothCoef;
-            samples[i] *= std::pow (10.0f, gainDb / 20.0f);
+            samples[i] *= std::exp (gainDb * nepersPerDecibel); // 10^(dB/20), at half the cost of pow
         }
 
         transientFast[c] = fast;
