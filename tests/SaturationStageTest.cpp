@@ -2,7 +2,7 @@
 // curve by drive, and a Beast blend whose small-signal gain does not depend on frequency.
 #include "ResponseMeasurement.h"
 #include "StageDriving.h"
-#include "chain/StageHelpers.h"
+#include "engines/RationalTanh.h"
 
 namespace
 {

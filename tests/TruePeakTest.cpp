@@ -196,3 +196,30 @@ TEST (TruePeakGuard, HoldsTheTruePeakAtTheCeilingAtEveryRate)
         EXPECT_GT (referenceTruePeakDb (output, fs), -1.0 - 0.5) << "it limits, it does not duck, at " << fs;
     }
 }
+
+TEST (TruePeakInterpolator, BlockReadingsEqualSampleBySampleReadingsBitForBit)
+{
+    // The block routine against the plain one, at each oversampling factor and over awkward splits.
+    for (double rate : { 48000.0, 96000.0, 192000.0 })
+    {
+        juce::Random random (11);
+        std::vector<float> signal (5000);
+        for (auto& x : signal)
+            x = random.nextFloat() * 2.0f - 1.0f;
+
+        TruePeakInterpolator plain, blockwise;
+        plain.prepare (rate);
+        blockwise.prepare (rate);
+        std::vector<float> expected, actual (signal.size());
+        for (float x : signal)
+            expected.push_back (plain.push (x));
+        const std::array<size_t, 7> lengths { 1, 13, 64, 65, 700, 31, 4096 };
+        for (size_t start = 0, piece = 0; start < signal.size(); ++piece)
+        {
+            const auto count = std::min (lengths[piece % lengths.size()], signal.size() - start);
+            blockwise.pushBlock (signal.data() + start, static_cast<int> (count), actual.data() + start);
+            start += count;
+        }
+        EXPECT_EQ (actual, expected) << rate;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "chain/MicrophoneVoicing.h"
 #include "chain/StageHelpers.h"
+#include "engines/RationalTanh.h"
 #include "processor/PluginProcessor.h"
 
 namespace

@@ -1,6 +1,7 @@
 #include "chain/SaturationStage.h"
 
 #include "chain/StageHelpers.h"
+#include "engines/RationalTanh.h"
 #include "processor/PluginProcessor.h"
 
 namespace

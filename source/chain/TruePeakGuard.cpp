@@ -103,16 +103,22 @@ void TruePeakGuard::process (juce::AudioBuffer<float>& buffer, float ceiling) no
     {
         const int count = juce::jmin (stretch, buffer.getNumSamples() - start);
         const bool under = staysUnder (channels, numChannels, start, count, ceiling);
-        if (under)
-            for (int ch = 0; ch < numChannels; ++ch)
-                interpolators[static_cast<size_t> (ch)].skip (channels[ch] + start, count);
+        std::array<std::array<float, stretch>, 2> channelPeaks;
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            auto& interpolator = interpolators[static_cast<size_t> (ch)];
+            if (under)
+                interpolator.skip (channels[ch] + start, count);
+            else
+                interpolator.pushBlock (channels[ch] + start, count, channelPeaks[static_cast<size_t> (ch)].data());
+        }
 
         for (int i = start; i < start + count; ++i)
         {
             float peak = 0.0f;
             if (! under)
                 for (int ch = 0; ch < numChannels; ++ch)
-                    peak = juce::jmax (peak, interpolators[static_cast<size_t> (ch)].push (channels[ch][i]));
+                    peak = juce::jmax (peak, channelPeaks[static_cast<size_t> (ch)][static_cast<size_t> (i - start)]);
             const float gain = nextGain (peak > ceiling ? ceiling * reductionMargin / peak : 1.0f);
 
             const int read = delayWrite + 1 < lineLength ? delayWrite + 1 : 0; // lookAhead samples back

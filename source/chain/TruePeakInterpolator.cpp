@@ -41,3 +41,41 @@ void TruePeakInterpolator::reset() noexcept
     history.fill (0.0f);
     write = 0;
 }
+
+void TruePeakInterpolator::pushBlock (const float* samples, int numSamples, float* peaks) noexcept
+{
+    for (int start = 0; start < numSamples; start += stretchLength)
+    {
+        const int count = std::min (stretchLength, numSamples - start);
+        // Oldest to newest: the history, then the stretch.
+        std::array<float, historyLength + stretchLength> line;
+        std::copy_n (history.data() + write, historyLength, line.data());
+        std::copy_n (samples + start, count, line.data() + historyLength);
+        const float* x = line.data() + historyLength;
+
+        float* peak = peaks + start;
+        for (int n = 0; n < count; ++n)
+            peak[n] = std::abs (x[n - centre]);
+
+        std::array<float, stretchLength> y;
+        for (int phase = 1; phase < factor; ++phase)
+        {
+            const auto& h = coefficients[static_cast<size_t> (phase)];
+            std::fill_n (y.data(), count, 0.0f);
+            for (int k = 0; k < tapsPerPhase; ++k)
+            {
+                const float tap = h[static_cast<size_t> (k)];
+                const float* delayed = x - k;
+                for (int n = 0; n < count; ++n)
+                    y[static_cast<size_t> (n)] += tap * delayed[n];
+            }
+            for (int n = 0; n < count; ++n)
+                peak[n] = std::max (peak[n], std::abs (y[static_cast<size_t> (n)]));
+        }
+
+        // The newest samples become the history, oldest first from the start of the ring.
+        std::copy_n (line.data() + count, historyLength, history.data());
+        std::copy_n (line.data() + count, historyLength, history.data() + historyLength);
+        write = 0;
+    }
+}

@@ -67,8 +67,13 @@ public:
         return peak;
     }
 
+    /** push() for each of `numSamples` samples, writing what each would return to `peaks`: the same
+        sums in the same order, worked tap by tap over stretches of the block so that they vectorise. */
+    void pushBlock (const float* samples, int numSamples, float* peaks) noexcept;
+
 private:
     static constexpr int taps = 49;
+    static constexpr int stretchLength = 64;
     static constexpr int maxTapsPerPhase = 25;
     static constexpr int historyLength = 32; // at least the longest phase
 

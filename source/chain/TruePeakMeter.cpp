@@ -28,8 +28,13 @@ float TruePeakMeter::measure (const juce::AudioBuffer<float>& buffer, float floo
             peak = juce::jmax (peak, sampled);
             continue;
         }
-        for (int i = 0; i < n; ++i)
-            peak = juce::jmax (peak, interpolator.push (samples[i]));
+        for (int start = 0; start < n; start += static_cast<int> (stretchPeaks.size()))
+        {
+            const int count = juce::jmin (static_cast<int> (stretchPeaks.size()), n - start);
+            interpolator.pushBlock (samples + start, count, stretchPeaks.data());
+            for (int i = 0; i < count; ++i)
+                peak = juce::jmax (peak, stretchPeaks[static_cast<size_t> (i)]);
+        }
     }
     return peak;
 }

@@ -21,4 +21,5 @@ public:
 
 private:
     std::array<TruePeakInterpolator, 2> interpolators;
+    std::array<float, 256> stretchPeaks {}; // each sample's reading, a stretch at a time
 };
