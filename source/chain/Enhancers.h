@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chain/BlockControls.h"
+#include "engines/InlineBiquad.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -18,7 +19,7 @@ public:
     void process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float deEsserEnvelope) noexcept;
 
 private:
-    std::array<juce::dsp::IIR::Filter<float>, 2> airHighPass;
+    std::array<InlineBiquad, 2> airHighPass;
     std::array<float, 2> airPower {}; // smoothed power of the air band
 };
 

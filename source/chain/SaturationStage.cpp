@@ -6,7 +6,7 @@
 
 namespace
 {
-using Filters = std::array<juce::dsp::IIR::Filter<float>, 2>;
+using Filters = std::array<InlineBiquad, 2>;
 
 void saturateLowBand (juce::AudioBuffer<float>& buffer, Filters& bandFilters, const BlockControls& c, float m) noexcept
 {

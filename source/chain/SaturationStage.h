@@ -3,6 +3,7 @@
 #include "chain/BlockControls.h"
 #include "chain/DrySnapshot.h"
 #include "chain/OversampledPath.h"
+#include "engines/InlineBiquad.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -26,7 +27,7 @@ private:
     void runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept;
     void matchBeastDryPhase (juce::dsp::AudioBlock<float> dryBlock, float amount) noexcept;
 
-    std::array<juce::dsp::IIR::Filter<float>, 2> saturationBandFilters;
+    std::array<InlineBiquad, 2> saturationBandFilters;
     OversampledPath beastPath;
     // The same round trip without the drive, so that the dry blends in phase with the driven signal.
     OversampledPath beastDryPath;

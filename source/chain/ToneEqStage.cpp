@@ -9,7 +9,7 @@
 
 namespace
 {
-using IirFilter = juce::dsp::IIR::Filter<float>;
+using IirFilter = InlineBiquad;
 using IirDesign = juce::dsp::IIR::ArrayCoefficients<float>;
 using ToneFilters = std::array<IirFilter, 12>;
 

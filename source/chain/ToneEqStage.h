@@ -3,6 +3,7 @@
 #include "chain/BlockControls.h"
 #include "chain/DelayRing.h"
 #include "chain/DrySnapshot.h"
+#include "engines/InlineBiquad.h"
 #include "engines/LinearPhaseEqEngine.h"
 
 #include <juce_dsp/juce_dsp.h>
@@ -50,7 +51,7 @@ public:
 private:
     // Raw high-pass, raw presence, raw air shelf, user low shelf, user mid bell, user high shelf; each
     // left then right, the two channels sharing one coefficient set that is redesigned in place.
-    std::array<juce::dsp::IIR::Filter<float>, 12> toneFilters;
+    std::array<InlineBiquad, 12> toneFilters;
     float deEsserEnvelope = 0.0f;
     DrySnapshot dry;
     DelayRing linearPhaseDryRing; // the EQ pass output, delayed to line up with the linear-phase FIR

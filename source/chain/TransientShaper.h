@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chain/BlockControls.h"
+#include "engines/InlineBiquad.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -18,7 +19,7 @@ public:
     void process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept;
 
 private:
-    std::array<juce::dsp::IIR::Filter<float>, 2> transientBandFilters;
+    std::array<InlineBiquad, 2> transientBandFilters;
     std::array<float, 2> transientFast {}, transientSlow {}, transientGainDb {};
     float transientBandHz = -1000.0f; // band of the current design; -1000 forces a redesign
 };

@@ -22,13 +22,10 @@ void LoudnessAnalyzer::prepare (const juce::dsp::ProcessSpec& spec)
     // K-weighting from the framework's biquad designs at the running rate.
     const auto highPass = juce::dsp::IIR::Coefficients<float>::makeHighPass (sampleRate, 38.0f, 0.5f);
     const auto shelf = juce::dsp::IIR::Coefficients<float>::makeHighShelf (sampleRate, 1500.0f, 0.707f, 1.5848932f);
-    const juce::dsp::ProcessSpec mono { sampleRate, 1, 1 };
     for (size_t ch = 0; ch < 2; ++ch)
     {
         kHighPass[ch].coefficients = highPass;
         kShelf[ch].coefficients = shelf;
-        kHighPass[ch].prepare (mono);
-        kShelf[ch].prepare (mono);
     }
     reset();
 }

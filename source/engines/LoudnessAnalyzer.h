@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engines/InlineBiquad.h"
 #include <juce_dsp/juce_dsp.h>
 
 #include <array>
@@ -25,7 +26,7 @@ public:
     std::optional<float> process (const juce::AudioBuffer<float>& buffer) noexcept;
 
 private:
-    using Filter = juce::dsp::IIR::Filter<float>;
+    using Filter = InlineBiquad;
 
     struct GatedMean
     {
