@@ -6,7 +6,7 @@
 
 namespace
 {
-void setGlueBallistics (juce::dsp::Compressor<float>& glue) noexcept
+void setGlueBallistics (InlineCompressor& glue) noexcept
 {
     glue.setAttack (28.0f);
     glue.setRelease (148.0f);

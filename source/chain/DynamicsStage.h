@@ -2,6 +2,7 @@
 
 #include "chain/BlockControls.h"
 #include "chain/DrySnapshot.h"
+#include "engines/InlineCompressor.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -25,6 +26,6 @@ public:
     void runGlue (juce::AudioBuffer<float>& buffer, const ChainBlock& block, bool multibandRan);
 
 private:
-    juce::dsp::Compressor<float> glueCompressor;
+    InlineCompressor glueCompressor;
     DrySnapshot dry;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engines/InlineCompressor.h"
+
 #include <juce_dsp/juce_dsp.h>
 
 /** Three-band compressor with band limiters.
@@ -79,7 +81,7 @@ private:
     Crossover lowBandAllPass;      // the upper split's all-pass, for the low band
     Crossover dryLowAllPass, dryHighAllPass;
 
-    std::array<juce::dsp::Compressor<float>, numBands> compressors;
+    std::array<InlineCompressor, numBands> compressors;
     std::array<juce::dsp::Limiter<float>, numBands> limiters;
     std::array<juce::AudioBuffer<float>, numBands> bandBuffers;
     std::array<float, numBands> bandGains { 1.0f, 1.0f, 1.0f };
