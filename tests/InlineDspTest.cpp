@@ -1,8 +1,10 @@
-// The inline biquad and compressor against the framework's own filter and compressor: the same
-// samples bit for bit, over designs, settings changed between blocks, and several signals.
+// The inline biquad, compressor and Linkwitz-Riley filter against the framework's own
+// filter, compressor and crossover: the same samples bit for bit, over designs, settings changed
+// between blocks, and several signals.
 #include "TestSupport.h"
 #include "engines/InlineBiquad.h"
 #include "engines/InlineCompressor.h"
+#include "engines/InlineLinkwitzRiley.h"
 
 namespace
 {
@@ -69,5 +71,44 @@ TEST (InlineCompressor, GivesTheFrameworkCompressorsSamplesBitForBit)
                 const float x = ch == 0 ? signal[n] : -0.5f * signal[n];
                 ASSERT_EQ (inlined.processSample (ch, x), framework.processSample (ch, x)) << n;
             }
+    }
+}
+
+TEST (InlineLinkwitzRiley, GivesTheFrameworkCrossoversSamplesBitForBit)
+{
+    using Type = juce::dsp::LinkwitzRileyFilterType;
+    for (auto type : { Type::lowpass, Type::highpass, Type::allpass })
+    {
+        juce::dsp::LinkwitzRileyFilter<float> framework, frameworkSplit;
+        InlineLinkwitzRiley inlined, inlinedSplit;
+        for (auto* f : { &framework, &frameworkSplit })
+            f->prepare ({ fs, 512, 2 });
+        for (auto* f : { &inlined, &inlinedSplit })
+            f->prepare ({ fs, 512, 2 });
+        framework.setType (type);
+        inlined.setType (type);
+
+        const auto signal = testSignal (7);
+        for (size_t n = 0; n < signal.size(); ++n)
+        {
+            if (n % 1000 == 0) // the cutoff moves between blocks, as the multiband moves it
+            {
+                const float hz = 160.0f + 0.02f * static_cast<float> (n);
+                framework.setCutoffFrequency (hz);
+                frameworkSplit.setCutoffFrequency (hz);
+                inlined.setCutoffFrequency (hz);
+                inlinedSplit.setCutoffFrequency (hz);
+            }
+            for (int ch = 0; ch < 2; ++ch)
+            {
+                const float x = ch == 0 ? signal[n] : 0.25f - signal[n];
+                ASSERT_EQ (inlined.processSample (ch, x), framework.processSample (ch, x)) << n;
+                float low = 0.0f, high = 0.0f, expectedLow = 0.0f, expectedHigh = 0.0f;
+                inlinedSplit.processSample (ch, x, low, high);
+                frameworkSplit.processSample (ch, x, expectedLow, expectedHigh);
+                ASSERT_EQ (low, expectedLow) << n;
+                ASSERT_EQ (high, expectedHigh) << n;
+            }
+        }
     }
 }

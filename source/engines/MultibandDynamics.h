@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engines/InlineCompressor.h"
+#include "engines/InlineLinkwitzRiley.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -66,7 +67,7 @@ public:
     void matchDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept;
 
 private:
-    using Crossover = juce::dsp::LinkwitzRileyFilter<float>;
+    using Crossover = InlineLinkwitzRiley;
 
     void resetFilters() noexcept;
     void applySettings (const Settings& settings) noexcept;
