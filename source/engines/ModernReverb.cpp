@@ -20,16 +20,23 @@ int scaledLength (double sampleRate, double milliseconds, float sizeScale, int m
     return juce::jmax (minimum, juce::roundToInt (sampleRate * milliseconds * 0.001 * sizeScale));
 }
 
-/** In-place Sylvester Hadamard transform of eight values (rows in natural order). */
-void hadamard (std::array<float, 8>& v) noexcept
+/** In-place Sylvester Hadamard transform of eight values (rows in natural order), for each of the
+    first `count` columns: rows[r][i] is value r of column i. */
+template <size_t Columns>
+void hadamardColumns (std::array<std::array<float, Columns>, 8>& rows, int count) noexcept
 {
     for (size_t span = 1; span < 8; span *= 2)
         for (size_t start = 0; start < 8; start += 2 * span)
-            for (size_t i = start; i < start + span; ++i)
+            for (size_t r = start; r < start + span; ++r)
             {
-                const float a = v[i], b = v[i + span];
-                v[i] = a + b;
-                v[i + span] = a - b;
+                auto& upper = rows[r];
+                auto& lower = rows[r + span];
+                for (size_t i = 0; i < static_cast<size_t> (count); ++i)
+                {
+                    const float a = upper[i], b = lower[i];
+                    upper[i] = a + b;
+                    lower[i] = a - b;
+                }
             }
 }
 } // namespace
@@ -49,8 +56,13 @@ void ModernReverb::prepare (const juce::dsp::ProcessSpec& spec)
         diffusers[i].gain = diffuserGains[i];
     }
 
+    chunkLength = maxChunk;
     for (size_t i = 0; i < lines.size(); ++i)
+    {
         lines[i].buffer.assign (static_cast<size_t> (scaledLength (sampleRate, lineMs[i], sizeScale, 17)), 0.0f);
+        // A line read in a chunk must not need what the chunk writes: its reads are L − 1 and L − 2 back.
+        chunkLength = juce::jmin (chunkLength, static_cast<int> (lines[i].buffer.size()) - 2);
+    }
 
     reset();
 
@@ -170,40 +182,56 @@ float ModernReverb::diffuse (float x) noexcept
     return x * 0.78f;
 }
 
-std::array<float, 8> ModernReverb::readLines (float dampingCoefficient) noexcept
+void ModernReverb::readLines (int count) noexcept
 {
-    std::array<float, numLines> outputs {};
-    const float k = 0.92f * dampingCoefficient;
-    for (size_t i = 0; i < lines.size(); ++i)
+    for (size_t l = 0; l < lines.size(); ++l)
     {
-        auto& line = lines[i];
+        auto& line = lines[l];
+        const float* buffer = line.buffer.data();
         const int length = static_cast<int> (line.buffer.size());
         // The two oldest samples: written L - 1 and L - 2 samples ago.
         int older = line.writePosition + 1;
         if (older >= length)
             older -= length;
-        int newer = older + 1;
-        if (newer >= length)
-            newer -= length;
-        const float value =
-            0.5f * (line.buffer[static_cast<size_t> (older)] + line.buffer[static_cast<size_t> (newer)]);
-        line.dampingState += (value - line.dampingState) * k;
-        outputs[i] = line.dampingState;
+        float damped = line.dampingState;
+        auto& out = lineOutputs[l];
+        for (int i = 0; i < count; ++i)
+        {
+            int newer = older + 1;
+            if (newer >= length)
+                newer -= length;
+            const float value = 0.5f * (buffer[older] + buffer[newer]);
+            damped += (value - damped) * (0.92f * chunkControls[static_cast<size_t> (i)].damping);
+            out[static_cast<size_t> (i)] = damped;
+            older = newer;
+        }
+        line.dampingState = damped;
     }
-    return outputs;
 }
 
-void ModernReverb::writeLines (const std::array<float, numLines>& outputs, float feedbackGain, float input) noexcept
+void ModernReverb::writeLines (int count) noexcept
 {
-    auto mixed = outputs;
-    hadamard (mixed);
-    const float g = feedbackGain * voicing.feedbackTrim * hadamardNorm;
-    for (size_t i = 0; i < lines.size(); ++i)
+    mixedOutputs = lineOutputs;
+    hadamardColumns (mixedOutputs, count);
+    for (int i = 0; i < count; ++i)
+        chunkFeedback[static_cast<size_t> (i)] =
+            chunkControls[static_cast<size_t> (i)].feedback * voicing.feedbackTrim * hadamardNorm;
+
+    for (size_t l = 0; l < lines.size(); ++l)
     {
-        auto& line = lines[i];
-        line.buffer[static_cast<size_t> (line.writePosition)] = g * mixed[i] + input;
-        if (++line.writePosition == static_cast<int> (line.buffer.size()))
-            line.writePosition = 0;
+        auto& line = lines[l];
+        float* buffer = line.buffer.data();
+        const int length = static_cast<int> (line.buffer.size());
+        const auto& mixed = mixedOutputs[l];
+        int write = line.writePosition;
+        for (int i = 0; i < count; ++i)
+        {
+            const auto n = static_cast<size_t> (i);
+            buffer[write] = chunkFeedback[n] * mixed[n] + chunkInput[n];
+            if (++write == length)
+                write = 0;
+        }
+        line.writePosition = write;
     }
 }
 
@@ -234,23 +262,42 @@ void ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel,
 
     auto* left = block.getChannelPointer (0);
     auto* right = block.getNumChannels() > 1 ? block.getChannelPointer (1) : nullptr;
+    const int total = static_cast<int> (block.getNumSamples());
+    for (int start = 0; start < total; start += chunkLength)
+        processChunk (left + start, right != nullptr ? right + start : nullptr,
+                      juce::jmin (chunkLength, total - start));
+}
 
-    for (size_t i = 0; i < block.getNumSamples(); ++i)
+void ModernReverb::processChunk (float* left, float* right, int count) noexcept
+{
+    // The controls and the network's input depend on nothing the network does: worked out first.
+    for (int i = 0; i < count; ++i)
     {
-        const auto c = glideControls();
+        const auto n = static_cast<size_t> (i);
+        chunkControls[n] = glideControls();
+        const float inLeft = left[i];
+        const float inRight = right != nullptr ? right[i] : inLeft;
+        chunkInput[n] = diffuse (readPreDelay ((inLeft + inRight) * 0.5f, chunkControls[n].preDelay));
+    }
+
+    // Line by line, then column by column: the same sums per sample as sample by sample.
+    readLines (count);
+    writeLines (count);
+
+    for (int i = 0; i < count; ++i)
+    {
+        const auto n = static_cast<size_t> (i);
+        const auto& c = chunkControls[n];
         const float inLeft = left[i];
         const float inRight = right != nullptr ? right[i] : inLeft;
 
-        const float networkInput = diffuse (readPreDelay ((inLeft + inRight) * 0.5f, c.preDelay));
-        const auto outputs = readLines (c.damping);
-        writeLines (outputs, c.feedback, networkInput);
-
         float sum = 0.0f, sideLeft = 0.0f, sideRight = 0.0f;
-        for (size_t n = 0; n < outputs.size(); ++n)
+        for (size_t l = 0; l < lineOutputs.size(); ++l)
         {
-            sum += outputs[n];
-            sideLeft += sideDecode[n] * outputs[n];
-            sideRight += sideDecode[outputs.size() - 1 - n] * outputs[n];
+            const float output = lineOutputs[l][n];
+            sum += output;
+            sideLeft += sideDecode[l] * output;
+            sideRight += sideDecode[lineOutputs.size() - 1 - l] * output;
         }
         const float mono = 0.125f * sum * voicing.monoWeight;
         const float decodedLeft = filterOutput (outputFilters[0], mono + voicing.sideWeight * sideLeft, c);

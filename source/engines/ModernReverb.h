@@ -95,8 +95,11 @@ private:
     SampleControls glideControls() noexcept;
     float readPreDelay (float input, float delaySamples) noexcept;
     float diffuse (float x) noexcept;
-    std::array<float, numLines> readLines (float dampingCoeff) noexcept;
-    void writeLines (const std::array<float, numLines>& outputs, float feedback, float input) noexcept;
+    void processChunk (float* left, float* right, int count) noexcept;
+    /** Each line's damped output for the chunk's samples, into lineOutputs. */
+    void readLines (int count) noexcept;
+    /** The mixed outputs plus the network input back into the lines, for the chunk's samples. */
+    void writeLines (int count) noexcept;
     float filterOutput (OutputFilters& f, float x, const SampleControls& c) const noexcept;
 
     Voicing voicing;
@@ -110,6 +113,13 @@ private:
     std::array<Diffuser, 6> diffusers;
     std::array<FdnLine, numLines> lines;
     std::array<OutputFilters, 2> outputFilters;
+
+    // The network runs a chunk at a time, never longer than its shortest line allows.
+    static constexpr int maxChunk = 64;
+    int chunkLength = maxChunk;
+    std::array<SampleControls, maxChunk> chunkControls {};
+    std::array<float, maxChunk> chunkInput {}, chunkFeedback {};
+    std::array<std::array<float, maxChunk>, numLines> lineOutputs {}, mixedOutputs {};
 
     Smoothed preDelaySamples, feedback, dampingCoeff, lowCutCoeff, brightnessCoeff, highCutCoeff, highCutEnabled;
     Smoothed wet, width;
