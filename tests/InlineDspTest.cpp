@@ -1,5 +1,5 @@
-// The inline biquad, compressor and Linkwitz-Riley filter against the framework's own
-// filter, compressor and crossover: the same samples bit for bit, over designs, settings changed
+// The inline biquad, compressor, limiter and Linkwitz-Riley filter against the framework's own
+// filter, compressor, limiter and crossover: the same samples bit for bit, over designs, settings changed
 // between blocks, and several signals.
 #include "TestSupport.h"
 #include "engines/InlineBiquad.h"
@@ -110,5 +110,39 @@ TEST (InlineLinkwitzRiley, GivesTheFrameworkCrossoversSamplesBitForBit)
                 ASSERT_EQ (high, expectedHigh) << n;
             }
         }
+    }
+}
+
+TEST (InlineLimiter, GivesTheFrameworkLimitersSamplesBitForBit)
+{
+    juce::dsp::Limiter<float> framework;
+    InlineLimiter inlined;
+    framework.prepare ({ fs, 512, 2 });
+    inlined.prepare ({ fs, 512, 2 });
+
+    const auto signal = testSignal (9);
+    juce::AudioBuffer<float> expected (2, 500), actual (2, 500);
+    // Threshold and release move between blocks (the make-up gain glides), as the multiband moves them.
+    for (int b = 0; b < 12; ++b)
+    {
+        const float thresholdDb = -12.0f + 1.5f * static_cast<float> (b % 5);
+        const float releaseMs = 45.0f + 10.0f * static_cast<float> (b % 3);
+        framework.setThreshold (thresholdDb);
+        framework.setRelease (releaseMs);
+        inlined.setThreshold (thresholdDb);
+        inlined.setRelease (releaseMs);
+        for (int i = 0; i < 500; ++i)
+            for (int ch = 0; ch < 2; ++ch)
+            {
+                const float x = 2.0f * signal[static_cast<size_t> (b * 500 + i)] * (ch == 0 ? 1.0f : -0.7f);
+                expected.setSample (ch, i, x);
+                actual.setSample (ch, i, x);
+            }
+        juce::dsp::AudioBlock<float> expectedBlock (expected);
+        framework.process (juce::dsp::ProcessContextReplacing<float> (expectedBlock));
+        inlined.process (juce::dsp::AudioBlock<float> (actual));
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 500; ++i)
+                ASSERT_EQ (actual.getSample (ch, i), expected.getSample (ch, i)) << b << " " << i;
     }
 }

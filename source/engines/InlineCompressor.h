@@ -2,6 +2,7 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -53,4 +54,79 @@ private:
     float threshold = 1.0f, thresholdInverse = 1.0f, ratioInverse = 1.0f;
     float attackCoefficient = 0.0f, releaseCoefficient = 0.0f;
     std::array<float, 2> envelope {};
+};
+
+/** The framework limiter (a 4:1 compressor into a 1000:1 one, a make-up gain that glides over
+    1 ms, a clip at ±1) built on the inline compressor, with the framework's settings and order, so
+    that it gives the same samples bit for bit. */
+class InlineLimiter
+{
+public:
+    void prepare (const juce::dsp::ProcessSpec& spec) noexcept
+    {
+        sampleRate = spec.sampleRate;
+        first.prepare (spec);
+        second.prepare (spec);
+        update();
+        reset();
+    }
+
+    void reset() noexcept
+    {
+        first.reset();
+        second.reset();
+        outputVolume.reset (sampleRate, 0.001);
+    }
+
+    void setThreshold (float decibels) noexcept
+    {
+        thresholdDb = decibels;
+        update();
+    }
+
+    void setRelease (float ms) noexcept
+    {
+        releaseMs = ms;
+        update();
+    }
+
+    /** The first two channels of the block, in place. */
+    void process (juce::dsp::AudioBlock<float> block) noexcept
+    {
+        const auto numChannels = std::min (block.getNumChannels(), size_t (2));
+        const auto numSamples = block.getNumSamples();
+        for (size_t ch = 0; ch < numChannels; ++ch)
+        {
+            auto* x = block.getChannelPointer (ch);
+            for (size_t i = 0; i < numSamples; ++i)
+                x[i] = second.processSample (static_cast<int> (ch), first.processSample (static_cast<int> (ch), x[i]));
+        }
+        block.multiplyBy (outputVolume);
+        for (size_t ch = 0; ch < numChannels; ++ch)
+            juce::FloatVectorOperations::clip (block.getChannelPointer (ch), block.getChannelPointer (ch), -1.0f, 1.0f,
+                                               static_cast<int> (numSamples));
+    }
+
+private:
+    void update() noexcept
+    {
+        first.setThreshold (-10.0f);
+        first.setRatio (4.0f);
+        first.setAttack (2.0f);
+        first.setRelease (200.0f);
+        second.setThreshold (thresholdDb);
+        second.setRatio (1000.0f);
+        second.setAttack (0.001f);
+        second.setRelease (releaseMs);
+
+        const auto ratioInverse = static_cast<float> (1.0 / 4.0);
+        auto gain = static_cast<float> (std::pow (10.0, 10.0 * (1.0 - ratioInverse) / 40.0));
+        gain *= juce::Decibels::decibelsToGain (-thresholdDb, -100.0f);
+        outputVolume.setTargetValue (gain);
+    }
+
+    double sampleRate = 44100.0;
+    float thresholdDb = -10.0f, releaseMs = 100.0f;
+    InlineCompressor first, second;
+    juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> outputVolume;
 };

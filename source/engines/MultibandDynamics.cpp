@@ -224,7 +224,7 @@ void MultibandDynamics::limitBands (int n) noexcept
     for (size_t b = 0; b < numBands; ++b)
     {
         auto block = juce::dsp::AudioBlock<float> (bandBuffers[b]).getSubBlock (0, static_cast<size_t> (n));
-        limiters[b].process (juce::dsp::ProcessContextReplacing<float> (block));
+        limiters[b].process (block);
     }
 }
 

@@ -83,7 +83,7 @@ private:
     Crossover dryLowAllPass, dryHighAllPass;
 
     std::array<InlineCompressor, numBands> compressors;
-    std::array<juce::dsp::Limiter<float>, numBands> limiters;
+    std::array<InlineLimiter, numBands> limiters;
     std::array<juce::AudioBuffer<float>, numBands> bandBuffers;
     std::array<float, numBands> bandGains { 1.0f, 1.0f, 1.0f };
     bool limitersEnabled = true;
