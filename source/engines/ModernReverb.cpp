@@ -160,9 +160,9 @@ float ModernReverb::readPreDelay (float input, float delaySamples) noexcept
     float position = static_cast<float> (preDelayWrite) - delaySamples;
     if (position < 0.0f)
         position += static_cast<float> (length);
-    const float whole = std::floor (position);
-    const float fraction = position - whole;
-    int first = static_cast<int> (whole);
+    // Never negative here, so truncation is the floor (and cheaper than the library call).
+    int first = static_cast<int> (position);
+    const float fraction = position - static_cast<float> (first);
     if (first >= length) // rounding can land a position just below the length on it
         first -= length;
     const int second = first + 1 < length ? first + 1 : 0;
