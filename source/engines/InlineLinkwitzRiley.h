@@ -36,12 +36,12 @@ public:
     {
         const auto c = static_cast<size_t> (channel);
         float yH = 0.0f, yB = 0.0f, yL = 0.0f;
-        firstStage (c, x, yH, yB, yL);
+        section (x, s1[c], s2[c], yH, yB, yL);
         if (type == Type::allpass)
             return yL - R2 * yB + yH;
 
         float yH2 = 0.0f, yB2 = 0.0f, yL2 = 0.0f;
-        secondStage (c, type == Type::lowpass ? yL : yH, yH2, yB2, yL2);
+        section (type == Type::lowpass ? yL : yH, s3[c], s4[c], yH2, yB2, yL2);
         return type == Type::lowpass ? yL2 : yH2;
     }
 
@@ -50,9 +50,9 @@ public:
     {
         const auto c = static_cast<size_t> (channel);
         float yH = 0.0f, yB = 0.0f, yL = 0.0f;
-        firstStage (c, x, yH, yB, yL);
+        section (x, s1[c], s2[c], yH, yB, yL);
         float yH2 = 0.0f, yB2 = 0.0f, yL2 = 0.0f;
-        secondStage (c, yL, yH2, yB2, yL2);
+        section (yL, s3[c], s4[c], yH2, yB2, yL2);
         low = yL2;
         high = yL - R2 * yB + yH - yL2;
     }
@@ -65,22 +65,14 @@ private:
         h = static_cast<float> (1.0 / (1.0 + R2 * g + g * g));
     }
 
-    void firstStage (size_t c, float x, float& yH, float& yB, float& yL) noexcept
+    /** One of the two state-variable sections, on its two states. */
+    void section (float x, float& sa, float& sb, float& yH, float& yB, float& yL) const noexcept
     {
-        yH = (x - (R2 + g) * s1[c] - s2[c]) * h;
-        yB = g * yH + s1[c];
-        s1[c] = g * yH + yB;
-        yL = g * yB + s2[c];
-        s2[c] = g * yB + yL;
-    }
-
-    void secondStage (size_t c, float x, float& yH, float& yB, float& yL) noexcept
-    {
-        yH = (x - (R2 + g) * s3[c] - s4[c]) * h;
-        yB = g * yH + s3[c];
-        s3[c] = g * yH + yB;
-        yL = g * yB + s4[c];
-        s4[c] = g * yB + yL;
+        yH = (x - (R2 + g) * sa - sb) * h;
+        yB = g * yH + sa;
+        sa = g * yH + yB;
+        yL = g * yB + sb;
+        sb = g * yB + yL;
     }
 
     double sampleRate = 44100.0;
