@@ -1,9 +1,10 @@
-// The inline biquad, compressor, limiter and Linkwitz-Riley filter against the framework's own
-// filter, compressor, limiter and crossover: the same samples bit for bit, over designs, settings changed
-// between blocks, and several signals.
+// The inline biquad, compressor, limiter, Linkwitz-Riley and first-order TPT filters against the
+// framework's own: the same samples bit for bit, over designs, settings changed between blocks, and
+// several signals.
 #include "TestSupport.h"
 #include "engines/InlineBiquad.h"
 #include "engines/InlineCompressor.h"
+#include "engines/InlineFirstOrderTpt.h"
 #include "engines/InlineLinkwitzRiley.h"
 
 namespace
@@ -145,4 +146,26 @@ TEST (InlineLimiter, GivesTheFrameworkLimitersSamplesBitForBit)
             for (int i = 0; i < 500; ++i)
                 ASSERT_EQ (actual.getSample (ch, i), expected.getSample (ch, i)) << b << " " << i;
     }
+}
+
+TEST (InlineFirstOrderTpt, GivesTheFrameworkFiltersSamplesBitForBit)
+{
+    using Type = juce::dsp::FirstOrderTPTFilterType;
+    for (auto type : { Type::lowpass, Type::highpass, Type::allpass })
+        for (float hz : { 2920.0f, 6550.0f, 18000.0f })
+        {
+            juce::dsp::FirstOrderTPTFilter<float> framework;
+            InlineFirstOrderTpt inlined;
+            framework.prepare ({ fs, 512, 2 });
+            inlined.prepare ({ fs, 512, 2 });
+            framework.setType (type);
+            inlined.setType (type);
+            framework.setCutoffFrequency (hz);
+            inlined.setCutoffFrequency (hz);
+
+            for (float x : testSignal (13))
+                for (int ch = 0; ch < 2; ++ch)
+                    ASSERT_EQ (inlined.processSample (ch, ch == 0 ? x : -x),
+                               framework.processSample (ch, ch == 0 ? x : -x));
+        }
 }

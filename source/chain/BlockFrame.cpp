@@ -49,7 +49,7 @@ void zeroNonFinite (juce::AudioBuffer<float>& buffer) noexcept
     the final low-pass and the ceiling's round trip. None of them is linear-phase, so a click peaks
     later than their low-frequency delay; the chain reports the click's delay, which is what a host's
     alignment is checked with. */
-int fixedClickDelay (bool throughBeast, const juce::dsp::FirstOrderTPTFilter<float>& finalLowPass)
+int fixedClickDelay (bool throughBeast, const InlineFirstOrderTpt& finalLowPass)
 {
     constexpr int length = 256;
     juce::AudioBuffer<float> click (1, length);

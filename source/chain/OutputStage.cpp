@@ -152,19 +152,19 @@ void hardClip (juce::AudioBuffer<float>& buffer, float ceiling) noexcept
                                            buffer.getNumSamples());
 }
 
-void resetFilters (std::array<juce::dsp::FirstOrderTPTFilter<float>, 2>& filters) noexcept
+void resetFilters (std::array<InlineFirstOrderTpt, 2>& filters) noexcept
 {
     for (auto& f : filters)
         f.reset();
 }
 
-void prepareLowPasses (std::array<juce::dsp::FirstOrderTPTFilter<float>, 2>& filters, double sampleRate,
-                       juce::uint32 maxBlock, float cutoffHz)
+void prepareLowPasses (std::array<InlineFirstOrderTpt, 2>& filters, double sampleRate, juce::uint32 maxBlock,
+                       float cutoffHz)
 {
     for (auto& f : filters)
     {
         f.prepare ({ sampleRate, maxBlock, 1 });
-        f.setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
+        f.setType (InlineFirstOrderTpt::Type::lowpass);
         f.setCutoffFrequency (cutoffHz);
         f.reset();
     }

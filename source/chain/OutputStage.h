@@ -5,6 +5,7 @@
 #include "chain/DrySnapshot.h"
 #include "chain/OversampledPath.h"
 #include "chain/TruePeakMeter.h"
+#include "engines/InlineFirstOrderTpt.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -69,7 +70,7 @@ public:
     void process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept;
 
 private:
-    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> listeningFilters;
+    std::array<InlineFirstOrderTpt, 2> listeningFilters;
 };
 
 /** The last filter before the ceiling: an 18 kHz first-order low-pass. */
@@ -83,10 +84,10 @@ public:
     void process (juce::AudioBuffer<float>& buffer) noexcept;
 
     /** One channel's filter, as prepared: for measuring the chain's click delay. */
-    const juce::dsp::FirstOrderTPTFilter<float>& channelFilter() const noexcept { return filters[0]; }
+    const InlineFirstOrderTpt& channelFilter() const noexcept { return filters[0]; }
 
 private:
-    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> filters;
+    std::array<InlineFirstOrderTpt, 2> filters;
 };
 
 /** The output ceiling: an oversampled soft clip and a hard clip at the ceiling, blended by limpct

@@ -121,7 +121,7 @@ void WidthStage::prepare (const juce::dsp::ProcessSpec& spec)
     for (size_t i = 0; i < widthAllpass.size(); ++i)
     {
         widthAllpass[i].prepare (mono);
-        widthAllpass[i].setType (juce::dsp::FirstOrderTPTFilterType::allpass);
+        widthAllpass[i].setType (InlineFirstOrderTpt::Type::allpass);
         widthAllpass[i].setCutoffFrequency (belowNyquist (allpassHz[i], spec.sampleRate));
         widthAllpass[i].reset();
     }

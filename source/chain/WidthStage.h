@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chain/BlockControls.h"
+#include "engines/InlineFirstOrderTpt.h"
 #include "engines/InlineLinkwitzRiley.h"
 
 #include <juce_dsp/juce_dsp.h>
@@ -22,8 +23,8 @@ public:
     void process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept;
 
 private:
-    std::array<InlineLinkwitzRiley, 2> widthCrossover;                 // left, right at 540 Hz
-    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> widthAllpass; // 2920 Hz, 6550 Hz
+    std::array<InlineLinkwitzRiley, 2> widthCrossover; // left, right at 540 Hz
+    std::array<InlineFirstOrderTpt, 2> widthAllpass;   // 2920 Hz, 6550 Hz
     float sideLowPass = 0.0f;
     float sideLowPassCoef = 0.0f;
     float widthGuardGain = 1.0f;   // the correlation guard's factor, as the last block left it
