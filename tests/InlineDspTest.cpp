@@ -4,8 +4,7 @@
 #include "TestSupport.h"
 #include "engines/InlineBiquad.h"
 #include "engines/InlineCompressor.h"
-#include "engines/InlineFirstOrderTpt.h"
-#include "engines/InlineLinkwitzRiley.h"
+#include "engines/InlineTptFilters.h"
 
 namespace
 {

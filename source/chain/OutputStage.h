@@ -5,7 +5,7 @@
 #include "chain/DrySnapshot.h"
 #include "chain/OversampledPath.h"
 #include "chain/TruePeakMeter.h"
-#include "engines/InlineFirstOrderTpt.h"
+#include "engines/InlineTptFilters.h"
 
 #include <juce_dsp/juce_dsp.h>
 

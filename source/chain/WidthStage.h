@@ -1,8 +1,7 @@
 #pragma once
 
 #include "chain/BlockControls.h"
-#include "engines/InlineFirstOrderTpt.h"
-#include "engines/InlineLinkwitzRiley.h"
+#include "engines/InlineTptFilters.h"
 
 #include <juce_dsp/juce_dsp.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engines/InlineCompressor.h"
-#include "engines/InlineLinkwitzRiley.h"
+#include "engines/InlineTptFilters.h"
 
 #include <juce_dsp/juce_dsp.h>
 
