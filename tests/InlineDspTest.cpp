@@ -1,7 +1,8 @@
-// The inline biquad, compressor, limiter, Linkwitz-Riley and first-order TPT filters against the
-// framework's own: the same samples bit for bit, over designs, settings changed between blocks, and
+// The inline biquad, compressor, limiter, Linkwitz-Riley and first-order TPT filters and the
+// oversampled path against the framework's own: the same samples bit for bit, over designs, settings changed between blocks, and
 // several signals.
 #include "TestSupport.h"
+#include "chain/OversampledPath.h"
 #include "engines/InlineBiquad.h"
 #include "engines/InlineCompressor.h"
 #include "engines/InlineTptFilters.h"
@@ -167,4 +168,56 @@ TEST (InlineFirstOrderTpt, GivesTheFrameworkFiltersSamplesBitForBit)
                     ASSERT_EQ (inlined.processSample (ch, ch == 0 ? x : -x),
                                framework.processSample (ch, ch == 0 ? x : -x));
         }
+}
+
+// The chain's oversampled path against the framework's 4× polyphase IIR oversampler, with a shaper
+// between the two passes, for stereo and mono and blocks that split beyond the prepared size.
+TEST (OversampledPath, GivesTheFrameworkOversamplersSamplesBitForBit)
+{
+    constexpr int maxBlock = 256;
+    const auto shape = [] (juce::dsp::AudioBlock<float>& up) noexcept
+    {
+        for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
+            for (size_t i = 0; i < up.getNumSamples(); ++i)
+                up.getChannelPointer (ch)[i] = std::tanh (2.0f * up.getChannelPointer (ch)[i]);
+    };
+    const auto signal = testSignal (17);
+
+    for (int channels : { 2, 1 })
+    {
+        juce::dsp::Oversampling<float> framework (2, 2, juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR,
+                                                  true, false);
+        framework.initProcessing (maxBlock);
+        OversampledPath inlined;
+        inlined.prepare (maxBlock);
+
+        juce::AudioBuffer<float> expected (channels, static_cast<int> (signal.size()));
+        for (int ch = 0; ch < channels; ++ch)
+            for (int i = 0; i < expected.getNumSamples(); ++i)
+                expected.setSample (ch, i, (ch == 0 ? 1.0f : -0.7f) * signal[static_cast<size_t> (i)]);
+        auto actual = expected;
+
+        int start = 0;
+        for (int block = 0; start < expected.getNumSamples(); ++block)
+        {
+            const int length =
+                juce::jmin (std::array<int, 5> { 256, 64, 1, 37, 700 }[block % 5], expected.getNumSamples() - start);
+            for (int offset = 0; offset < length; offset += maxBlock)
+            {
+                auto chunk = juce::dsp::AudioBlock<float> (expected).getSubBlock (
+                    static_cast<size_t> (start + offset), static_cast<size_t> (juce::jmin (maxBlock, length - offset)));
+                auto up = framework.processSamplesUp (chunk);
+                shape (up);
+                framework.processSamplesDown (chunk);
+            }
+            inlined.process (juce::dsp::AudioBlock<float> (actual).getSubBlock (static_cast<size_t> (start),
+                                                                                static_cast<size_t> (length)),
+                             shape);
+            start += length;
+        }
+
+        for (int ch = 0; ch < channels; ++ch)
+            for (int i = 0; i < expected.getNumSamples(); ++i)
+                ASSERT_EQ (actual.getSample (ch, i), expected.getSample (ch, i)) << channels << " " << ch << " " << i;
+    }
 }
