@@ -95,12 +95,12 @@ public:
     {
         const auto numChannels = std::min (block.getNumChannels(), size_t (2));
         const auto numSamples = block.getNumSamples();
-        for (size_t ch = 0; ch < numChannels; ++ch)
-        {
-            auto* x = block.getChannelPointer (ch);
-            for (size_t i = 0; i < numSamples; ++i)
-                x[i] = second.processSample (static_cast<int> (ch), first.processSample (static_cast<int> (ch), x[i]));
-        }
+        for (size_t i = 0; i < numSamples; ++i)
+            for (size_t ch = 0; ch < numChannels; ++ch) // the channels' chains overlap
+            {
+                auto& x = block.getChannelPointer (ch)[i];
+                x = second.processSample (static_cast<int> (ch), first.processSample (static_cast<int> (ch), x));
+            }
         block.multiplyBy (outputVolume);
         for (size_t ch = 0; ch < numChannels; ++ch)
             juce::FloatVectorOperations::clip (block.getChannelPointer (ch), block.getChannelPointer (ch), -1.0f, 1.0f,

@@ -190,33 +190,34 @@ void MultibandDynamics::process (juce::AudioBuffer<float>& buffer)
 
 void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, int n) noexcept
 {
-    for (int ch = 0; ch < numChannels; ++ch)
-    {
-        // A one-channel buffer feeds both band channels.
-        const float* in = buffer.getReadPointer (juce::jmin (ch, buffer.getNumChannels() - 1));
-        float* lowOut = bandBuffers[low].getWritePointer (ch);
-        float* midOut = bandBuffers[mid].getWritePointer (ch);
-        float* highOut = bandBuffers[high].getWritePointer (ch);
+    // A one-channel buffer feeds both band channels.
+    const float* in[] = { buffer.getReadPointer (0),
+                          buffer.getReadPointer (juce::jmin (1, buffer.getNumChannels() - 1)) };
+    float* lowOut[] = { bandBuffers[low].getWritePointer (0), bandBuffers[low].getWritePointer (1) };
+    float* midOut[] = { bandBuffers[mid].getWritePointer (0), bandBuffers[mid].getWritePointer (1) };
+    float* highOut[] = { bandBuffers[high].getWritePointer (0), bandBuffers[high].getWritePointer (1) };
 
-        for (int i = 0; i < n; ++i)
+    // The channels take turns within each sample: their filter chains are independent, so the
+    // processor overlaps them instead of waiting on one chain's latency.
+    for (int i = 0; i < n; ++i)
+        for (int ch = 0; ch < numChannels; ++ch)
         {
             float lowPart, upperPart;
-            lowSplit.processSample (ch, in[i], lowPart, upperPart);
-            highSplit.processSample (ch, upperPart, midOut[i], highOut[i]);
-            lowOut[i] = lowBandAllPass.processSample (ch, lowPart);
+            lowSplit.processSample (ch, in[ch][i], lowPart, upperPart);
+            highSplit.processSample (ch, upperPart, midOut[ch][i], highOut[ch][i]);
+            lowOut[ch][i] = lowBandAllPass.processSample (ch, lowPart);
         }
-    }
 }
 
 void MultibandDynamics::compressBands (int n) noexcept
 {
     for (size_t b = 0; b < numBands; ++b)
-        for (int ch = 0; ch < numChannels; ++ch)
-        {
-            float* samples = bandBuffers[b].getWritePointer (ch);
-            for (int i = 0; i < n; ++i)
-                samples[i] = compressors[b].processSample (ch, samples[i]);
-        }
+    {
+        float* samples[] = { bandBuffers[b].getWritePointer (0), bandBuffers[b].getWritePointer (1) };
+        for (int i = 0; i < n; ++i)
+            for (int ch = 0; ch < numChannels; ++ch)
+                samples[ch][i] = compressors[b].processSample (ch, samples[ch][i]);
+    }
 }
 
 void MultibandDynamics::limitBands (int n) noexcept
@@ -243,15 +244,12 @@ void MultibandDynamics::sumBands (juce::AudioBuffer<float>& buffer, int n) const
 
 void MultibandDynamics::matchDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept
 {
-    const auto channels = juce::jmin (dry.getNumChannels(), static_cast<size_t> (numChannels));
-    for (size_t ch = 0; ch < channels; ++ch)
-    {
-        float* samples = dry.getChannelPointer (ch);
-        const int c = static_cast<int> (ch);
-        for (size_t i = 0; i < dry.getNumSamples(); ++i)
+    const auto channels = juce::jmin (static_cast<int> (dry.getNumChannels()), numChannels);
+    for (size_t i = 0; i < dry.getNumSamples(); ++i)
+        for (int ch = 0; ch < channels; ++ch) // the channels' chains overlap, as in the split
         {
-            const float allPassed = dryHighAllPass.processSample (c, dryLowAllPass.processSample (c, samples[i]));
-            samples[i] += amount * (allPassed - samples[i]);
+            float& sample = dry.getChannelPointer (static_cast<size_t> (ch))[i];
+            const float allPassed = dryHighAllPass.processSample (ch, dryLowAllPass.processSample (ch, sample));
+            sample += amount * (allPassed - sample);
         }
-    }
 }
