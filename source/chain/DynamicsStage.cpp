@@ -64,12 +64,8 @@ void DynamicsStage::runMultiband (juce::AudioBuffer<float>& buffer, const ChainB
 void DynamicsStage::runGlue (juce::AudioBuffer<float>& buffer, const ChainBlock& block, bool multibandRan)
 {
     dry.capture (buffer);
-    for (int ch = 0; ch < stereoChannels (buffer); ++ch)
-    {
-        float* samples = buffer.getWritePointer (ch);
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            samples[i] = glueCompressor.processSample (ch, samples[i]);
-    }
+    forEachSampleOfBothChannels (buffer,
+                                 [this] (int ch, float& x) noexcept { x = glueCompressor.processSample (ch, x); });
 
     const float amount = (multibandRan ? 0.35f : 1.0f) * block.fades.dynamics * block.params.proportion (Param::dynpct);
     if (amount < 0.999f)

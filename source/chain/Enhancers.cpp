@@ -67,21 +67,17 @@ void AirExciter::process (juce::AudioBuffer<float>& buffer, const ChainBlock& bl
     const float drive = 4.6f * block.controls.airAmt + 1.75f;
     const float powerCoef = onePoleCoefficient (0.026, block.sampleRate);
 
-    for (int ch = 0; ch < stereoChannels (buffer); ++ch)
-    {
-        const auto c = size_t (ch);
-        float power = airPower[c];
-        float* samples = buffer.getWritePointer (ch);
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-        {
-            const float h = airHighPass[c].processSample (samples[i]);
-            power += (h * h - power) * powerCoef;
-            // Faint air is still excited lightly; loud air fully.
-            const float level = juce::jlimit (0.16f, 1.0f, 340.0f * std::sqrt (power));
-            samples[i] += amount * level * (rationalTanh (drive * h) - 0.94f * h);
-        }
-        airPower[c] = power;
-    }
+    forEachSampleOfBothChannels (buffer,
+                                 [this, amount, drive, powerCoef] (int ch, float& x) noexcept
+                                 {
+                                     const auto c = size_t (ch);
+                                     const float h = airHighPass[c].processSample (x);
+                                     float& power = airPower[c];
+                                     power += (h * h - power) * powerCoef;
+                                     // Faint air is still excited lightly; loud air fully.
+                                     const float level = juce::jlimit (0.16f, 1.0f, 340.0f * std::sqrt (power));
+                                     x += amount * level * (rationalTanh (drive * h) - 0.94f * h);
+                                 });
 }
 
 void SubHarmonics::prepare (const juce::dsp::ProcessSpec& spec)
@@ -98,17 +94,13 @@ void SubHarmonics::process (juce::AudioBuffer<float>& buffer, const ChainBlock& 
     const float amount =
         (0.01f + 0.045f * sub) * (block.flags.isLive ? 1.0f : 0.45f) * block.params.proportion (Param::subharmpct);
 
-    for (int ch = 0; ch < stereoChannels (buffer); ++ch)
-    {
-        float lp = subLowPass[size_t (ch)];
-        float* samples = buffer.getWritePointer (ch);
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-        {
-            lp += (samples[i] - lp) * subLowPassCoef;
-            samples[i] += (rationalTanh (drive * lp) - lp) * amount;
-        }
-        subLowPass[size_t (ch)] = lp;
-    }
+    forEachSampleOfBothChannels (buffer,
+                                 [this, drive, amount] (int ch, float& x) noexcept
+                                 {
+                                     float& lp = subLowPass[size_t (ch)];
+                                     lp += (x - lp) * subLowPassCoef;
+                                     x += (rationalTanh (drive * lp) - lp) * amount;
+                                 });
 }
 
 void KickSub::reset() noexcept

@@ -279,14 +279,14 @@ void ListeningSimulator::process (juce::AudioBuffer<float>& buffer, const ChainB
 
     const auto& r = listeningRows[juce::jlimit (1, 3, row) - 1];
     const float gain = gainOf (r.gainDb);
-    for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
-    {
-        auto& filter = listeningFilters[static_cast<size_t> (ch)];
+    for (auto& filter : listeningFilters)
         filter.setCutoffFrequency (belowNyquist (r.cutoffHz, block.sampleRate));
-        auto* x = buffer.getWritePointer (ch);
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            x[i] = (x[i] * (1.0f - r.mix) + filter.processSample (0, x[i]) * r.mix) * gain;
-    }
+    forEachSampleOfBothChannels (buffer,
+                                 [this, &r, gain] (int ch, float& x) noexcept
+                                 {
+                                     auto& filter = listeningFilters[static_cast<size_t> (ch)];
+                                     x = (x * (1.0f - r.mix) + filter.processSample (0, x) * r.mix) * gain;
+                                 });
 }
 
 //==============================================================================
@@ -301,13 +301,8 @@ void FinalLowPass::reset() noexcept { resetFilters (filters); }
 
 void FinalLowPass::process (juce::AudioBuffer<float>& buffer) noexcept
 {
-    for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
-    {
-        auto& filter = filters[static_cast<size_t> (ch)];
-        auto* x = buffer.getWritePointer (ch);
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            x[i] = filter.processSample (0, x[i]);
-    }
+    forEachSampleOfBothChannels (buffer, [this] (int ch, float& x) noexcept
+                                 { x = filters[static_cast<size_t> (ch)].processSample (0, x); });
 }
 
 //==============================================================================

@@ -15,16 +15,12 @@ void saturateLowBand (juce::AudioBuffer<float>& buffer, Filters& bandFilters, co
         return;
 
     const float drive = 0.52f * c.subAmt + 1.38f + 0.28f * c.beastAmt + 0.18f * c.loudAmt;
-    for (int ch = 0; ch < stereoChannels (buffer); ++ch)
-    {
-        auto& lowPass = bandFilters[size_t (ch)];
-        float* samples = buffer.getWritePointer (ch);
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-        {
-            const float lp = lowPass.processSample (samples[i]);
-            samples[i] += (rationalTanh (drive * lp) - 0.935f * lp) * k;
-        }
-    }
+    forEachSampleOfBothChannels (buffer,
+                                 [&bandFilters, drive, k] (int ch, float& x) noexcept
+                                 {
+                                     const float lp = bandFilters[size_t (ch)].processSample (x);
+                                     x += (rationalTanh (drive * lp) - 0.935f * lp) * k;
+                                 });
 }
 
 /** D of the Beast curve; beastMode 1 is "Small Beast", 2 "Total Beast". */

@@ -11,6 +11,21 @@ inline int stereoChannels (const juce::AudioBuffer<float>& buffer) noexcept
     return std::min (buffer.getNumChannels(), 2);
 }
 
+/** Calls step (channel, sample&) on every sample of the first two channels, the channels taking
+    turns within each sample: their filter and envelope chains are independent, so the processor
+    overlaps them instead of waiting out one chain's latency after another. */
+template <typename Step>
+void forEachSampleOfBothChannels (juce::AudioBuffer<float>& buffer, Step&& step) noexcept
+{
+    const int channels = stereoChannels (buffer);
+    if (channels < 1)
+        return;
+    float* const samples[2] = { buffer.getWritePointer (0), buffer.getWritePointer (channels - 1) };
+    for (int i = 0; i < buffer.getNumSamples(); ++i)
+        for (int ch = 0; ch < channels; ++ch)
+            step (ch, samples[ch][i]);
+}
+
 /** Keeps a fixed filter corner below the Nyquist frequency at low rates, where a design above it
     would run away. */
 inline float belowNyquist (float hz, double sampleRate) noexcept

@@ -106,37 +106,29 @@ void TransientShaper::process (juce::AudioBuffer<float>& buffer, const ChainBloc
         transientBandHz = s.bandHz;
     }
 
-    for (int ch = 0; ch < stereoChannels (buffer); ++ch)
-    {
-        const auto c = size_t (ch);
-        auto& bandFilter = transientBandFilters[c];
-        float fast = transientFast[c], slow = transientSlow[c], gainDb = transientGainDb[c];
-        float* samples = buffer.getWritePointer (ch);
-
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-        {
-            const float detected = std::abs (bandFilter.processSample (samples[i]));
-            float targetDb = 0.0f;
-            if (s.active)
-            {
-                fast += (detected - fast) * (fast < detected ? s.attackCoef : s.releaseCoef);
-                slow += (detected - slow) * s.slowCoef;
-                if (slow > 4.0e-6f || fast > 4.0e-6f)
-                    targetDb = transientTargetDb (fast, slow, s);
-            }
-            else
-            {
-                fast -= fast * s.releaseCoef;
-                slow -= slow * s.slowCoef;
-            }
-            gainDb += (targetDb - gainDb) * s.smoothCoef;
-            samples[i] *= std::exp (gainDb * nepersPerDecibel); // 10^(dB/20), at half the cost of pow
-        }
-
-        transientFast[c] = fast;
-        transientSlow[c] = slow;
-        transientGainDb[c] = gainDb;
-    }
+    forEachSampleOfBothChannels (buffer,
+                                 [this, &s] (int ch, float& x) noexcept
+                                 {
+                                     const auto c = size_t (ch);
+                                     float &fast = transientFast[c], &slow = transientSlow[c],
+                                           &gainDb = transientGainDb[c];
+                                     const float detected = std::abs (transientBandFilters[c].processSample (x));
+                                     float targetDb = 0.0f;
+                                     if (s.active)
+                                     {
+                                         fast += (detected - fast) * (fast < detected ? s.attackCoef : s.releaseCoef);
+                                         slow += (detected - slow) * s.slowCoef;
+                                         if (slow > 4.0e-6f || fast > 4.0e-6f)
+                                             targetDb = transientTargetDb (fast, slow, s);
+                                     }
+                                     else
+                                     {
+                                         fast -= fast * s.releaseCoef;
+                                         slow -= slow * s.slowCoef;
+                                     }
+                                     gainDb += (targetDb - gainDb) * s.smoothCoef;
+                                     x *= std::exp (gainDb * nepersPerDecibel); // 10^(dB/20), at half the cost of pow
+                                 });
 }
 
 //==============================================================================
