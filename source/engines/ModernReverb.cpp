@@ -134,13 +134,26 @@ void ModernReverb::setParameters (const Params& params) noexcept
 }
 
 //==============================================================================
-float ModernReverb::Diffuser::process (float x) noexcept
+void ModernReverb::Diffuser::process (float* samples, int count) noexcept
 {
-    const float delayed = buffer[static_cast<size_t> (position)];
-    buffer[static_cast<size_t> (position)] = delayed * gain + x;
-    if (++position == static_cast<int> (buffer.size()))
-        position = 0;
-    return delayed - gain * x;
+    const int length = static_cast<int> (buffer.size());
+    // In runs up to the ring's end: within a run each slot is read, then written, once.
+    for (int done = 0; done < count;)
+    {
+        const int run = juce::jmin (count - done, length - position);
+        float* delayLine = buffer.data() + position;
+        float* x = samples + done;
+        for (int i = 0; i < run; ++i)
+        {
+            const float delayed = delayLine[i];
+            delayLine[i] = delayed * gain + x[i];
+            x[i] = delayed - gain * x[i];
+        }
+        position += run;
+        if (position == length)
+            position = 0;
+        done += run;
+    }
 }
 
 ModernReverb::SampleControls ModernReverb::glideControls() noexcept
@@ -175,38 +188,50 @@ float ModernReverb::readPreDelay (float input, float delaySamples) noexcept
     return preDelayState;
 }
 
-float ModernReverb::diffuse (float x) noexcept
+void ModernReverb::diffuseChunkInput (int count) noexcept
 {
+    // Diffuser after diffuser over the whole chunk: each sees the samples it would sample by sample.
     for (auto& d : diffusers)
-        x = d.process (x);
-    return x * 0.78f;
+        d.process (chunkInput.data(), count);
+    for (int i = 0; i < count; ++i)
+        chunkInput[static_cast<size_t> (i)] *= 0.78f;
 }
 
 void ModernReverb::readLines (int count) noexcept
 {
-    for (size_t l = 0; l < lines.size(); ++l)
+    std::array<const float*, numLines> buffers;
+    std::array<int, numLines> lengths, older;
+    std::array<float, numLines> damped;
+    for (size_t l = 0; l < numLines; ++l)
     {
-        auto& line = lines[l];
-        const float* buffer = line.buffer.data();
-        const int length = static_cast<int> (line.buffer.size());
+        buffers[l] = lines[l].buffer.data();
+        lengths[l] = static_cast<int> (lines[l].buffer.size());
         // The two oldest samples: written L - 1 and L - 2 samples ago.
-        int older = line.writePosition + 1;
-        if (older >= length)
-            older -= length;
-        float damped = line.dampingState;
-        auto& out = lineOutputs[l];
-        for (int i = 0; i < count; ++i)
-        {
-            int newer = older + 1;
-            if (newer >= length)
-                newer -= length;
-            const float value = 0.5f * (buffer[older] + buffer[newer]);
-            damped += (value - damped) * (0.92f * chunkControls[static_cast<size_t> (i)].damping);
-            out[static_cast<size_t> (i)] = damped;
-            older = newer;
-        }
-        line.dampingState = damped;
+        older[l] = lines[l].writePosition + 1;
+        if (older[l] >= lengths[l])
+            older[l] -= lengths[l];
+        damped[l] = lines[l].dampingState;
     }
+
+    // All lines within each sample: their damping filters are independent, so they overlap.
+    for (int i = 0; i < count; ++i)
+    {
+        const auto n = static_cast<size_t> (i);
+        const float coefficient = 0.92f * chunkControls[n].damping;
+        for (size_t l = 0; l < numLines; ++l)
+        {
+            int newer = older[l] + 1;
+            if (newer >= lengths[l])
+                newer -= lengths[l];
+            const float value = 0.5f * (buffers[l][older[l]] + buffers[l][newer]);
+            damped[l] += (value - damped[l]) * coefficient;
+            lineOutputs[l][n] = damped[l];
+            older[l] = newer;
+        }
+    }
+
+    for (size_t l = 0; l < numLines; ++l)
+        lines[l].dampingState = damped[l];
 }
 
 void ModernReverb::writeLines (int count) noexcept
@@ -277,8 +302,9 @@ void ModernReverb::processChunk (float* left, float* right, int count) noexcept
         chunkControls[n] = glideControls();
         const float inLeft = left[i];
         const float inRight = right != nullptr ? right[i] : inLeft;
-        chunkInput[n] = diffuse (readPreDelay ((inLeft + inRight) * 0.5f, chunkControls[n].preDelay));
+        chunkInput[n] = readPreDelay ((inLeft + inRight) * 0.5f, chunkControls[n].preDelay);
     }
+    diffuseChunkInput (count);
 
     // Line by line, then column by column: the same sums per sample as sample by sample.
     readLines (count);

@@ -67,7 +67,8 @@ private:
         int position = 0;
         float gain = 0.5f;
 
-        float process (float x) noexcept;
+        /** In place, over count samples. */
+        void process (float* samples, int count) noexcept;
     };
 
     struct FdnLine
@@ -94,7 +95,7 @@ private:
     float onePoleCoefficient (float cornerHz) const noexcept;
     SampleControls glideControls() noexcept;
     float readPreDelay (float input, float delaySamples) noexcept;
-    float diffuse (float x) noexcept;
+    void diffuseChunkInput (int count) noexcept;
     void processChunk (float* left, float* right, int count) noexcept;
     /** Each line's damped output for the chunk's samples, into lineOutputs. */
     void readLines (int count) noexcept;
