@@ -1,5 +1,5 @@
-// The inline biquad, compressor, limiter, Linkwitz-Riley and first-order TPT filters and the
-// oversampled path against the framework's own: the same samples bit for bit, over designs, settings changed between blocks, and
+// The inline biquad, compressor, limiter, noise gate, Linkwitz-Riley, first-order and state-variable
+// TPT filters and the oversampled path against the framework's own: the same samples bit for bit, over designs, settings changed between blocks, and
 // several signals.
 #include "TestSupport.h"
 #include "chain/OversampledPath.h"
@@ -168,6 +168,66 @@ TEST (InlineFirstOrderTpt, GivesTheFrameworkFiltersSamplesBitForBit)
                     ASSERT_EQ (inlined.processSample (ch, ch == 0 ? x : -x),
                                framework.processSample (ch, ch == 0 ? x : -x));
         }
+}
+
+TEST (InlineStateVariableTpt, GivesTheFrameworkFiltersSamplesBitForBit)
+{
+    using Type = juce::dsp::StateVariableTPTFilterType;
+    for (auto type : { Type::highpass, Type::lowpass, Type::bandpass })
+    {
+        juce::dsp::StateVariableTPTFilter<float> framework;
+        InlineStateVariableTpt inlined;
+        framework.prepare ({ fs, 512, 2 });
+        inlined.prepare ({ fs, 512, 2 });
+        framework.setType (type);
+        inlined.setType (type);
+
+        const auto signal = testSignal (19);
+        // The cutoff moves between blocks, as the chain moves it; each block ends with the snap.
+        for (size_t block = 0; block < signal.size() / 500; ++block)
+        {
+            const float hz = std::array<float, 4> { 35.0f, 90.0f, 55.0f, 3000.0f }[block % 4];
+            framework.setCutoffFrequency (hz);
+            inlined.setCutoffFrequency (hz);
+            for (size_t n = 500 * block; n < 500 * (block + 1); ++n)
+                for (int ch = 0; ch < 2; ++ch)
+                {
+                    const float x = ch == 0 ? signal[n] : 0.3f * signal[n];
+                    ASSERT_EQ (inlined.processSample (ch, x), framework.processSample (ch, x)) << n;
+                }
+            framework.snapToZero();
+            inlined.snapToZero();
+        }
+    }
+}
+
+TEST (InlineNoiseGate, GivesTheFrameworkGatesSamplesBitForBit)
+{
+    juce::dsp::NoiseGate<float> framework;
+    InlineNoiseGate inlined;
+    framework.prepare ({ fs, 512, 2 });
+    inlined.prepare ({ fs, 512, 2 });
+    inlined.setAttack (1.0f);
+    inlined.setRelease (55.0f);
+    inlined.setRatio (8.0f);
+    framework.setAttack (1.0f);
+    framework.setRelease (55.0f);
+    framework.setRatio (8.0f);
+
+    const auto signal = testSignal (23);
+    size_t n = 0;
+    // The threshold moves between blocks; the signal's near-silent stretches close the gate.
+    for (float thresholdDb : { -72.0f, -44.0f, -80.0f, -26.0f })
+    {
+        framework.setThreshold (thresholdDb);
+        inlined.setThreshold (thresholdDb);
+        for (const size_t end = n + 1500; n < end; ++n)
+            for (int ch = 0; ch < 2; ++ch)
+            {
+                const float x = ch == 0 ? signal[n] : -0.5f * signal[n];
+                ASSERT_EQ (inlined.processSample (ch, x), framework.processSample (ch, x)) << n;
+            }
+    }
 }
 
 // The chain's oversampled path against the framework's 4× polyphase IIR oversampler, with a shaper

@@ -31,12 +31,18 @@ void DelayRing::delayInPlace (juce::AudioBuffer<float>& buffer, int numSamples, 
                if (delay == 0)
                    return;
                for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-               {
-                   auto* out = buffer.getWritePointer (ch, start);
-                   for (int i = 0; i < count; ++i)
-                       out[i] = delayed (ch, i, delay);
-               }
+                   copyDelayedStretch (ch, delay, buffer.getWritePointer (ch, start), count);
            });
+}
+
+void DelayRing::copyDelayedStretch (int channel, int delay, float* destination, int count) const noexcept
+{
+    // A stretch is never longer than the ring less the delay, so its samples wrap at most once.
+    const auto* from = ring.getReadPointer (juce::jmin (channel, ring.getNumChannels() - 1));
+    const int first = indexOf (stretchStart - delay);
+    const int beforeWrap = juce::jmin (count, ring.getNumSamples() - first);
+    juce::FloatVectorOperations::copy (destination, from + first, beforeWrap);
+    juce::FloatVectorOperations::copy (destination + beforeWrap, from, count - beforeWrap);
 }
 
 float DelayRing::delayed (int channel, int offset, int delay) const noexcept

@@ -53,6 +53,8 @@ public:
 
 private:
     void push (const juce::AudioBuffer<float>& source, int start, int count) noexcept;
+    /** The last stretch's `count` samples, each as written `delay` samples before it. */
+    void copyDelayedStretch (int channel, int delay, float* destination, int count) const noexcept;
     int indexOf (juce::int64 position) const noexcept;
 
     juce::AudioBuffer<float> ring;

@@ -6,7 +6,7 @@
 void InputStage::prepare (const juce::dsp::ProcessSpec& stereo)
 {
     antiPopFilter.prepare (stereo);
-    antiPopFilter.setType (juce::dsp::StateVariableTPTFilterType::highpass);
+    antiPopFilter.setType (InlineStateVariableTpt::Type::highpass);
     antiPopFilter.setCutoffFrequency (35.0f);
     antiPopFilter.reset();
 
@@ -35,16 +35,10 @@ void InputStage::process (juce::AudioBuffer<float>& buffer, const ChainBlock& bl
     const auto& params = block.params;
     const bool isLive = block.flags.isLive;
     const int numSamples = buffer.getNumSamples();
-    const int numChannels = juce::jmin (2, buffer.getNumChannels());
-
-    const auto perSample = [&] (auto&& processor)
+    const auto perSample = [&buffer] (auto& processor)
     {
-        for (int ch = 0; ch < numChannels; ++ch)
-        {
-            auto* samples = buffer.getWritePointer (ch);
-            for (int i = 0; i < numSamples; ++i)
-                samples[i] = processor.processSample (ch, samples[i]);
-        }
+        forEachSampleOfBothChannels (buffer,
+                                     [&processor] (int ch, float& x) noexcept { x = processor.processSample (ch, x); });
     };
 
     // Pops and rumble: a higher corner with the pop filter, higher still on a stage.

@@ -2,6 +2,8 @@
 
 #include "chain/BlockControls.h"
 #include "chain/DrySnapshot.h"
+#include "engines/InlineCompressor.h"
+#include "engines/InlineTptFilters.h"
 
 #include <juce_dsp/juce_dsp.h>
 
@@ -23,8 +25,8 @@ public:
     float antiPopCutoffHz() const noexcept { return antiPopFilter.getCutoffFrequency(); }
 
 private:
-    juce::dsp::StateVariableTPTFilter<float> antiPopFilter;
-    juce::dsp::NoiseGate<float> inputGate;
+    InlineStateVariableTpt antiPopFilter;
+    InlineNoiseGate inputGate;
     DrySnapshot dry;
     float cuppedAmount = 0.0f;
 };

@@ -6,6 +6,13 @@
 #include <array>
 #include <cmath>
 
+/** The framework's ballistics filters' coefficient for a time in milliseconds, from the factor
+    −2π·1000/fs: exp (factor / ms), or 0 (follow at once) below a microsecond. */
+inline float ballisticsCoefficient (double expFactor, float ms) noexcept
+{
+    return ms < 1.0e-3f ? 0.0f : static_cast<float> (std::exp (expFactor / ms));
+}
+
 /** The framework compressor (peak ballistics, then its gain law) for two channels, with its
     parameters turned into coefficients by the same formulas and its per-sample arithmetic written
     inline, so that it gives the same samples bit for bit: in per-sample loops the framework's two
@@ -29,8 +36,8 @@ public:
         thresholdInverse = 1.0f / threshold;
     }
     void setRatio (float ratio) noexcept { ratioInverse = 1.0f / ratio; }
-    void setAttack (float ms) noexcept { attackCoefficient = ballisticsCoefficient (attackMs = ms); }
-    void setRelease (float ms) noexcept { releaseCoefficient = ballisticsCoefficient (releaseMs = ms); }
+    void setAttack (float ms) noexcept { attackCoefficient = ballisticsCoefficient (expFactor, attackMs = ms); }
+    void setRelease (float ms) noexcept { releaseCoefficient = ballisticsCoefficient (expFactor, releaseMs = ms); }
 
     float processSample (int channel, float x) noexcept
     {
@@ -44,11 +51,6 @@ public:
     }
 
 private:
-    float ballisticsCoefficient (float ms) const noexcept
-    {
-        return ms < 1.0e-3f ? 0.0f : static_cast<float> (std::exp (expFactor / ms));
-    }
-
     double expFactor = -2.0 * juce::MathConstants<double>::pi * 1000.0 / 44100.0;
     float attackMs = 1.0f, releaseMs = 100.0f;
     float threshold = 1.0f, thresholdInverse = 1.0f, ratioInverse = 1.0f;
@@ -129,4 +131,64 @@ private:
     float thresholdDb = -10.0f, releaseMs = 100.0f;
     InlineCompressor first, second;
     juce::SmoothedValue<float, juce::ValueSmoothingTypes::Linear> outputVolume;
+};
+
+/** The framework noise gate (RMS ballistics with no attack and a 50 ms release, then peak ballistics,
+    then its gain law below the threshold), with the framework's formulas and order, so that it gives
+    the same samples bit for bit. */
+class InlineNoiseGate
+{
+public:
+    void prepare (const juce::dsp::ProcessSpec& spec) noexcept
+    {
+        expFactor = -2.0 * juce::MathConstants<double>::pi * 1000.0 / spec.sampleRate;
+        update();
+        reset();
+    }
+
+    void reset() noexcept { meanSquare = envelope = {}; }
+
+    void setThreshold (float decibels) noexcept
+    {
+        thresholdDb = decibels;
+        update();
+    }
+    void setRatio (float newRatio) noexcept { ratio = newRatio; }
+    void setAttack (float ms) noexcept
+    {
+        attackMs = ms;
+        update();
+    }
+    void setRelease (float ms) noexcept
+    {
+        releaseMs = ms;
+        update();
+    }
+
+    float processSample (int channel, float x) noexcept
+    {
+        const auto c = static_cast<size_t> (channel);
+        const float squared = x * x;
+        meanSquare[c] = squared + (squared > meanSquare[c] ? 0.0f : rmsRelease) * (meanSquare[c] - squared);
+        const float level = std::abs (std::sqrt (meanSquare[c]));
+        envelope[c] = level + (level > envelope[c] ? attackCoefficient : releaseCoefficient) * (envelope[c] - level);
+        const float gain = envelope[c] > threshold ? 1.0f : std::pow (envelope[c] * thresholdInverse, ratio - 1.0f);
+        return gain * x;
+    }
+
+private:
+    void update() noexcept
+    {
+        threshold = juce::Decibels::decibelsToGain (thresholdDb, -200.0f);
+        thresholdInverse = 1.0f / threshold;
+        attackCoefficient = ballisticsCoefficient (expFactor, attackMs);
+        releaseCoefficient = ballisticsCoefficient (expFactor, releaseMs);
+        rmsRelease = ballisticsCoefficient (expFactor, 50.0f);
+    }
+
+    double expFactor = -2.0 * juce::MathConstants<double>::pi * 1000.0 / 44100.0;
+    float thresholdDb = -100.0f, ratio = 10.0f, attackMs = 1.0f, releaseMs = 100.0f;
+    float threshold = 0.0f, thresholdInverse = 0.0f, attackCoefficient = 0.0f, releaseCoefficient = 0.0f;
+    float rmsRelease = 0.0f;
+    std::array<float, 2> meanSquare {}, envelope {};
 };

@@ -33,6 +33,8 @@ public:
         self().update();
     }
 
+    float getCutoffFrequency() const noexcept { return cutoff; }
+
 protected:
     InlineTptSettings (Type initialType, float initialCutoff) noexcept : type (initialType), cutoff (initialCutoff) {}
 
@@ -143,4 +145,56 @@ private:
 
     float G = 0.0f;
     std::array<float, 2> state {};
+};
+
+/** The framework's state-variable TPT filter, at its default resonance. */
+class InlineStateVariableTpt : public InlineTptSettings<InlineStateVariableTpt, juce::dsp::StateVariableTPTFilterType>
+{
+public:
+    InlineStateVariableTpt() noexcept : InlineTptSettings (Type::lowpass, 1000.0f) {}
+
+    void reset() noexcept { s1 = s2 = {}; }
+
+    /** Snaps tiny states to zero, as the framework's block processing does after each block. */
+    void snapToZero() noexcept
+    {
+        for (auto* states : { &s1, &s2 })
+            for (auto& state : *states)
+                juce::dsp::util::snapToZero (state);
+    }
+
+    float processSample (int channel, float x) noexcept
+    {
+        auto& a = s1[static_cast<size_t> (channel)];
+        auto& b = s2[static_cast<size_t> (channel)];
+        const float yHP = h * (x - a * (g + R2) - b);
+        const float yBP = yHP * g + a;
+        a = yHP * g + yBP;
+        const float yLP = yBP * g + b;
+        b = yBP * g + yLP;
+        switch (type)
+        {
+            case Type::bandpass:
+                return yBP;
+            case Type::highpass:
+                return yHP;
+            case Type::lowpass:
+            default:
+                return yLP;
+        }
+    }
+
+private:
+    friend class InlineTptSettings; // calls update
+    void update() noexcept
+    {
+        // The framework keeps its default resonance 1/√2 as a float and inverts that.
+        const auto resonance = static_cast<float> (1.0 / std::sqrt (2.0));
+        g = prewarpedGain();
+        R2 = static_cast<float> (1.0 / resonance);
+        h = static_cast<float> (1.0 / (1.0 + R2 * g + g * g));
+    }
+
+    float g = 0.0f, R2 = 0.0f, h = 0.0f;
+    std::array<float, 2> s1 {}, s2 {};
 };
