@@ -31,11 +31,18 @@ float beastDrive (const BlockControls& c, int beastMode) noexcept
            + c.punchDrive * (total ? 2.08f : 1.22f);
 }
 
-float shapeBeast (float v, float drive) noexcept
+/** The Beast curve for a drive D: the saturated share 0.9 above D = 3, else 0.82, the rest clean. */
+struct BeastCurve
 {
-    const float saturated = rationalTanh (drive * v);
-    return drive > 3.0f ? 0.1f * v + 0.9f * saturated : 0.82f * saturated + 0.18f * v;
-}
+    float drive, cleanShare, saturatedShare;
+
+    explicit BeastCurve (float d) noexcept
+        : drive (d), cleanShare (d > 3.0f ? 0.1f : 0.18f), saturatedShare (d > 3.0f ? 0.9f : 0.82f)
+    {
+    }
+
+    float operator() (float v) const noexcept { return cleanShare * v + saturatedShare * rationalTanh (drive * v); }
+};
 } // namespace
 
 //==============================================================================
@@ -90,13 +97,13 @@ void SaturationStage::process (juce::AudioBuffer<float>& buffer, const ChainBloc
 void SaturationStage::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept
 {
     beastPath.process (juce::dsp::AudioBlock<float> (buffer),
-                       [drive] (juce::dsp::AudioBlock<float>& up) noexcept
+                       [curve = BeastCurve (drive)] (juce::dsp::AudioBlock<float>& up) noexcept
                        {
                            for (size_t ch = 0; ch < up.getNumChannels(); ++ch)
                            {
                                float* samples = up.getChannelPointer (ch);
                                for (size_t i = 0; i < up.getNumSamples(); ++i)
-                                   samples[i] = shapeBeast (samples[i], drive);
+                                   samples[i] = curve (samples[i]);
                            }
                        });
 }

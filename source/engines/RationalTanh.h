@@ -8,7 +8,8 @@
 inline float rationalTanh (float v) noexcept
 {
     // Beyond ±7.9 tanh is 1 to float precision.
-    const float x = std::clamp (v, -7.90531110763549805f, 7.90531110763549805f);
+    constexpr float limit = 7.90531110763549805f;
+    const float x = v < -limit ? -limit : (limit < v ? limit : v); // as std::clamp, in values that vectorise
     const float x2 = x * x;
     float p = x2 * -2.76076847742355e-16f + 2.00018790482477e-13f;
     p = x2 * p + -8.60467152213735e-11f;
@@ -19,5 +20,7 @@ inline float rationalTanh (float v) noexcept
     float q = x2 * 1.19825839466702e-06f + 1.18534705686654e-04f;
     q = x2 * q + 2.26843463243900e-03f;
     q = x2 * q + 4.89352518554385e-03f;
-    return std::abs (v) < 0.0004f ? v : x * p / q; // tanh(v) = v to float precision near zero
+    // Divides unconditionally, so that loops over samples can vectorise with a select below.
+    const float ratio = x * p / q;
+    return std::abs (v) < 0.0004f ? v : ratio; // tanh(v) = v to float precision near zero
 }
