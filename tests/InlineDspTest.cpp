@@ -114,6 +114,59 @@ TEST (InlineLinkwitzRiley, GivesTheFrameworkCrossoversSamplesBitForBit)
     }
 }
 
+// The block methods run both channels in vector lanes; blocks of 1000 with the cutoff moved between
+// them.
+TEST (InlineLinkwitzRiley, BlockMethodsGiveTheFrameworksSamplesBitForBit)
+{
+    using Type = juce::dsp::LinkwitzRileyFilterType;
+    juce::dsp::LinkwitzRileyFilter<float> frameworkSplit, frameworkAllPass;
+    InlineLinkwitzRiley inlinedSplit, inlinedAllPass;
+    for (auto* f : { &frameworkSplit, &frameworkAllPass })
+        f->prepare ({ fs, 512, 2 });
+    for (auto* f : { &inlinedSplit, &inlinedAllPass })
+        f->prepare ({ fs, 512, 2 });
+    frameworkAllPass.setType (Type::allpass);
+    inlinedAllPass.setType (Type::allpass);
+
+    const auto signal = testSignal (29);
+    constexpr int blockLength = 1000;
+    std::vector<float> left (blockLength), right (blockLength), lowL (blockLength), lowR (blockLength),
+        highL (blockLength), highR (blockLength);
+    for (size_t start = 0; start + blockLength <= signal.size(); start += blockLength)
+    {
+        const float hz = 160.0f + 0.5f * static_cast<float> (start);
+        for (auto* f : { &frameworkSplit, &frameworkAllPass })
+            f->setCutoffFrequency (hz);
+        for (auto* f : { &inlinedSplit, &inlinedAllPass })
+            f->setCutoffFrequency (hz);
+
+        for (int i = 0; i < blockLength; ++i)
+        {
+            left[size_t (i)] = signal[start + size_t (i)];
+            right[size_t (i)] = 0.25f - signal[start + size_t (i)];
+        }
+        const float* const in[] = { left.data(), right.data() };
+        float* const low[] = { lowL.data(), lowR.data() };
+        float* const high[] = { highL.data(), highR.data() };
+        inlinedSplit.crossover (in, low, high, blockLength);
+        for (int i = 0; i < blockLength; ++i)
+            for (int ch = 0; ch < 2; ++ch)
+            {
+                float expectedLow = 0.0f, expectedHigh = 0.0f;
+                frameworkSplit.processSample (ch, in[ch][i], expectedLow, expectedHigh);
+                ASSERT_EQ (low[ch][i], expectedLow) << start + size_t (i);
+                ASSERT_EQ (high[ch][i], expectedHigh) << start + size_t (i);
+            }
+
+        const std::vector<float> splitLow[] = { lowL, lowR };
+        inlinedAllPass.allPass (low, blockLength); // in place
+        for (int i = 0; i < blockLength; ++i)
+            for (int ch = 0; ch < 2; ++ch)
+                ASSERT_EQ (low[ch][i], frameworkAllPass.processSample (ch, splitLow[ch][size_t (i)]))
+                    << start + size_t (i);
+    }
+}
+
 TEST (InlineLimiter, GivesTheFrameworkLimitersSamplesBitForBit)
 {
     juce::dsp::Limiter<float> framework;

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "engines/FloatLanes.h"
+
 #include <juce_dsp/juce_dsp.h>
 
 #include <array>
 
-/** Four floats in one vector register: the left and right channels of a half-band stage's direct
-    path, then of its delayed path. */
-using HalfBandLanes = float __attribute__ ((vector_size (16)));
+/** The left and right channels of a half-band stage's direct path, then of its delayed path. */
+using HalfBandLanes = FloatLanes;
 
 /** One of the framework's polyphase half-band stages (its all-pass cascade design), run for both
     channels and both paths at once. Each lane does the framework's arithmetic in the framework's

@@ -191,22 +191,17 @@ void MultibandDynamics::process (juce::AudioBuffer<float>& buffer)
 void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, int n) noexcept
 {
     // A one-channel buffer feeds both band channels.
-    const float* in[] = { buffer.getReadPointer (0),
-                          buffer.getReadPointer (juce::jmin (1, buffer.getNumChannels() - 1)) };
-    float* lowOut[] = { bandBuffers[low].getWritePointer (0), bandBuffers[low].getWritePointer (1) };
-    float* midOut[] = { bandBuffers[mid].getWritePointer (0), bandBuffers[mid].getWritePointer (1) };
-    float* highOut[] = { bandBuffers[high].getWritePointer (0), bandBuffers[high].getWritePointer (1) };
+    const float* const in[] = { buffer.getReadPointer (0),
+                                buffer.getReadPointer (juce::jmin (1, buffer.getNumChannels() - 1)) };
+    float* const lowOut[] = { bandBuffers[low].getWritePointer (0), bandBuffers[low].getWritePointer (1) };
+    float* const midOut[] = { bandBuffers[mid].getWritePointer (0), bandBuffers[mid].getWritePointer (1) };
+    float* const highOut[] = { bandBuffers[high].getWritePointer (0), bandBuffers[high].getWritePointer (1) };
 
-    // The channels take turns within each sample: their filter chains are independent, so the
-    // processor overlaps them instead of waiting on one chain's latency.
-    for (int i = 0; i < n; ++i)
-        for (int ch = 0; ch < numChannels; ++ch)
-        {
-            float lowPart, upperPart;
-            lowSplit.processSample (ch, in[ch][i], lowPart, upperPart);
-            highSplit.processSample (ch, upperPart, midOut[ch][i], highOut[ch][i]);
-            lowOut[ch][i] = lowBandAllPass.processSample (ch, lowPart);
-        }
+    // Filter after filter over the block (each sees its samples in order), both channels side by
+    // side: the upper part waits in the mid band until the high split divides it.
+    lowSplit.crossover (in, lowOut, midOut, n);
+    highSplit.crossover (midOut, midOut, highOut, n);
+    lowBandAllPass.allPass (lowOut, n);
 }
 
 void MultibandDynamics::compressBands (int n) noexcept
@@ -244,12 +239,23 @@ void MultibandDynamics::sumBands (juce::AudioBuffer<float>& buffer, int n) const
 
 void MultibandDynamics::matchDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept
 {
+    // The all-passes run on a copy, in pieces that fit it, both channels side by side.
+    constexpr int piece = 256;
+    float left[piece], right[piece];
+    float* const copy[] = { left, right };
     const auto channels = juce::jmin (static_cast<int> (dry.getNumChannels()), numChannels);
-    for (size_t i = 0; i < dry.getNumSamples(); ++i)
-        for (int ch = 0; ch < channels; ++ch) // the channels' chains overlap, as in the split
-        {
-            float& sample = dry.getChannelPointer (static_cast<size_t> (ch))[i];
-            const float allPassed = dryHighAllPass.processSample (ch, dryLowAllPass.processSample (ch, sample));
-            sample += amount * (allPassed - sample);
-        }
+    const auto total = static_cast<int> (dry.getNumSamples());
+    for (int start = 0; start < total && channels > 0; start += piece)
+    {
+        const int count = juce::jmin (piece, total - start);
+        float* const samples[] = { dry.getChannelPointer (0) + start,
+                                   dry.getChannelPointer (static_cast<size_t> (channels - 1)) + start };
+        for (int ch = 0; ch < 2; ++ch)
+            std::copy_n (samples[ch], count, copy[ch]);
+        dryLowAllPass.allPass (copy, count);
+        dryHighAllPass.allPass (copy, count);
+        for (int ch = 0; ch < channels; ++ch)
+            for (int i = 0; i < count; ++i)
+                samples[ch][i] += amount * (copy[ch][i] - samples[ch][i]);
+    }
 }
