@@ -114,9 +114,9 @@ TEST (InlineLinkwitzRiley, GivesTheFrameworkCrossoversSamplesBitForBit)
     }
 }
 
-// The block methods run both channels in vector lanes; blocks of 1000 with the cutoff moved between
-// them.
-TEST (InlineLinkwitzRiley, BlockMethodsGiveTheFrameworksSamplesBitForBit)
+// The lanes run both channels side by side; blocks of 1000 with the cutoff moved between them, the
+// states handed back after each.
+TEST (InlineLinkwitzRiley, LanesGiveTheFrameworksSamplesBitForBit)
 {
     using Type = juce::dsp::LinkwitzRileyFilterType;
     juce::dsp::LinkwitzRileyFilter<float> frameworkSplit, frameworkAllPass;
@@ -148,7 +148,18 @@ TEST (InlineLinkwitzRiley, BlockMethodsGiveTheFrameworksSamplesBitForBit)
         const float* const in[] = { left.data(), right.data() };
         float* const low[] = { lowL.data(), lowR.data() };
         float* const high[] = { highL.data(), highR.data() };
-        inlinedSplit.crossover (in, low, high, blockLength);
+        auto split = inlinedSplit.startLanes();
+        for (int i = 0; i < blockLength; ++i)
+        {
+            FloatLanes lowLanes, highLanes;
+            split.crossover (FloatLanes { left[size_t (i)], right[size_t (i)], 0.0f, 0.0f }, lowLanes, highLanes);
+            for (int ch = 0; ch < 2; ++ch)
+            {
+                low[ch][i] = lowLanes[ch];
+                high[ch][i] = highLanes[ch];
+            }
+        }
+        inlinedSplit.finishLanes (split);
         for (int i = 0; i < blockLength; ++i)
             for (int ch = 0; ch < 2; ++ch)
             {
@@ -158,12 +169,14 @@ TEST (InlineLinkwitzRiley, BlockMethodsGiveTheFrameworksSamplesBitForBit)
                 ASSERT_EQ (high[ch][i], expectedHigh) << start + size_t (i);
             }
 
-        const std::vector<float> splitLow[] = { lowL, lowR };
-        inlinedAllPass.allPass (low, blockLength); // in place
+        auto allPass = inlinedAllPass.startLanes();
         for (int i = 0; i < blockLength; ++i)
+        {
+            const auto y = allPass.allPass (FloatLanes { low[0][i], low[1][i], 0.0f, 0.0f });
             for (int ch = 0; ch < 2; ++ch)
-                ASSERT_EQ (low[ch][i], frameworkAllPass.processSample (ch, splitLow[ch][size_t (i)]))
-                    << start + size_t (i);
+                ASSERT_EQ (y[ch], frameworkAllPass.processSample (ch, low[ch][i])) << start + size_t (i);
+        }
+        inlinedAllPass.finishLanes (allPass);
     }
 }
 

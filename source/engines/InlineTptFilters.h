@@ -88,36 +88,14 @@ public:
         high = yL - R2 * yB + yH - yL2;
     }
 
-    /** Both outputs of the crossover for n samples of both channels, the channels side by side in
-        vector lanes. An input may be the same array as an output. */
-    void crossover (const float* const in[2], float* const low[2], float* const high[2], int n) noexcept
-    {
-        auto s = laneSections();
-        for (int i = 0; i < n; ++i)
-        {
-            FloatLanes lowLanes, highLanes;
-            s.crossover (FloatLanes { in[0][i], in[1][i], 0.0f, 0.0f }, lowLanes, highLanes);
-            low[0][i] = lowLanes[0];
-            low[1][i] = lowLanes[1];
-            high[0][i] = highLanes[0];
-            high[1][i] = highLanes[1];
-        }
-        storeLanes (s);
-    }
+    struct LaneSections;
 
-    /** The all-pass in place for n samples of both channels, side by side in vector lanes. */
-    void allPass (float* const io[2], int n) noexcept
-    {
-        jassert (type == Type::allpass);
-        auto s = laneSections();
-        for (int i = 0; i < n; ++i)
-        {
-            const auto y = s.allPass (FloatLanes { io[0][i], io[1][i], 0.0f, 0.0f });
-            io[0][i] = y[0];
-            io[1][i] = y[1];
-        }
-        storeLanes (s);
-    }
+    /** Both channels side by side in vector lanes (lane c is channel c): the states and
+        coefficients copied out for a loop over samples, so that they stay in registers. Several
+        filters can run in one loop, so that their chains overlap; hand the states back with
+        finishLanes. */
+    LaneSections startLanes() const noexcept;
+    void finishLanes (const LaneSections& lanes) noexcept;
 
 private:
     friend class InlineTptSettings; // calls update
@@ -144,48 +122,46 @@ private:
         section (x, sa, sb, yH, yB, yL, g, R2, h);
     }
 
-    /** The four states and the coefficients in vector lanes (lane c is channel c), copied into a
-        loop's locals so that they stay in registers. */
-    struct LaneSections
-    {
-        using T = FloatLanes;
-        std::array<T, 4> state;
-        T gain, twiceDamping, norm;
-
-        void crossover (T x, T& low, T& high) noexcept
-        {
-            T yH {}, yB {}, yL {}, yH2 {}, yB2 {}, yL2 {};
-            section (x, state[0], state[1], yH, yB, yL, gain, twiceDamping, norm);
-            section (yL, state[2], state[3], yH2, yB2, yL2, gain, twiceDamping, norm);
-            low = yL2;
-            high = yL - twiceDamping * yB + yH - yL2;
-        }
-
-        T allPass (T x) noexcept
-        {
-            T yH {}, yB {}, yL {};
-            section (x, state[0], state[1], yH, yB, yL, gain, twiceDamping, norm);
-            return yL - twiceDamping * yB + yH;
-        }
-    };
-
-    LaneSections laneSections() const noexcept
-    {
-        const auto lanes = [] (const std::array<float, 2>& s) { return FloatLanes { s[0], s[1], 0.0f, 0.0f }; };
-        const auto broadcast = [] (float v) { return FloatLanes { v, v, v, v }; };
-        return { { lanes (s1), lanes (s2), lanes (s3), lanes (s4) }, broadcast (g), broadcast (R2), broadcast (h) };
-    }
-
-    void storeLanes (const LaneSections& s) noexcept
-    {
-        for (auto [states, lanes] : { std::pair (&s1, s.state[0]), std::pair (&s2, s.state[1]),
-                                      std::pair (&s3, s.state[2]), std::pair (&s4, s.state[3]) })
-            *states = { lanes[0], lanes[1] };
-    }
-
     float g = 0.0f, R2 = 0.0f, h = 0.0f;
     std::array<float, 2> s1 {}, s2 {}, s3 {}, s4 {};
 };
+
+struct InlineLinkwitzRiley::LaneSections
+{
+    using T = FloatLanes;
+    std::array<T, 4> state;
+    T gain, twiceDamping, norm;
+
+    void crossover (T x, T& low, T& high) noexcept
+    {
+        T yH {}, yB {}, yL {}, yH2 {}, yB2 {}, yL2 {};
+        section (x, state[0], state[1], yH, yB, yL, gain, twiceDamping, norm);
+        section (yL, state[2], state[3], yH2, yB2, yL2, gain, twiceDamping, norm);
+        low = yL2;
+        high = yL - twiceDamping * yB + yH - yL2;
+    }
+
+    T allPass (T x) noexcept
+    {
+        T yH {}, yB {}, yL {};
+        section (x, state[0], state[1], yH, yB, yL, gain, twiceDamping, norm);
+        return yL - twiceDamping * yB + yH;
+    }
+};
+
+inline InlineLinkwitzRiley::LaneSections InlineLinkwitzRiley::startLanes() const noexcept
+{
+    const auto lanes = [] (const std::array<float, 2>& s) { return FloatLanes { s[0], s[1], 0.0f, 0.0f }; };
+    const auto broadcast = [] (float v) { return FloatLanes { v, v, v, v }; };
+    return { { lanes (s1), lanes (s2), lanes (s3), lanes (s4) }, broadcast (g), broadcast (R2), broadcast (h) };
+}
+
+inline void InlineLinkwitzRiley::finishLanes (const LaneSections& s) noexcept
+{
+    for (auto [states, lanes] : { std::pair (&s1, s.state[0]), std::pair (&s2, s.state[1]), std::pair (&s3, s.state[2]),
+                                  std::pair (&s4, s.state[3]) })
+        *states = { lanes[0], lanes[1] };
+}
 
 /** The framework's first-order TPT filter. */
 class InlineFirstOrderTpt : public InlineTptSettings<InlineFirstOrderTpt, juce::dsp::FirstOrderTPTFilterType>

@@ -197,11 +197,27 @@ void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, 
     float* const midOut[] = { bandBuffers[mid].getWritePointer (0), bandBuffers[mid].getWritePointer (1) };
     float* const highOut[] = { bandBuffers[high].getWritePointer (0), bandBuffers[high].getWritePointer (1) };
 
-    // Filter after filter over the block (each sees its samples in order), both channels side by
-    // side: the upper part waits in the mid band until the high split divides it.
-    lowSplit.crossover (in, lowOut, midOut, n);
-    highSplit.crossover (midOut, midOut, highOut, n);
-    lowBandAllPass.allPass (lowOut, n);
+    // All three filters within each sample, both channels side by side in vector lanes, so that
+    // the filters' chains overlap.
+    auto lowCrossover = lowSplit.startLanes();
+    auto highCrossover = highSplit.startLanes();
+    auto lowAllPass = lowBandAllPass.startLanes();
+    for (int i = 0; i < n; ++i)
+    {
+        FloatLanes lowPart, upperPart, midPart, highPart;
+        lowCrossover.crossover (FloatLanes { in[0][i], in[1][i], 0.0f, 0.0f }, lowPart, upperPart);
+        highCrossover.crossover (upperPart, midPart, highPart);
+        lowPart = lowAllPass.allPass (lowPart);
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            lowOut[ch][i] = lowPart[ch];
+            midOut[ch][i] = midPart[ch];
+            highOut[ch][i] = highPart[ch];
+        }
+    }
+    lowSplit.finishLanes (lowCrossover);
+    highSplit.finishLanes (highCrossover);
+    lowBandAllPass.finishLanes (lowAllPass);
 }
 
 void MultibandDynamics::compressBands (int n) noexcept
@@ -239,23 +255,20 @@ void MultibandDynamics::sumBands (juce::AudioBuffer<float>& buffer, int n) const
 
 void MultibandDynamics::matchDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept
 {
-    // The all-passes run on a copy, in pieces that fit it, both channels side by side.
-    constexpr int piece = 256;
-    float left[piece], right[piece];
-    float* const copy[] = { left, right };
     const auto channels = juce::jmin (static_cast<int> (dry.getNumChannels()), numChannels);
-    const auto total = static_cast<int> (dry.getNumSamples());
-    for (int start = 0; start < total && channels > 0; start += piece)
+    if (channels < 1)
+        return;
+    float* const samples[] = { dry.getChannelPointer (0), dry.getChannelPointer (static_cast<size_t> (channels - 1)) };
+    // Both all-passes within each sample, both channels side by side, as in the split.
+    auto lowAllPass = dryLowAllPass.startLanes();
+    auto highAllPass = dryHighAllPass.startLanes();
+    for (size_t i = 0; i < dry.getNumSamples(); ++i)
     {
-        const int count = juce::jmin (piece, total - start);
-        float* const samples[] = { dry.getChannelPointer (0) + start,
-                                   dry.getChannelPointer (static_cast<size_t> (channels - 1)) + start };
-        for (int ch = 0; ch < 2; ++ch)
-            std::copy_n (samples[ch], count, copy[ch]);
-        dryLowAllPass.allPass (copy, count);
-        dryHighAllPass.allPass (copy, count);
+        const FloatLanes x { samples[0][i], samples[1][i], 0.0f, 0.0f };
+        const auto allPassed = highAllPass.allPass (lowAllPass.allPass (x));
         for (int ch = 0; ch < channels; ++ch)
-            for (int i = 0; i < count; ++i)
-                samples[ch][i] += amount * (copy[ch][i] - samples[ch][i]);
+            samples[ch][i] += amount * (allPassed[ch] - samples[ch][i]);
     }
+    dryLowAllPass.finishLanes (lowAllPass);
+    dryHighAllPass.finishLanes (highAllPass);
 }
