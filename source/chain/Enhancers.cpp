@@ -67,17 +67,22 @@ void AirExciter::process (juce::AudioBuffer<float>& buffer, const ChainBlock& bl
     const float drive = 4.6f * block.controls.airAmt + 1.75f;
     const float powerCoef = onePoleCoefficient (0.026, block.sampleRate);
 
-    forEachSampleOfBothChannels (buffer,
-                                 [this, amount, drive, powerCoef] (int ch, float& x) noexcept
-                                 {
-                                     const auto c = size_t (ch);
-                                     const float h = airHighPass[c].processSample (x);
-                                     float& power = airPower[c];
-                                     power += (h * h - power) * powerCoef;
-                                     // Faint air is still excited lightly; loud air fully.
-                                     const float level = juce::jlimit (0.16f, 1.0f, 340.0f * std::sqrt (power));
-                                     x += amount * level * (rationalTanh (drive * h) - 0.94f * h);
-                                 });
+    auto highPass = InlineBiquad::startLanes (airHighPass);
+    forEachSampleInLanes (buffer,
+                          [this, &highPass, amount, drive, powerCoef] (FloatLanes& x) noexcept
+                          {
+                              const auto band = highPass.process (x);
+                              for (int c = 0; c < 2; ++c)
+                              {
+                                  const float h = band[c];
+                                  float& power = airPower[size_t (c)];
+                                  power += (h * h - power) * powerCoef;
+                                  // Faint air is still excited lightly; loud air fully.
+                                  const float level = juce::jlimit (0.16f, 1.0f, 340.0f * std::sqrt (power));
+                                  x[c] += amount * level * (rationalTanh (drive * h) - 0.94f * h);
+                              }
+                          });
+    InlineBiquad::finishLanes (highPass, airHighPass);
 }
 
 void SubHarmonics::prepare (const juce::dsp::ProcessSpec& spec)

@@ -15,12 +15,15 @@ void saturateLowBand (juce::AudioBuffer<float>& buffer, Filters& bandFilters, co
         return;
 
     const float drive = 0.52f * c.subAmt + 1.38f + 0.28f * c.beastAmt + 0.18f * c.loudAmt;
-    forEachSampleOfBothChannels (buffer,
-                                 [&bandFilters, drive, k] (int ch, float& x) noexcept
-                                 {
-                                     const float lp = bandFilters[size_t (ch)].processSample (x);
-                                     x += (rationalTanh (drive * lp) - 0.935f * lp) * k;
-                                 });
+    auto lowPass = InlineBiquad::startLanes (bandFilters);
+    forEachSampleInLanes (buffer,
+                          [&lowPass, drive, k] (FloatLanes& x) noexcept
+                          {
+                              const auto band = lowPass.process (x);
+                              for (int lane = 0; lane < 2; ++lane)
+                                  x[lane] += (rationalTanh (drive * band[lane]) - 0.935f * band[lane]) * k;
+                          });
+    InlineBiquad::finishLanes (lowPass, bandFilters);
 }
 
 /** D of the Beast curve; beastMode 1 is "Small Beast", 2 "Total Beast". */

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engines/FloatLanes.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <algorithm>
@@ -24,6 +26,26 @@ void forEachSampleOfBothChannels (juce::AudioBuffer<float>& buffer, Step&& step)
     for (int i = 0; i < buffer.getNumSamples(); ++i)
         for (int ch = 0; ch < channels; ++ch)
             step (ch, samples[ch][i]);
+}
+
+/** Calls step (FloatLanes&) on every sample of the first two channels, the left in lane 0 and the
+    right in lane 1 (a one-channel buffer fills both), so that filters can run both channels in
+    one vector. */
+template <typename Step>
+void forEachSampleInLanes (juce::AudioBuffer<float>& buffer, Step&& step) noexcept
+{
+    const int channels = stereoChannels (buffer);
+    if (channels < 1)
+        return;
+    float* const left = buffer.getWritePointer (0);
+    float* const right = buffer.getWritePointer (channels - 1);
+    for (int i = 0; i < buffer.getNumSamples(); ++i)
+    {
+        FloatLanes x { left[i], right[i], 0.0f, 0.0f };
+        step (x);
+        left[i] = x[0];
+        right[i] = x[channels - 1];
+    }
 }
 
 /** Keeps a fixed filter corner below the Nyquist frequency at low rates, where a design above it

@@ -53,16 +53,21 @@ std::optional<float> LoudnessAnalyzer::process (const juce::AudioBuffer<float>& 
     const auto* left = buffer.getReadPointer (0);
     const auto* right = buffer.getReadPointer (buffer.getNumChannels() > 1 ? 1 : 0);
 
+    // Both channels side by side in vector lanes.
+    auto highPass = Filter::startLanes (kHighPass);
+    auto shelf = Filter::startLanes (kShelf);
     for (int i = 0; i < buffer.getNumSamples(); ++i)
     {
-        const float l = kShelf[0].processSample (kHighPass[0].processSample (left[i]));
-        const float r = kShelf[1].processSample (kHighPass[1].processSample (right[i]));
+        const auto weighted = shelf.process (highPass.process (FloatLanes { left[i], right[i], 0.0f, 0.0f }));
+        const float l = weighted[0], r = weighted[1];
         // Channel powers add, as in BS.1770: a one-channel buffer counts on both sides.
         energySum += static_cast<double> (l) * l + static_cast<double> (r) * r;
 
         if (++sampleCount >= blockLength)
             reading = completeBlock();
     }
+    Filter::finishLanes (highPass, kHighPass);
+    Filter::finishLanes (shelf, kShelf);
     return reading;
 }
 
