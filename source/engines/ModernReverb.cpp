@@ -165,27 +165,37 @@ ModernReverb::SampleControls ModernReverb::glideControls() noexcept
              width.glide (0.0028f) };
 }
 
-float ModernReverb::readPreDelay (float input, float delaySamples) noexcept
+void ModernReverb::readPreDelay (const float* left, const float* right, int count) noexcept
 {
+    // The ring position and the smoothing state stay in locals, which the ring's writes cannot touch.
+    float* ring = preDelayRing.data();
     const int length = static_cast<int> (preDelayRing.size());
-    preDelayRing[static_cast<size_t> (preDelayWrite)] = input;
+    int write = preDelayWrite;
+    float state = preDelayState;
+    for (int i = 0; i < count; ++i)
+    {
+        const auto n = static_cast<size_t> (i);
+        ring[write] = (left[i] + (right != nullptr ? right[i] : left[i])) * 0.5f;
 
-    float position = static_cast<float> (preDelayWrite) - delaySamples;
-    if (position < 0.0f)
-        position += static_cast<float> (length);
-    // Never negative here, so truncation is the floor (and cheaper than the library call).
-    int first = static_cast<int> (position);
-    const float fraction = position - static_cast<float> (first);
-    if (first >= length) // rounding can land a position just below the length on it
-        first -= length;
-    const int second = first + 1 < length ? first + 1 : 0;
-    const float a = preDelayRing[static_cast<size_t> (first)];
-    const float b = preDelayRing[static_cast<size_t> (second)];
-    preDelayState += (a + (b - a) * fraction - preDelayState) * 0.092f;
+        float position = static_cast<float> (write) - chunkControls[n].preDelay;
+        if (position < 0.0f)
+            position += static_cast<float> (length);
+        // Never negative here, so truncation is the floor (and cheaper than the library call).
+        int first = static_cast<int> (position);
+        const float fraction = position - static_cast<float> (first);
+        if (first >= length) // rounding can land a position just below the length on it
+            first -= length;
+        const int second = first + 1 < length ? first + 1 : 0;
+        const float a = ring[first];
+        const float b = ring[second];
+        state += (a + (b - a) * fraction - state) * 0.092f;
+        chunkInput[n] = state;
 
-    if (++preDelayWrite == length)
-        preDelayWrite = 0;
-    return preDelayState;
+        if (++write == length)
+            write = 0;
+    }
+    preDelayWrite = write;
+    preDelayState = state;
 }
 
 void ModernReverb::diffuseChunkInput (int count) noexcept
@@ -297,13 +307,8 @@ void ModernReverb::processChunk (float* left, float* right, int count) noexcept
 {
     // The controls and the network's input depend on nothing the network does: worked out first.
     for (int i = 0; i < count; ++i)
-    {
-        const auto n = static_cast<size_t> (i);
-        chunkControls[n] = glideControls();
-        const float inLeft = left[i];
-        const float inRight = right != nullptr ? right[i] : inLeft;
-        chunkInput[n] = readPreDelay ((inLeft + inRight) * 0.5f, chunkControls[n].preDelay);
-    }
+        chunkControls[static_cast<size_t> (i)] = glideControls();
+    readPreDelay (left, right, count);
     diffuseChunkInput (count);
 
     // Line by line, then column by column: the same sums per sample as sample by sample.

@@ -94,7 +94,8 @@ private:
 
     float onePoleCoefficient (float cornerHz) const noexcept;
     SampleControls glideControls() noexcept;
-    float readPreDelay (float input, float delaySamples) noexcept;
+    /** The mono sum through the pre-delay and its smoothing, into chunkInput, for the chunk's samples. */
+    void readPreDelay (const float* left, const float* right, int count) noexcept;
     void diffuseChunkInput (int count) noexcept;
     void processChunk (float* left, float* right, int count) noexcept;
     /** Each line's damped output for the chunk's samples, into lineOutputs. */
