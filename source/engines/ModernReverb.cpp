@@ -66,11 +66,11 @@ void ModernReverb::prepare (const juce::dsp::ProcessSpec& spec)
 
     reset();
 
-    preDelaySamples.load (0.0f);
-    feedback.load (0.6f);
-    dampingCoeff.load (onePoleCoefficient (6000.0f));
-    lowCutCoeff.load (onePoleCoefficient (85.0f));
-    brightnessCoeff.load (onePoleCoefficient (5200.0f));
+    gliding.preDelaySamples.load (0.0f);
+    gliding.feedback.load (0.6f);
+    gliding.dampingCoeff.load (onePoleCoefficient (6000.0f));
+    gliding.lowCutCoeff.load (onePoleCoefficient (85.0f));
+    gliding.brightnessCoeff.load (onePoleCoefficient (5200.0f));
 }
 
 void ModernReverb::reset() noexcept
@@ -93,11 +93,11 @@ void ModernReverb::reset() noexcept
     }
 
     outputFilters = {};
-    wet.load (0.0f);
-    width.load (1.0f);
-    highCutEnabled.load (0.0f);
+    gliding.wet.load (0.0f);
+    gliding.width.load (1.0f);
+    gliding.highCutEnabled.load (0.0f);
     highCutActive = false;
-    highCutCoeff.load (1.0f);
+    gliding.highCutCoeff.load (1.0f);
 }
 
 float ModernReverb::onePoleCoefficient (float cornerHz) const noexcept
@@ -112,25 +112,26 @@ void ModernReverb::setParameters (const Params& params) noexcept
 {
     const auto [decaySeconds, preDelayMs, dampingHz, lowCutHz, highCutHz] = params;
     const float damping = juce::jlimit (1200.0f, 18000.0f, dampingHz);
-    dampingCoeff.target = onePoleCoefficient (juce::jmin (0.97f * damping * voicing.dampingScale, 19500.0f));
+    gliding.dampingCoeff.target = onePoleCoefficient (juce::jmin (0.97f * damping * voicing.dampingScale, 19500.0f));
 
     const float brightnessHz = (damping - 1200.0f) * 11000.0f / 16800.0f + 6200.0f + voicing.brightnessOffsetHz;
-    brightnessCoeff.target = onePoleCoefficient (juce::jlimit (4800.0f, 20000.0f, brightnessHz));
+    gliding.brightnessCoeff.target = onePoleCoefficient (juce::jlimit (4800.0f, 20000.0f, brightnessHz));
 
-    lowCutCoeff.target = onePoleCoefficient (juce::jlimit (20.0f, 2600.0f, lowCutHz));
+    gliding.lowCutCoeff.target = onePoleCoefficient (juce::jlimit (20.0f, 2600.0f, lowCutHz));
 
     const auto maxDelay = static_cast<float> (preDelayRing.size() - 1);
     const auto delay = static_cast<float> (juce::roundToInt (preDelayMs * 0.001f * static_cast<float> (sampleRate)));
-    preDelaySamples.target = juce::jlimit (0.0f, maxDelay, delay);
+    gliding.preDelaySamples.target = juce::jlimit (0.0f, maxDelay, delay);
 
     // A reverberation time T falls 60 dB in T seconds: 3 decades of amplitude over T / loop time loops.
     const float decay =
         juce::jmax (0.05f, juce::jlimit (0.3f, voicing.maxDecaySeconds, decaySeconds) * voicing.decayScale);
-    feedback.target = juce::jlimit (0.05f, voicing.maxFeedback, std::pow (10.0f, -3.0f * meanLoopSeconds / decay));
+    gliding.feedback.target =
+        juce::jlimit (0.05f, voicing.maxFeedback, std::pow (10.0f, -3.0f * meanLoopSeconds / decay));
 
     highCutActive = highCutHz < 19700.0f;
-    highCutEnabled.target = highCutActive ? 1.0f : 0.0f;
-    highCutCoeff.target = highCutActive ? onePoleCoefficient (juce::jmax (2600.0f, highCutHz)) : 1.0f;
+    gliding.highCutEnabled.target = highCutActive ? 1.0f : 0.0f;
+    gliding.highCutCoeff.target = highCutActive ? onePoleCoefficient (juce::jmax (2600.0f, highCutHz)) : 1.0f;
 }
 
 //==============================================================================
@@ -156,13 +157,17 @@ void ModernReverb::Diffuser::process (float* samples, int count) noexcept
     }
 }
 
-ModernReverb::SampleControls ModernReverb::glideControls() noexcept
+void ModernReverb::glideControls (int count) noexcept
 {
-    return { preDelaySamples.glide (0.08f),  feedback.glide (0.03f),
-             dampingCoeff.glide (0.04f),     lowCutCoeff.glide (0.05f),
-             brightnessCoeff.glide (0.045f), highCutCoeff.glide (0.05f),
-             highCutEnabled.glide (0.08f),   wet.glide (0.0028f),
-             width.glide (0.0028f) };
+    // A local copy, which the stores into the chunk's controls cannot touch.
+    auto g = gliding;
+    for (int i = 0; i < count; ++i)
+        chunkControls[static_cast<size_t> (i)] = { g.preDelaySamples.glide (0.08f),  g.feedback.glide (0.03f),
+                                                   g.dampingCoeff.glide (0.04f),     g.lowCutCoeff.glide (0.05f),
+                                                   g.brightnessCoeff.glide (0.045f), g.highCutCoeff.glide (0.05f),
+                                                   g.highCutEnabled.glide (0.08f),   g.wet.glide (0.0028f),
+                                                   g.width.glide (0.0028f) };
+    gliding = g;
 }
 
 void ModernReverb::readPreDelay (const float* left, const float* right, int count) noexcept
@@ -289,11 +294,11 @@ void ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel,
     const float wetTarget = juce::jlimit (0.0f, 1.0f, wetLevel);
 
     // A silent bus freezes its tail instead of letting it decay.
-    if ((wetTarget <= silentWet && wet.current <= silentWet) || block.getNumSamples() < 1)
+    if ((wetTarget <= silentWet && gliding.wet.current <= silentWet) || block.getNumSamples() < 1)
         return;
 
-    wet.target = wetTarget;
-    width.target = juce::jlimit (0.0f, 1.0f, widthAmount);
+    gliding.wet.target = wetTarget;
+    gliding.width.target = juce::jlimit (0.0f, 1.0f, widthAmount);
 
     auto* left = block.getChannelPointer (0);
     auto* right = block.getNumChannels() > 1 ? block.getChannelPointer (1) : nullptr;
@@ -306,8 +311,7 @@ void ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel,
 void ModernReverb::processChunk (float* left, float* right, int count) noexcept
 {
     // The controls and the network's input depend on nothing the network does: worked out first.
-    for (int i = 0; i < count; ++i)
-        chunkControls[static_cast<size_t> (i)] = glideControls();
+    glideControls (count);
     readPreDelay (left, right, count);
     diffuseChunkInput (count);
 

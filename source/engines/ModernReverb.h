@@ -93,7 +93,8 @@ private:
     static constexpr int numLines = 8;
 
     float onePoleCoefficient (float cornerHz) const noexcept;
-    SampleControls glideControls() noexcept;
+    /** The controls glided sample by sample, into chunkControls, for the chunk's samples. */
+    void glideControls (int count) noexcept;
     /** The mono sum through the pre-delay and its smoothing, into chunkInput, for the chunk's samples. */
     void readPreDelay (const float* left, const float* right, int count) noexcept;
     void diffuseChunkInput (int count) noexcept;
@@ -123,8 +124,12 @@ private:
     std::array<float, maxChunk> chunkInput {}, chunkFeedback {};
     std::array<std::array<float, maxChunk>, numLines> lineOutputs {}, mixedOutputs {};
 
-    Smoothed preDelaySamples, feedback, dampingCoeff, lowCutCoeff, brightnessCoeff, highCutCoeff, highCutEnabled;
-    Smoothed wet, width;
+    struct GlidingControls
+    {
+        Smoothed preDelaySamples, feedback, dampingCoeff, lowCutCoeff, brightnessCoeff, highCutCoeff, highCutEnabled;
+        Smoothed wet, width;
+    };
+    GlidingControls gliding;
     bool highCutActive = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ModernReverb)
