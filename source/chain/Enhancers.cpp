@@ -99,13 +99,15 @@ void SubHarmonics::process (juce::AudioBuffer<float>& buffer, const ChainBlock& 
     const float amount =
         (0.01f + 0.045f * sub) * (block.flags.isLive ? 1.0f : 0.45f) * block.params.proportion (Param::subharmpct);
 
-    forEachSampleOfBothChannels (buffer,
-                                 [this, drive, amount] (int ch, float& x) noexcept
-                                 {
-                                     float& lp = subLowPass[size_t (ch)];
-                                     lp += (x - lp) * subLowPassCoef;
-                                     x += (rationalTanh (drive * lp) - lp) * amount;
-                                 });
+    FloatLanes lowPassed { subLowPass[0], subLowPass[1], 0.0f, 0.0f };
+    forEachSampleInLanes (buffer,
+                          [&lowPassed, coefficient = subLowPassCoef, drive, amount] (FloatLanes& x) noexcept
+                          {
+                              lowPassed += (x - lowPassed) * coefficient;
+                              for (int lane = 0; lane < 2; ++lane)
+                                  x[lane] += (rationalTanh (drive * lowPassed[lane]) - lowPassed[lane]) * amount;
+                          });
+    subLowPass = { lowPassed[0], lowPassed[1] };
 }
 
 void KickSub::reset() noexcept
