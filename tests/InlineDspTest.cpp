@@ -265,6 +265,33 @@ TEST (InlineFirstOrderTpt, GivesTheFrameworkFiltersSamplesBitForBit)
         }
 }
 
+// The low-pass lanes: a left and a right filter at different cutoffs, states handed back between blocks.
+TEST (InlineFirstOrderTpt, LowPassLanesGiveTheFrameworkFiltersSamplesBitForBit)
+{
+    std::array<juce::dsp::FirstOrderTPTFilter<float>, 2> framework;
+    std::array<InlineFirstOrderTpt, 2> inlined;
+    for (size_t c = 0; c < 2; ++c)
+    {
+        framework[c].prepare ({ fs, 512, 1 });
+        inlined[c].prepare ({ fs, 512, 1 });
+        framework[c].setCutoffFrequency (c == 0 ? 18000.0f : 4200.0f);
+        inlined[c].setCutoffFrequency (c == 0 ? 18000.0f : 4200.0f);
+    }
+
+    const auto signal = testSignal (37);
+    for (size_t start = 0; start < signal.size(); start += 900)
+    {
+        auto lanes = InlineFirstOrderTpt::startLowPassLanes (inlined);
+        for (size_t n = start; n < std::min (start + 900, signal.size()); ++n)
+        {
+            const auto y = lanes.process (FloatLanes { signal[n], 0.5f * signal[n], 0.0f, 0.0f });
+            ASSERT_EQ (y[0], framework[0].processSample (0, signal[n])) << n;
+            ASSERT_EQ (y[1], framework[1].processSample (0, 0.5f * signal[n])) << n;
+        }
+        InlineFirstOrderTpt::finishLanes (lanes, inlined);
+    }
+}
+
 TEST (InlineStateVariableTpt, GivesTheFrameworkFiltersSamplesBitForBit)
 {
     using Type = juce::dsp::StateVariableTPTFilterType;

@@ -301,8 +301,9 @@ void FinalLowPass::reset() noexcept { resetFilters (filters); }
 
 void FinalLowPass::process (juce::AudioBuffer<float>& buffer) noexcept
 {
-    forEachSampleOfBothChannels (buffer, [this] (int ch, float& x) noexcept
-                                 { x = filters[static_cast<size_t> (ch)].processSample (0, x); });
+    auto lowPass = InlineFirstOrderTpt::startLowPassLanes (filters);
+    forEachSampleInLanes (buffer, [&lowPass] (FloatLanes& x) noexcept { x = lowPass.process (x); });
+    InlineFirstOrderTpt::finishLanes (lowPass, filters);
 }
 
 //==============================================================================

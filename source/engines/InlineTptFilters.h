@@ -189,6 +189,35 @@ public:
         }
     }
 
+    /** The low-passes of a left and a right filter side by side in vector lanes (lane c is
+        channel c), each on its channel-0 state, copied out for a loop over samples so that the
+        states stay in registers; hand them back with finishLanes. */
+    struct LowPassLanes
+    {
+        FloatLanes G, state;
+
+        FloatLanes process (FloatLanes x) noexcept
+        {
+            const FloatLanes v = G * (x - state);
+            const FloatLanes y = v + state;
+            state = y + v;
+            return y;
+        }
+    };
+
+    static LowPassLanes startLowPassLanes (const std::array<InlineFirstOrderTpt, 2>& pair) noexcept
+    {
+        jassert (pair[0].type == Type::lowpass && pair[1].type == Type::lowpass);
+        return { FloatLanes { pair[0].G, pair[1].G, 0.0f, 0.0f },
+                 FloatLanes { pair[0].state[0], pair[1].state[0], 0.0f, 0.0f } };
+    }
+
+    static void finishLanes (const LowPassLanes& lanes, std::array<InlineFirstOrderTpt, 2>& pair) noexcept
+    {
+        pair[0].state[0] = lanes.state[0];
+        pair[1].state[0] = lanes.state[1];
+    }
+
 private:
     friend class InlineTptSettings; // calls update
     void update() noexcept
