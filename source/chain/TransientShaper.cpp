@@ -106,29 +106,36 @@ void TransientShaper::process (juce::AudioBuffer<float>& buffer, const ChainBloc
         transientBandHz = s.bandHz;
     }
 
-    forEachSampleOfBothChannels (buffer,
-                                 [this, &s] (int ch, float& x) noexcept
-                                 {
-                                     const auto c = size_t (ch);
-                                     float &fast = transientFast[c], &slow = transientSlow[c],
-                                           &gainDb = transientGainDb[c];
-                                     const float detected = std::abs (transientBandFilters[c].processSample (x));
-                                     float targetDb = 0.0f;
-                                     if (s.active)
-                                     {
-                                         fast += (detected - fast) * (fast < detected ? s.attackCoef : s.releaseCoef);
-                                         slow += (detected - slow) * s.slowCoef;
-                                         if (slow > 4.0e-6f || fast > 4.0e-6f)
-                                             targetDb = transientTargetDb (fast, slow, s);
-                                     }
-                                     else
-                                     {
-                                         fast -= fast * s.releaseCoef;
-                                         slow -= slow * s.slowCoef;
-                                     }
-                                     gainDb += (targetDb - gainDb) * s.smoothCoef;
-                                     x *= std::exp (gainDb * nepersPerDecibel); // 10^(dB/20), at half the cost of pow
-                                 });
+    auto band = InlineBiquad::startLanes (transientBandFilters);
+    forEachSampleInLanes (buffer,
+                          [this, &s, &band] (FloatLanes& x) noexcept
+                          {
+                              const auto bandPassed = band.process (x);
+                              for (int lane = 0; lane < 2; ++lane)
+                              {
+                                  const auto c = size_t (lane);
+                                  float &fast = transientFast[c], &slow = transientSlow[c],
+                                        &gainDb = transientGainDb[c];
+                                  const float detected = std::abs (bandPassed[lane]);
+                                  float targetDb = 0.0f;
+                                  if (s.active)
+                                  {
+                                      fast += (detected - fast) * (fast < detected ? s.attackCoef : s.releaseCoef);
+                                      slow += (detected - slow) * s.slowCoef;
+                                      if (slow > 4.0e-6f || fast > 4.0e-6f)
+                                          targetDb = transientTargetDb (fast, slow, s);
+                                  }
+                                  else
+                                  {
+                                      fast -= fast * s.releaseCoef;
+                                      slow -= slow * s.slowCoef;
+                                  }
+                                  gainDb += (targetDb - gainDb) * s.smoothCoef;
+                                  x[lane] *=
+                                      std::exp (gainDb * nepersPerDecibel); // 10^(dB/20), at half the cost of pow
+                              }
+                          });
+    InlineBiquad::finishLanes (band, transientBandFilters);
 }
 
 //==============================================================================
