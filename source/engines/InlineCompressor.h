@@ -96,17 +96,29 @@ public:
     void process (juce::dsp::AudioBlock<float> block) noexcept
     {
         const auto numChannels = std::min (block.getNumChannels(), size_t (2));
-        const auto numSamples = block.getNumSamples();
-        for (size_t i = 0; i < numSamples; ++i)
+        for (size_t i = 0; i < block.getNumSamples(); ++i)
             for (size_t ch = 0; ch < numChannels; ++ch) // the channels' chains overlap
             {
                 auto& x = block.getChannelPointer (ch)[i];
-                x = second.processSample (static_cast<int> (ch), first.processSample (static_cast<int> (ch), x));
+                x = compressSample (static_cast<int> (ch), x);
             }
+        applyMakeUpAndClip (block);
+    }
+
+    /** The two compressors for one sample; a block is done once its samples have all been through
+        here, in order, and then through applyMakeUpAndClip. */
+    float compressSample (int channel, float x) noexcept
+    {
+        return second.processSample (channel, first.processSample (channel, x));
+    }
+
+    void applyMakeUpAndClip (juce::dsp::AudioBlock<float> block) noexcept
+    {
+        const auto numChannels = std::min (block.getNumChannels(), size_t (2));
         block.multiplyBy (outputVolume);
         for (size_t ch = 0; ch < numChannels; ++ch)
             juce::FloatVectorOperations::clip (block.getChannelPointer (ch), block.getChannelPointer (ch), -1.0f, 1.0f,
-                                               static_cast<int> (numSamples));
+                                               static_cast<int> (block.getNumSamples()));
     }
 
 private:

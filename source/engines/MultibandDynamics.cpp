@@ -222,22 +222,35 @@ void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, 
 
 void MultibandDynamics::compressBands (int n) noexcept
 {
+    std::array<std::array<float*, 2>, numBands> samples;
     for (size_t b = 0; b < numBands; ++b)
-    {
-        float* samples[] = { bandBuffers[b].getWritePointer (0), bandBuffers[b].getWritePointer (1) };
-        for (int i = 0; i < n; ++i)
+        samples[b] = { bandBuffers[b].getWritePointer (0), bandBuffers[b].getWritePointer (1) };
+    // All six envelopes within each sample: their chains are independent and overlap.
+    for (int i = 0; i < n; ++i)
+        for (size_t b = 0; b < numBands; ++b)
             for (int ch = 0; ch < numChannels; ++ch)
-                samples[ch][i] = compressors[b].processSample (ch, samples[ch][i]);
-    }
+            {
+                float& x = samples[b][static_cast<size_t> (ch)][i];
+                x = compressors[b].processSample (ch, x);
+            }
 }
 
 void MultibandDynamics::limitBands (int n) noexcept
 {
+    std::array<std::array<float*, 2>, numBands> samples;
     for (size_t b = 0; b < numBands; ++b)
-    {
-        auto block = juce::dsp::AudioBlock<float> (bandBuffers[b]).getSubBlock (0, static_cast<size_t> (n));
-        limiters[b].process (block);
-    }
+        samples[b] = { bandBuffers[b].getWritePointer (0), bandBuffers[b].getWritePointer (1) };
+    // All six limiter chains within each sample, as the compressors run; then each band's make-up.
+    for (int i = 0; i < n; ++i)
+        for (size_t b = 0; b < numBands; ++b)
+            for (int ch = 0; ch < numChannels; ++ch)
+            {
+                float& x = samples[b][static_cast<size_t> (ch)][i];
+                x = limiters[b].compressSample (ch, x);
+            }
+    for (size_t b = 0; b < numBands; ++b)
+        limiters[b].applyMakeUpAndClip (
+            juce::dsp::AudioBlock<float> (bandBuffers[b]).getSubBlock (0, static_cast<size_t> (n)));
 }
 
 void MultibandDynamics::sumBands (juce::AudioBuffer<float>& buffer, int n) const noexcept
