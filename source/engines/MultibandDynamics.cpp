@@ -220,34 +220,27 @@ void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, 
     lowBandAllPass.finishLanes (lowAllPass);
 }
 
-void MultibandDynamics::compressBands (int n) noexcept
+template <typename Step>
+void MultibandDynamics::forEachBandSample (int n, Step&& step) noexcept
 {
     std::array<std::array<float*, 2>, numBands> samples;
     for (size_t b = 0; b < numBands; ++b)
         samples[b] = { bandBuffers[b].getWritePointer (0), bandBuffers[b].getWritePointer (1) };
-    // All six envelopes within each sample: their chains are independent and overlap.
+    // All six chains (three bands, two channels) within each sample: they are independent and overlap.
     for (int i = 0; i < n; ++i)
         for (size_t b = 0; b < numBands; ++b)
             for (int ch = 0; ch < numChannels; ++ch)
-            {
-                float& x = samples[b][static_cast<size_t> (ch)][i];
-                x = compressors[b].processSample (ch, x);
-            }
+                step (b, ch, samples[b][static_cast<size_t> (ch)][i]);
+}
+
+void MultibandDynamics::compressBands (int n) noexcept
+{
+    forEachBandSample (n, [this] (size_t b, int ch, float& x) noexcept { x = compressors[b].processSample (ch, x); });
 }
 
 void MultibandDynamics::limitBands (int n) noexcept
 {
-    std::array<std::array<float*, 2>, numBands> samples;
-    for (size_t b = 0; b < numBands; ++b)
-        samples[b] = { bandBuffers[b].getWritePointer (0), bandBuffers[b].getWritePointer (1) };
-    // All six limiter chains within each sample, as the compressors run; then each band's make-up.
-    for (int i = 0; i < n; ++i)
-        for (size_t b = 0; b < numBands; ++b)
-            for (int ch = 0; ch < numChannels; ++ch)
-            {
-                float& x = samples[b][static_cast<size_t> (ch)][i];
-                x = limiters[b].compressSample (ch, x);
-            }
+    forEachBandSample (n, [this] (size_t b, int ch, float& x) noexcept { x = limiters[b].compressSample (ch, x); });
     for (size_t b = 0; b < numBands; ++b)
         limiters[b].applyMakeUpAndClip (
             juce::dsp::AudioBlock<float> (bandBuffers[b]).getSubBlock (0, static_cast<size_t> (n)));

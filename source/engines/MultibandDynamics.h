@@ -72,6 +72,9 @@ private:
     void resetFilters() noexcept;
     void applySettings (const Settings& settings) noexcept;
     void splitIntoBands (const juce::AudioBuffer<float>& buffer, int numSamples) noexcept;
+    /** Calls step (band, channel, sample&) on every sample of the band buffers' two channels. */
+    template <typename Step>
+    void forEachBandSample (int numSamples, Step&& step) noexcept;
     void compressBands (int numSamples) noexcept;
     void limitBands (int numSamples) noexcept;
     void sumBands (juce::AudioBuffer<float>& buffer, int numSamples) const noexcept;
