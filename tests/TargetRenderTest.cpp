@@ -4,6 +4,7 @@
 #include "ToolRun.h"
 #include "demo/DemoTake.h"
 #include "render/AudioFiles.h"
+#include "render/Measurement.h"
 #include "render/PlatformTargets.h"
 #include "render/TargetSearch.h"
 
@@ -120,25 +121,15 @@ struct Reference
            samplePeakDb = 0.0;
 };
 
-Reference referenceOf (const juce::File& file)
+Reference referenceOf (const juce::AudioBuffer<float>& audio, double sampleRate)
 {
-    juce::String error;
-    auto reader = audiofiles::openReader (file, error);
-    if (reader == nullptr)
-    {
-        ADD_FAILURE() << error;
-        return {};
-    }
-    const auto channels = reader->numChannels;
-    const auto length = static_cast<int> (reader->lengthInSamples);
-    juce::AudioBuffer<float> audio (static_cast<int> (channels), length);
-    reader->read (&audio, 0, length, 0, true, true);
-
-    auto* st = ebur128_init (channels, static_cast<unsigned long> (reader->sampleRate),
+    const auto channels = static_cast<unsigned> (audio.getNumChannels());
+    const int length = audio.getNumSamples();
+    auto* st = ebur128_init (channels, static_cast<unsigned long> (sampleRate),
                              EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA
                                  | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK);
     Reference r;
-    const int hop = static_cast<int> (reader->sampleRate) / 10;
+    const int hop = (static_cast<int> (sampleRate) + 5) / 10; // 100 ms as libebur128 counts it
     std::vector<float> frames;
     for (int start = 0; start < length; start += hop)
     {
@@ -169,6 +160,21 @@ Reference referenceOf (const juce::File& file)
     r.samplePeakDb = 20.0 * std::log10 (sp);
     ebur128_destroy (&st);
     return r;
+}
+
+Reference referenceOf (const juce::File& file)
+{
+    juce::String error;
+    auto reader = audiofiles::openReader (file, error);
+    if (reader == nullptr)
+    {
+        ADD_FAILURE() << error;
+        return {};
+    }
+    const auto length = static_cast<int> (reader->lengthInSamples);
+    juce::AudioBuffer<float> audio (static_cast<int> (reader->numChannels), length);
+    reader->read (&audio, 0, length, 0, true, true);
+    return referenceOf (audio, reader->sampleRate);
 }
 
 /** xorshift32 white noise through Paul Kellet's economy pink filter, at about -20 dBFS RMS. */
@@ -269,6 +275,29 @@ protected:
     }
 };
 } // namespace
+
+TEST (ReferenceMeter, LoudestWindowsAreLibebur128sOwnReadingsAtEvery100Ms)
+{
+    // Noise whose level steps every 0.7 s, so the loudest 400 ms and 3 s windows sit at no boundary.
+    // 11025 Hz is the rate whose 100 ms window read is one frame shorter than its reading period.
+    for (const double rate : { 48000.0, 44100.0, 11025.0 })
+    {
+        auto audio = pinkNoise (2, static_cast<int> (12.0 * rate), 0x2468u);
+        const int step = static_cast<int> (0.7 * rate);
+        for (int start = 0, n = 0; start < audio.getNumSamples(); start += step, ++n)
+            audio.applyGain (start, std::min (step, audio.getNumSamples() - start),
+                             juce::Decibels::decibelsToGain (static_cast<float> ((n * 7) % 19 - 12)));
+
+        ReferenceMeter meter (2, rate);
+        for (int start = 0; start < audio.getNumSamples(); start += 777)
+            meter.add (audio, start, std::min (777, audio.getNumSamples() - start));
+        const auto reading = meter.reading();
+        const auto expected = referenceOf (audio, rate);
+        EXPECT_NEAR (reading.maxMomentaryLufs, expected.maxMomentary, 1e-9) << rate;
+        EXPECT_NEAR (reading.maxShortTermLufs, expected.maxShortTerm, 1e-9) << rate;
+        EXPECT_DOUBLE_EQ (reading.integratedLufs, expected.integrated) << rate;
+    }
+}
 
 TEST_F (TargetRender, EveryTakeLandsOnEveryTargetOrSaysWhyNot)
 {

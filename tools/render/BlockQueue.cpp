@@ -1,7 +1,7 @@
 #include "render/BlockQueue.h"
 
 BlockQueue::BlockQueue (int maxChannels, int maxSamples, int numSlots, Consumer c)
-    : consumer (std::move (c)), slots (static_cast<size_t> (juce::jmax (1, numSlots)))
+    : consumer (std::move (c)), slots (static_cast<size_t> (juce::jmax (1, numSlots))), batch ((slots.size() + 1) / 2)
 {
     for (auto& slot : slots)
         slot.samples.setSize (maxChannels, maxSamples);
@@ -20,46 +20,64 @@ BlockQueue::~BlockQueue()
 
 void BlockQueue::push (int tag, const juce::AudioBuffer<float>& source, int numChannels, int start, int numSamples)
 {
-    std::unique_lock guard (lock);
-    changed.wait (guard, [this] { return count < slots.size(); });
-    auto& slot = slots[(first + count) % slots.size()];
-    guard.unlock();
+    if (queued.load() == slots.size())
+    {
+        std::unique_lock guard (lock);
+        changed.wait (guard, [this] { return queued.load() < slots.size(); });
+    }
 
     // The slot is not queued yet, so the consumer does not touch it while it is filled.
+    auto& slot = slots[nextToFill];
+    nextToFill = (nextToFill + 1) % slots.size();
     slot.tag = tag;
     slot.samples.setSize (numChannels, numSamples, false, false, true);
     for (int ch = 0; ch < numChannels; ++ch)
         slot.samples.copyFrom (ch, 0, source, ch, start, numSamples);
 
-    guard.lock();
-    ++count;
-    guard.unlock();
-    changed.notify_all();
+    if (queued.fetch_add (1) + 1 == batch)
+        wake();
 }
 
 void BlockQueue::drain()
 {
     std::unique_lock guard (lock);
-    changed.wait (guard, [this] { return count == 0 && ! busy; });
+    flushing = true;
+    changed.notify_all();
+    changed.wait (guard, [this] { return queued.load() == 0; });
+    flushing = false;
+}
+
+void BlockQueue::wake()
+{
+    // Taking the lock orders this wake-up after a sleeper's last look at the count, so none is lost.
+    {
+        const std::scoped_lock guard (lock);
+    }
+    changed.notify_all();
 }
 
 void BlockQueue::consumeUntilStopped()
 {
-    std::unique_lock guard (lock);
     for (;;)
     {
-        changed.wait (guard, [this] { return count > 0 || stopping; });
-        if (count == 0)
-            return;
+        {
+            // Waking for every block would cost the pushing thread a system call per block, so an idle
+            // consumer sleeps until a batch has queued up, or until everything queued is asked for.
+            std::unique_lock guard (lock);
+            changed.wait (guard,
+                          [this] { return queued.load() >= batch || (queued.load() > 0 && flushing) || stopping; });
+            if (queued.load() == 0)
+                return;
+        }
 
-        busy = true;
-        auto& slot = slots[first];
-        guard.unlock();
-        consumer (slot.tag, slot.samples);
-        guard.lock();
-        busy = false;
-        first = (first + 1) % slots.size();
-        --count;
-        changed.notify_all();
+        while (queued.load() > 0)
+        {
+            const auto& slot = slots[nextToConsume];
+            consumer (slot.tag, slot.samples);
+            nextToConsume = (nextToConsume + 1) % slots.size();
+            const auto before = queued.fetch_sub (1);
+            if (before == slots.size() || before == 1) // a pusher may wait for a slot, or drain() for the end
+                wake();
+        }
     }
 }

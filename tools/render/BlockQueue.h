@@ -2,6 +2,7 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -35,13 +36,17 @@ private:
     };
 
     void consumeUntilStopped();
+    void wake();
 
     Consumer consumer;
     std::vector<Slot> slots;
-    size_t first = 0, count = 0; // the queued slots, oldest first (guarded by lock)
-    bool busy = false;           // the consumer holds a slot
-    bool stopping = false;
-    std::mutex lock;
+    const size_t batch;               // how many queued slots wake an idle consumer
+    size_t nextToFill = 0;            // the pushing thread's own
+    size_t nextToConsume = 0;         // the consumer's own
+    std::atomic<size_t> queued { 0 }; // filled and not yet consumed; hands the slots over
+    bool flushing = false;            // drain() waits for everything queued (guarded by lock)
+    bool stopping = false;            // guarded by lock
+    std::mutex lock;                  // only for sleeping and waking
     std::condition_variable changed;
     std::thread thread;
 };

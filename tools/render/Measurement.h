@@ -4,6 +4,7 @@
 
 #include <ebur128.h>
 
+#include <array>
 #include <memory>
 
 /** One measured signal: the reference meter's readings and the file's shape. */
@@ -32,6 +33,8 @@ public:
 
 private:
     void addFrames (const juce::AudioBuffer<float>& buffer, int startSample, int numSamples);
+    void readWindows();
+    double meanOfLatestEnergies (size_t count) const;
 
     struct StateDeleter
     {
@@ -43,6 +46,9 @@ private:
     int channels;
     double rate;
     long long frames = 0;
-    long long framesPerReading; // 100 ms, as libebur128 counts it
+    long long framesPerReading;               // 100 ms, as libebur128 counts it
+    bool readingsTileWindows;                 // a 100 ms window read is exactly one reading period (not at 11025 Hz)
+    std::array<double, 30> recentEnergies {}; // the last 3 s of 100 ms energies, oldest at nextEnergy
+    size_t nextEnergy = 0;
     double maxMomentary, maxShortTerm;
 };
