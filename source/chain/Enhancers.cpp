@@ -68,20 +68,17 @@ void AirExciter::process (juce::AudioBuffer<float>& buffer, const ChainBlock& bl
     const float powerCoef = onePoleCoefficient (0.026, block.sampleRate);
 
     auto highPass = InlineBiquad::startLanes (airHighPass);
+    FloatLanes power { airPower[0], airPower[1], 0.0f, 0.0f };
     forEachSampleInLanes (buffer,
-                          [this, &highPass, amount, drive, powerCoef] (FloatLanes& x) noexcept
+                          [&highPass, &power, amount, drive, powerCoef] (FloatLanes& x) noexcept
                           {
                               const auto band = highPass.process (x);
-                              for (int c = 0; c < 2; ++c)
-                              {
-                                  const float h = band[c];
-                                  float& power = airPower[size_t (c)];
-                                  power += (h * h - power) * powerCoef;
-                                  // Faint air is still excited lightly; loud air fully.
-                                  const float level = juce::jlimit (0.16f, 1.0f, 340.0f * std::sqrt (power));
-                                  x[c] += amount * level * (rationalTanh (drive * h) - 0.94f * h);
-                              }
+                              power += (band * band - power) * powerCoef;
+                              // Faint air is still excited lightly; loud air fully.
+                              const auto level = limitLanes (0.16f, 1.0f, 340.0f * sqrtLanes (power));
+                              x += amount * level * (rationalTanh (drive * band) - 0.94f * band);
                           });
+    airPower = { power[0], power[1] };
     InlineBiquad::finishLanes (highPass, airHighPass);
 }
 
@@ -104,8 +101,7 @@ void SubHarmonics::process (juce::AudioBuffer<float>& buffer, const ChainBlock& 
                           [&lowPassed, coefficient = subLowPassCoef, drive, amount] (FloatLanes& x) noexcept
                           {
                               lowPassed += (x - lowPassed) * coefficient;
-                              for (int lane = 0; lane < 2; ++lane)
-                                  x[lane] += (rationalTanh (drive * lowPassed[lane]) - lowPassed[lane]) * amount;
+                              x += (rationalTanh (drive * lowPassed) - lowPassed) * amount;
                           });
     subLowPass = { lowPassed[0], lowPassed[1] };
 }

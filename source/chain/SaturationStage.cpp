@@ -20,8 +20,7 @@ void saturateLowBand (juce::AudioBuffer<float>& buffer, Filters& bandFilters, co
                           [&lowPass, drive, k] (FloatLanes& x) noexcept
                           {
                               const auto band = lowPass.process (x);
-                              for (int lane = 0; lane < 2; ++lane)
-                                  x[lane] += (rationalTanh (drive * band[lane]) - 0.935f * band[lane]) * k;
+                              x += (rationalTanh (drive * band) - 0.935f * band) * k;
                           });
     InlineBiquad::finishLanes (lowPass, bandFilters);
 }

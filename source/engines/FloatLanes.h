@@ -4,3 +4,22 @@
     channels, or both paths of a polyphase stage). Each lane does plain float arithmetic, so a lane
     gives the same bits as the scalar code it stands for. */
 using FloatLanes = float __attribute__ ((vector_size (16)));
+
+/** The square root of each lane, correctly rounded as std::sqrt rounds it. */
+inline FloatLanes sqrtLanes (FloatLanes x) noexcept
+{
+#if defined(__SSE__)
+    return __builtin_ia32_sqrtps (x);
+#else
+    for (int lane = 0; lane < 4; ++lane)
+        x[lane] = __builtin_sqrtf (x[lane]);
+    return x;
+#endif
+}
+
+/** Each lane limited to [lower, upper], as juce::jlimit does it. */
+inline FloatLanes limitLanes (float lower, float upper, FloatLanes x) noexcept
+{
+    const FloatLanes low = FloatLanes {} + lower, high = FloatLanes {} + upper;
+    return x < low ? low : (high < x ? high : x);
+}
