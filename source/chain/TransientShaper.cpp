@@ -54,22 +54,19 @@ TransientSettings transientSettingsFor (const ChainBlock& block) noexcept
 
 /** The gain in dB that the two envelopes ask for: a lift while fast runs ahead of slow, a cut on
     the settled tail. */
-float transientTargetDb (float fast, float slow, const TransientSettings& s) noexcept
+FloatLanes transientTargetDb (FloatLanes fast, FloatLanes slow, const TransientSettings& s) noexcept
 {
-    const float r = std::max (fast - slow, 0.0f) / (slow + 2.5e-5f) * 0.5f;
-    float attack = 0.0f, tailWeight = 1.0f;
-    if (r > 1.0f)
-    {
-        attack = s.attackScale;
-        tailWeight = 0.2f;
-    }
-    else if (r > 0.0f)
-    {
-        attack = r * s.attackScale;
-        tailWeight = 2.0f * r <= 1.0f ? 1.0f - 0.8f * (2.0f * r) : 0.2f;
-    }
-    tailWeight *= std::min (1.0f, slow / (fast + 1.0e-6f));
-    return juce::jlimit (s.lowerDb, s.upperDb, attack * s.boost - s.sustainCut * tailWeight);
+    const FloatLanes zero {}, one = lanesOf (1.0f), fifth = lanesOf (0.2f);
+    const FloatLanes lead = fast - slow;
+    const FloatLanes r = (lead < zero ? zero : lead) / (slow + 2.5e-5f) * 0.5f;
+    // Well ahead: the full lift and a fifth of the cut; a little ahead: both in proportion; else the cut.
+    const FloatLanes attack = r > one ? lanesOf (s.attackScale) : (r > zero ? r * s.attackScale : zero);
+    const FloatLanes twice = 2.0f * r;
+    const FloatLanes partialWeight = twice <= one ? one - 0.8f * twice : fifth;
+    FloatLanes tailWeight = r > one ? fifth : (r > zero ? partialWeight : one);
+    const FloatLanes settled = slow / (fast + 1.0e-6f);
+    tailWeight *= settled < one ? settled : one;
+    return limitLanes (s.lowerDb, s.upperDb, attack * s.boost - s.sustainCut * tailWeight);
 }
 
 // ln(10) / 20: a gain in decibels times this is its natural logarithm.
@@ -107,34 +104,35 @@ void TransientShaper::process (juce::AudioBuffer<float>& buffer, const ChainBloc
     }
 
     auto band = InlineBiquad::startLanes (transientBandFilters);
+    FloatLanes fast { transientFast[0], transientFast[1], 0.0f, 0.0f };
+    FloatLanes slow { transientSlow[0], transientSlow[1], 0.0f, 0.0f };
+    FloatLanes gainDb { transientGainDb[0], transientGainDb[1], 0.0f, 0.0f };
+    const FloatLanes attackCoef = lanesOf (s.attackCoef), releaseCoef = lanesOf (s.releaseCoef);
     forEachSampleInLanes (buffer,
-                          [this, &s, &band] (FloatLanes& x) noexcept
+                          [&] (FloatLanes& x) noexcept
                           {
-                              const auto bandPassed = band.process (x);
-                              for (int lane = 0; lane < 2; ++lane)
+                              const auto detected = absLanes (band.process (x));
+                              FloatLanes targetDb {};
+                              if (s.active)
                               {
-                                  const auto c = size_t (lane);
-                                  float &fast = transientFast[c], &slow = transientSlow[c],
-                                        &gainDb = transientGainDb[c];
-                                  const float detected = std::abs (bandPassed[lane]);
-                                  float targetDb = 0.0f;
-                                  if (s.active)
-                                  {
-                                      fast += (detected - fast) * (fast < detected ? s.attackCoef : s.releaseCoef);
-                                      slow += (detected - slow) * s.slowCoef;
-                                      if (slow > 4.0e-6f || fast > 4.0e-6f)
-                                          targetDb = transientTargetDb (fast, slow, s);
-                                  }
-                                  else
-                                  {
-                                      fast -= fast * s.releaseCoef;
-                                      slow -= slow * s.slowCoef;
-                                  }
-                                  gainDb += (targetDb - gainDb) * s.smoothCoef;
-                                  x[lane] *=
-                                      std::exp (gainDb * nepersPerDecibel); // 10^(dB/20), at half the cost of pow
+                                  fast += (detected - fast) * (fast < detected ? attackCoef : releaseCoef);
+                                  slow += (detected - slow) * s.slowCoef;
+                                  const auto audible = (slow > 4.0e-6f) | (fast > 4.0e-6f);
+                                  targetDb = audible ? transientTargetDb (fast, slow, s) : targetDb;
                               }
+                              else
+                              {
+                                  fast -= fast * s.releaseCoef;
+                                  slow -= slow * s.slowCoef;
+                              }
+                              gainDb += (targetDb - gainDb) * s.smoothCoef;
+                              // 10^(dB/20), at half the cost of pow
+                              const auto nepers = gainDb * nepersPerDecibel;
+                              x *= FloatLanes { std::exp (nepers[0]), std::exp (nepers[1]), 1.0f, 1.0f };
                           });
+    transientFast = { fast[0], fast[1] };
+    transientSlow = { slow[0], slow[1] };
+    transientGainDb = { gainDb[0], gainDb[1] };
     InlineBiquad::finishLanes (band, transientBandFilters);
 }
 

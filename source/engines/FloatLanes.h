@@ -5,6 +5,16 @@
     gives the same bits as the scalar code it stands for. */
 using FloatLanes = float __attribute__ ((vector_size (16)));
 
+/** Every lane set to v. */
+inline FloatLanes lanesOf (float v) noexcept { return FloatLanes {} + v; }
+
+/** The magnitude of each lane, as std::abs gives it (the sign bit cleared). */
+inline FloatLanes absLanes (FloatLanes x) noexcept
+{
+    using Bits = int __attribute__ ((vector_size (16)));
+    return reinterpret_cast<FloatLanes> (reinterpret_cast<Bits> (x) & 0x7fffffff);
+}
+
 /** The square root of each lane, correctly rounded as std::sqrt rounds it. */
 inline FloatLanes sqrtLanes (FloatLanes x) noexcept
 {
@@ -20,6 +30,6 @@ inline FloatLanes sqrtLanes (FloatLanes x) noexcept
 /** Each lane limited to [lower, upper], as juce::jlimit does it. */
 inline FloatLanes limitLanes (float lower, float upper, FloatLanes x) noexcept
 {
-    const FloatLanes low = FloatLanes {} + lower, high = FloatLanes {} + upper;
+    const FloatLanes low = lanesOf (lower), high = lanesOf (upper);
     return x < low ? low : (high < x ? high : x);
 }

@@ -45,9 +45,9 @@ inline float rationalTanh (float v) noexcept
 inline FloatLanes rationalTanh (FloatLanes v) noexcept
 {
     using namespace rational_tanh;
-    const FloatLanes high = FloatLanes {} + limit, low = -high;
+    const FloatLanes high = lanesOf (limit), low = -high;
     const FloatLanes x = v < low ? low : (high < v ? high : v);
     const FloatLanes r = ratio (x);
-    const FloatLanes band = FloatLanes {} + linearBelow;
+    const FloatLanes band = lanesOf (linearBelow);
     return (-band < v && v < band) ? v : r;
 }
