@@ -275,7 +275,7 @@ void ModernReverb::writeLines (int count) noexcept
     }
 }
 
-float ModernReverb::filterOutput (OutputFilters& f, float x, const SampleControls& c) const noexcept
+FloatLanes ModernReverb::filterOutput (OutputFilters& f, FloatLanes x, const SampleControls& c) noexcept
 {
     f.lowCut += (x - f.lowCut) * c.lowCut;
     x -= 0.38f * f.lowCut; // a partial low cut keeps some body in the tail
@@ -287,6 +287,25 @@ float ModernReverb::filterOutput (OutputFilters& f, float x, const SampleControl
         f.highCut = f.brightness;
     f.final += (f.highCut - f.final) * 0.085f;
     return f.final;
+}
+
+void ModernReverb::decodeLines (int count) noexcept
+{
+    // Line by line over the chunk, so that it vectorises: each sample gets the same sums, in line order.
+    std::fill_n (decodedSum.begin(), count, 0.0f);
+    std::fill_n (decodedSideLeft.begin(), count, 0.0f);
+    std::fill_n (decodedSideRight.begin(), count, 0.0f);
+    for (size_t l = 0; l < numLines; ++l)
+    {
+        const auto& output = lineOutputs[l];
+        const float toLeft = sideDecode[l], toRight = sideDecode[numLines - 1 - l];
+        for (size_t n = 0; n < static_cast<size_t> (count); ++n)
+        {
+            decodedSum[n] += output[n];
+            decodedSideLeft[n] += toLeft * output[n];
+            decodedSideRight[n] += toRight * output[n];
+        }
+    }
 }
 
 void ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel, float widthAmount) noexcept
@@ -319,6 +338,10 @@ void ModernReverb::processChunk (float* left, float* right, int count) noexcept
     readLines (count);
     writeLines (count);
 
+    decodeLines (count);
+
+    // The filters run from a local copy, which the stores into the output cannot touch.
+    auto filters = outputFilters;
     for (int i = 0; i < count; ++i)
     {
         const auto n = static_cast<size_t> (i);
@@ -326,17 +349,11 @@ void ModernReverb::processChunk (float* left, float* right, int count) noexcept
         const float inLeft = left[i];
         const float inRight = right != nullptr ? right[i] : inLeft;
 
-        float sum = 0.0f, sideLeft = 0.0f, sideRight = 0.0f;
-        for (size_t l = 0; l < lineOutputs.size(); ++l)
-        {
-            const float output = lineOutputs[l][n];
-            sum += output;
-            sideLeft += sideDecode[l] * output;
-            sideRight += sideDecode[lineOutputs.size() - 1 - l] * output;
-        }
-        const float mono = 0.125f * sum * voicing.monoWeight;
-        const float decodedLeft = filterOutput (outputFilters[0], mono + voicing.sideWeight * sideLeft, c);
-        const float decodedRight = filterOutput (outputFilters[1], mono + voicing.sideWeight * sideRight, c);
+        const float mono = 0.125f * decodedSum[n] * voicing.monoWeight;
+        const FloatLanes input { mono + voicing.sideWeight * decodedSideLeft[n],
+                                 mono + voicing.sideWeight * decodedSideRight[n], 0.0f, 0.0f };
+        const auto decoded = filterOutput (filters, input, c);
+        const float decodedLeft = decoded[0], decodedRight = decoded[1];
 
         const float ws = juce::jlimit (0.0f, 1.38f, (0.38f * c.width + 1.0f + voicing.widthBoost) * c.width);
         const float mid = (decodedLeft + decodedRight) * 0.5f;
@@ -347,4 +364,5 @@ void ModernReverb::processChunk (float* left, float* right, int count) noexcept
         if (right != nullptr)
             right[i] = inRight + (mid - side) * gain;
     }
+    outputFilters = filters;
 }

@@ -2,6 +2,8 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include "engines/FloatLanes.h"
+
 #include <array>
 #include <vector>
 
@@ -78,10 +80,10 @@ private:
         float dampingState = 0.0f;
     };
 
-    /** One output channel's filter chain after the decode. */
+    /** The output filter chain after the decode, both channels side by side in lanes. */
     struct OutputFilters
     {
-        float lowCut = 0.0f, post = 0.0f, brightness = 0.0f, highCut = 0.0f, final = 0.0f;
+        FloatLanes lowCut {}, post {}, brightness {}, highCut {}, final {};
     };
 
     /** The controls as glided for one sample. */
@@ -103,7 +105,9 @@ private:
     void readLines (int count) noexcept;
     /** The mixed outputs plus the network input back into the lines, for the chunk's samples. */
     void writeLines (int count) noexcept;
-    float filterOutput (OutputFilters& f, float x, const SampleControls& c) const noexcept;
+    /** The lines' outputs summed to mono and to the two sides, into the decoded arrays. */
+    void decodeLines (int count) noexcept;
+    static FloatLanes filterOutput (OutputFilters& f, FloatLanes x, const SampleControls& c) noexcept;
 
     Voicing voicing;
     double sampleRate = 44100.0;
@@ -115,7 +119,7 @@ private:
 
     std::array<Diffuser, 6> diffusers;
     std::array<FdnLine, numLines> lines;
-    std::array<OutputFilters, 2> outputFilters;
+    OutputFilters outputFilters;
 
     // The network runs a chunk at a time, never longer than its shortest line allows.
     static constexpr int maxChunk = 64;
@@ -123,6 +127,7 @@ private:
     std::array<SampleControls, maxChunk> chunkControls {};
     std::array<float, maxChunk> chunkInput {}, chunkFeedback {};
     std::array<std::array<float, maxChunk>, numLines> lineOutputs {}, mixedOutputs {};
+    std::array<float, maxChunk> decodedSum {}, decodedSideLeft {}, decodedSideRight {};
 
     struct GlidingControls
     {
