@@ -209,6 +209,50 @@ TEST (InlineLinkwitzRiley, LanesGiveTheFrameworksSamplesBitForBit)
     }
 }
 
+TEST (InlineLinkwitzRiley, SplitAndAllPassInOneVectorGiveTheFrameworksSamplesBitForBit)
+{
+    // The crossover and the all-pass at different corners that move between blocks, on different
+    // signals, so that no lane can borrow from another.
+    using Type = juce::dsp::LinkwitzRileyFilterType;
+    juce::dsp::LinkwitzRileyFilter<float> frameworkSplit, frameworkAllPass;
+    InlineLinkwitzRiley inlinedSplit, inlinedAllPass;
+    for (auto* f : { &frameworkSplit, &frameworkAllPass })
+        f->prepare ({ fs, 512, 2 });
+    for (auto* f : { &inlinedSplit, &inlinedAllPass })
+        f->prepare ({ fs, 512, 2 });
+    frameworkAllPass.setType (Type::allpass);
+    inlinedAllPass.setType (Type::allpass);
+
+    const auto signal = testSignal (31);
+    constexpr size_t blockLength = 1000;
+    for (size_t start = 0; start + blockLength <= signal.size(); start += blockLength)
+    {
+        const float hz = 2900.0f + 0.5f * static_cast<float> (start);
+        frameworkSplit.setCutoffFrequency (hz);
+        inlinedSplit.setCutoffFrequency (hz);
+        frameworkAllPass.setCutoffFrequency (0.7f * hz);
+        inlinedAllPass.setCutoffFrequency (0.7f * hz);
+
+        auto lanes = InlineLinkwitzRiley::startSplitAndAllPass (inlinedSplit, inlinedAllPass);
+        for (size_t i = start; i < start + blockLength; ++i)
+        {
+            const float splitIn[] = { signal[i], 0.25f - signal[i] };
+            const float allPassIn[] = { 0.5f * signal[signal.size() - 1 - i], -signal[i] };
+            FloatLanes low, highAndAllPassed;
+            lanes.process (FloatLanes { splitIn[0], splitIn[1], allPassIn[0], allPassIn[1] }, low, highAndAllPassed);
+            for (int ch = 0; ch < 2; ++ch)
+            {
+                float expectedLow = 0.0f, expectedHigh = 0.0f;
+                frameworkSplit.processSample (ch, splitIn[ch], expectedLow, expectedHigh);
+                ASSERT_EQ (low[ch], expectedLow) << i;
+                ASSERT_EQ (highAndAllPassed[ch], expectedHigh) << i;
+                ASSERT_EQ (highAndAllPassed[ch + 2], frameworkAllPass.processSample (ch, allPassIn[ch])) << i;
+            }
+        }
+        InlineLinkwitzRiley::finishSplitAndAllPass (lanes, inlinedSplit, inlinedAllPass);
+    }
+}
+
 TEST (InlineLimiter, GivesTheFrameworkLimitersSamplesBitForBit)
 {
     juce::dsp::Limiter<float> framework;

@@ -97,6 +97,16 @@ public:
     LaneSections startLanes() const noexcept;
     void finishLanes (const LaneSections& lanes) noexcept;
 
+    struct SplitAndAllPassLanes;
+
+    /** One crossover's two channels in lanes 0–1 and another filter's all-pass on its two channels
+        in lanes 2–3, run as one vector: the all-pass is what the crossover's first section gives
+        anyway, so the pair costs one crossover. Hand the states back with finishSplitAndAllPass. */
+    static SplitAndAllPassLanes startSplitAndAllPass (const InlineLinkwitzRiley& split,
+                                                      const InlineLinkwitzRiley& allPass) noexcept;
+    static void finishSplitAndAllPass (const SplitAndAllPassLanes& lanes, InlineLinkwitzRiley& split,
+                                       InlineLinkwitzRiley& allPass) noexcept;
+
 private:
     friend class InlineTptSettings; // calls update
     void update() noexcept
@@ -149,6 +159,27 @@ struct InlineLinkwitzRiley::LaneSections
     }
 };
 
+struct InlineLinkwitzRiley::SplitAndAllPassLanes
+{
+    using T = FloatLanes;
+    LaneSections sections; // lanes 2–3 of the second section's states are unused
+
+    /** x: the crossover's input in lanes 0–1, the all-pass's in lanes 2–3. Gives the crossover's
+        low output in lanes 0–1 of `low`, and its high output in lanes 0–1 of `highAndAllPassed`
+        with the all-pass output in lanes 2–3. */
+    void process (T x, T& low, T& highAndAllPassed) noexcept
+    {
+        auto& [state, gain, twiceDamping, norm] = sections;
+        T yH {}, yB {}, yL {}, yH2 {}, yB2 {}, yL2 {};
+        section (x, state[0], state[1], yH, yB, yL, gain, twiceDamping, norm);
+        const T allPassed = yL - twiceDamping * yB + yH;
+        section (yL, state[2], state[3], yH2, yB2, yL2, gain, twiceDamping, norm);
+        low = yL2;
+        using Mask = int __attribute__ ((vector_size (16)));
+        highAndAllPassed = Mask { -1, -1, 0, 0 } ? allPassed - yL2 : allPassed;
+    }
+};
+
 inline InlineLinkwitzRiley::LaneSections InlineLinkwitzRiley::startLanes() const noexcept
 {
     const auto lanes = [] (const std::array<float, 2>& s) { return FloatLanes { s[0], s[1], 0.0f, 0.0f }; };
@@ -161,6 +192,30 @@ inline void InlineLinkwitzRiley::finishLanes (const LaneSections& s) noexcept
     for (auto [states, lanes] : { std::pair (&s1, s.state[0]), std::pair (&s2, s.state[1]), std::pair (&s3, s.state[2]),
                                   std::pair (&s4, s.state[3]) })
         *states = { lanes[0], lanes[1] };
+}
+
+inline InlineLinkwitzRiley::SplitAndAllPassLanes
+    InlineLinkwitzRiley::startSplitAndAllPass (const InlineLinkwitzRiley& split,
+                                               const InlineLinkwitzRiley& allPass) noexcept
+{
+    const auto lanes = [] (const std::array<float, 2>& a, const std::array<float, 2>& b) {
+        return FloatLanes { a[0], a[1], b[0], b[1] };
+    };
+    const auto pair = [] (float a, float b) { return FloatLanes { a, a, b, b }; };
+    return { { { lanes (split.s1, allPass.s1), lanes (split.s2, allPass.s2), lanes (split.s3, {}),
+                 lanes (split.s4, {}) },
+               pair (split.g, allPass.g),
+               pair (split.R2, allPass.R2),
+               pair (split.h, allPass.h) } };
+}
+
+inline void InlineLinkwitzRiley::finishSplitAndAllPass (const SplitAndAllPassLanes& lanes, InlineLinkwitzRiley& split,
+                                                        InlineLinkwitzRiley& allPass) noexcept
+{
+    split.finishLanes (lanes.sections);
+    const auto& state = lanes.sections.state;
+    allPass.s1 = { state[0][2], state[0][3] };
+    allPass.s2 = { state[1][2], state[1][3] };
 }
 
 /** The framework's first-order TPT filter. */

@@ -198,26 +198,25 @@ void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, 
     float* const highOut[] = { bandBuffers[high].getWritePointer (0), bandBuffers[high].getWritePointer (1) };
 
     // All three filters within each sample, both channels side by side in vector lanes, so that
-    // the filters' chains overlap.
+    // the filters' chains overlap; the upper split and the low band's all-pass share one vector.
     auto lowCrossover = lowSplit.startLanes();
-    auto highCrossover = highSplit.startLanes();
-    auto lowAllPass = lowBandAllPass.startLanes();
+    auto upperSplitAndLowAllPass = Crossover::startSplitAndAllPass (highSplit, lowBandAllPass);
+    using Lanes = int __attribute__ ((vector_size (16)));
     for (int i = 0; i < n; ++i)
     {
-        FloatLanes lowPart, upperPart, midPart, highPart;
+        FloatLanes lowPart, upperPart, midPart, highAndLowPart;
         lowCrossover.crossover (FloatLanes { in[0][i], in[1][i], 0.0f, 0.0f }, lowPart, upperPart);
-        highCrossover.crossover (upperPart, midPart, highPart);
-        lowPart = lowAllPass.allPass (lowPart);
+        upperSplitAndLowAllPass.process (__builtin_shuffle (upperPart, lowPart, Lanes { 0, 1, 4, 5 }), midPart,
+                                         highAndLowPart);
         for (int ch = 0; ch < numChannels; ++ch)
         {
-            lowOut[ch][i] = lowPart[ch];
+            lowOut[ch][i] = highAndLowPart[ch + 2];
             midOut[ch][i] = midPart[ch];
-            highOut[ch][i] = highPart[ch];
+            highOut[ch][i] = highAndLowPart[ch];
         }
     }
     lowSplit.finishLanes (lowCrossover);
-    highSplit.finishLanes (highCrossover);
-    lowBandAllPass.finishLanes (lowAllPass);
+    Crossover::finishSplitAndAllPass (upperSplitAndLowAllPass, highSplit, lowBandAllPass);
 }
 
 template <typename Step>
