@@ -73,6 +73,13 @@ float TruePeakGuard::nextGain (float requiredGain) noexcept
     return static_cast<float> (releasedSum / ramp);
 }
 
+void TruePeakGuard::skipUnityGains (int count) noexcept
+{
+    // What nextGain (1) does to windows that hold only 1s: it writes 1s over 1s and returns 1.
+    requiredWrite = (requiredWrite + count) % static_cast<int> (required.size());
+    releasedWrite = (releasedWrite + count) % static_cast<int> (released.size());
+}
+
 bool TruePeakGuard::staysUnder (float* const* channels, int numChannels, int start, int count,
                                 float ceiling) const noexcept
 {
@@ -113,13 +120,22 @@ void TruePeakGuard::process (juce::AudioBuffer<float>& buffer, float ceiling) no
                 interpolator.pushBlock (channels[ch] + start, count, channelPeaks[static_cast<size_t> (ch)].data());
         }
 
+        // With no reduction in either window, a stretch that stays under only moves the windows on.
+        const bool idle = under && requiredBelowUnity == 0 && releasedBelowUnity == 0;
+        if (idle)
+            skipUnityGains (count);
         for (int i = start; i < start + count; ++i)
         {
-            float peak = 0.0f;
-            if (! under)
-                for (int ch = 0; ch < numChannels; ++ch)
-                    peak = juce::jmax (peak, channelPeaks[static_cast<size_t> (ch)][static_cast<size_t> (i - start)]);
-            const float gain = nextGain (peak > ceiling ? ceiling * reductionMargin / peak : 1.0f);
+            float gain = 1.0f;
+            if (! idle)
+            {
+                float peak = 0.0f;
+                if (! under)
+                    for (int ch = 0; ch < numChannels; ++ch)
+                        peak =
+                            juce::jmax (peak, channelPeaks[static_cast<size_t> (ch)][static_cast<size_t> (i - start)]);
+                gain = nextGain (peak > ceiling ? ceiling * reductionMargin / peak : 1.0f);
+            }
 
             const int read = delayWrite + 1 < lineLength ? delayWrite + 1 : 0; // lookAhead samples back
             for (int ch = 0; ch < numChannels; ++ch)

@@ -25,6 +25,7 @@ public:
 
 private:
     float nextGain (float requiredGain) noexcept;
+    void skipUnityGains (int count) noexcept;
     bool staysUnder (float* const* channels, int numChannels, int start, int count, float ceiling) const noexcept;
 
     std::array<TruePeakInterpolator, 2> interpolators;
