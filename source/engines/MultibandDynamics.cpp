@@ -201,12 +201,11 @@ void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, 
     // the filters' chains overlap; the upper split and the low band's all-pass share one vector.
     auto lowCrossover = lowSplit.startLanes();
     auto upperSplitAndLowAllPass = Crossover::startSplitAndAllPass (highSplit, lowBandAllPass);
-    using Lanes = int __attribute__ ((vector_size (16)));
     for (int i = 0; i < n; ++i)
     {
         FloatLanes lowPart, upperPart, midPart, highAndLowPart;
         lowCrossover.crossover (FloatLanes { in[0][i], in[1][i], 0.0f, 0.0f }, lowPart, upperPart);
-        upperSplitAndLowAllPass.process (__builtin_shuffle (upperPart, lowPart, Lanes { 0, 1, 4, 5 }), midPart,
+        upperSplitAndLowAllPass.process (__builtin_shufflevector (upperPart, lowPart, 0, 1, 4, 5), midPart,
                                          highAndLowPart);
         for (int ch = 0; ch < numChannels; ++ch)
         {
