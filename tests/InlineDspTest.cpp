@@ -20,6 +20,23 @@ std::vector<float> testSignal (int seed)
         x[n] = (random.nextFloat() * 2.0f - 1.0f) * ((n / 1000) % 2 == 0 ? 0.9f : 1.0e-6f);
     return x;
 }
+
+/** A crossover and an all-pass from the framework, and their inline copies, prepared alike. */
+struct LinkwitzRileyPairs
+{
+    juce::dsp::LinkwitzRileyFilter<float> frameworkSplit, frameworkAllPass;
+    InlineLinkwitzRiley inlinedSplit, inlinedAllPass;
+
+    LinkwitzRileyPairs()
+    {
+        for (auto* f : { &frameworkSplit, &frameworkAllPass })
+            f->prepare ({ fs, 512, 2 });
+        for (auto* f : { &inlinedSplit, &inlinedAllPass })
+            f->prepare ({ fs, 512, 2 });
+        frameworkAllPass.setType (juce::dsp::LinkwitzRileyFilterType::allpass);
+        inlinedAllPass.setType (juce::dsp::LinkwitzRileyFilterType::allpass);
+    }
+};
 } // namespace
 
 TEST (InlineBiquad, GivesTheFrameworkFiltersSamplesBitForBit)
@@ -147,15 +164,8 @@ TEST (InlineLinkwitzRiley, GivesTheFrameworkCrossoversSamplesBitForBit)
 // states handed back after each.
 TEST (InlineLinkwitzRiley, LanesGiveTheFrameworksSamplesBitForBit)
 {
-    using Type = juce::dsp::LinkwitzRileyFilterType;
-    juce::dsp::LinkwitzRileyFilter<float> frameworkSplit, frameworkAllPass;
-    InlineLinkwitzRiley inlinedSplit, inlinedAllPass;
-    for (auto* f : { &frameworkSplit, &frameworkAllPass })
-        f->prepare ({ fs, 512, 2 });
-    for (auto* f : { &inlinedSplit, &inlinedAllPass })
-        f->prepare ({ fs, 512, 2 });
-    frameworkAllPass.setType (Type::allpass);
-    inlinedAllPass.setType (Type::allpass);
+    LinkwitzRileyPairs pairs;
+    auto& [frameworkSplit, frameworkAllPass, inlinedSplit, inlinedAllPass] = pairs;
 
     const auto signal = testSignal (29);
     constexpr int blockLength = 1000;
@@ -213,15 +223,8 @@ TEST (InlineLinkwitzRiley, SplitAndAllPassInOneVectorGiveTheFrameworksSamplesBit
 {
     // The crossover and the all-pass at different corners that move between blocks, on different
     // signals, so that no lane can borrow from another.
-    using Type = juce::dsp::LinkwitzRileyFilterType;
-    juce::dsp::LinkwitzRileyFilter<float> frameworkSplit, frameworkAllPass;
-    InlineLinkwitzRiley inlinedSplit, inlinedAllPass;
-    for (auto* f : { &frameworkSplit, &frameworkAllPass })
-        f->prepare ({ fs, 512, 2 });
-    for (auto* f : { &inlinedSplit, &inlinedAllPass })
-        f->prepare ({ fs, 512, 2 });
-    frameworkAllPass.setType (Type::allpass);
-    inlinedAllPass.setType (Type::allpass);
+    LinkwitzRileyPairs pairs;
+    auto& [frameworkSplit, frameworkAllPass, inlinedSplit, inlinedAllPass] = pairs;
 
     const auto signal = testSignal (31);
     constexpr size_t blockLength = 1000;
