@@ -214,39 +214,52 @@ void ModernReverb::diffuseChunkInput (int count) noexcept
 
 void ModernReverb::readLines (int count) noexcept
 {
-    std::array<const float*, numLines> buffers;
-    std::array<int, numLines> lengths, older;
-    std::array<float, numLines> damped;
+    // Each line's two oldest samples averaged over the chunk, in runs up to the ring's end (they were
+    // written L - 1 and L - 2 samples ago), into lineOutputs; then the damping filters over it.
     for (size_t l = 0; l < numLines; ++l)
     {
-        buffers[l] = lines[l].buffer.data();
-        lengths[l] = static_cast<int> (lines[l].buffer.size());
-        // The two oldest samples: written L - 1 and L - 2 samples ago.
-        older[l] = lines[l].writePosition + 1;
-        if (older[l] >= lengths[l])
-            older[l] -= lengths[l];
-        damped[l] = lines[l].dampingState;
-    }
-
-    // All lines within each sample: their damping filters are independent, so they overlap.
-    for (int i = 0; i < count; ++i)
-    {
-        const auto n = static_cast<size_t> (i);
-        const float coefficient = 0.92f * chunkControls[n].damping;
-        for (size_t l = 0; l < numLines; ++l)
+        const float* buffer = lines[l].buffer.data();
+        const int length = static_cast<int> (lines[l].buffer.size());
+        float* __restrict values = lineOutputs[l].data();
+        int older = lines[l].writePosition + 1 < length ? lines[l].writePosition + 1 : 0;
+        for (int done = 0; done < count;)
         {
-            int newer = older[l] + 1;
-            if (newer >= lengths[l])
-                newer -= lengths[l];
-            const float value = 0.5f * (buffers[l][older[l]] + buffers[l][newer]);
-            damped[l] += (value - damped[l]) * coefficient;
-            lineOutputs[l][n] = damped[l];
-            older[l] = newer;
+            // The newer sample wraps one step before the older one does.
+            const int run = juce::jmin (count - done, length - 1 - older);
+            for (int i = 0; i < run; ++i)
+                values[done + i] = 0.5f * (buffer[older + i] + buffer[older + i + 1]);
+            done += run;
+            older += run;
+            if (done < count)
+            {
+                values[done++] = 0.5f * (buffer[older] + buffer[0]);
+                older = 0;
+            }
         }
     }
 
-    for (size_t l = 0; l < numLines; ++l)
-        lines[l].dampingState = damped[l];
+    // All eight lines' damping filters side by side in two vectors: they are independent.
+    FloatLanes damped[2];
+    for (size_t half = 0; half < 2; ++half)
+        for (size_t lane = 0; lane < 4; ++lane)
+            damped[half][lane] = lines[4 * half + lane].dampingState;
+    for (size_t n = 0; n < static_cast<size_t> (count); ++n)
+    {
+        const float coefficient = 0.92f * chunkControls[n].damping;
+        for (size_t half = 0; half < 2; ++half)
+        {
+            auto& output = lineOutputs;
+            const size_t first = 4 * half;
+            const FloatLanes value { output[first][n], output[first + 1][n], output[first + 2][n],
+                                     output[first + 3][n] };
+            damped[half] += (value - damped[half]) * coefficient;
+            for (size_t lane = 0; lane < 4; ++lane)
+                output[first + lane][n] = damped[half][lane];
+        }
+    }
+    for (size_t half = 0; half < 2; ++half)
+        for (size_t lane = 0; lane < 4; ++lane)
+            lines[4 * half + lane].dampingState = damped[half][lane];
 }
 
 void ModernReverb::writeLines (int count) noexcept
@@ -264,12 +277,18 @@ void ModernReverb::writeLines (int count) noexcept
         const int length = static_cast<int> (line.buffer.size());
         const auto& mixed = mixedOutputs[l];
         int write = line.writePosition;
-        for (int i = 0; i < count; ++i)
+        // In runs up to the ring's end, so that the writes vectorise.
+        for (int done = 0; done < count;)
         {
-            const auto n = static_cast<size_t> (i);
-            buffer[write] = chunkFeedback[n] * mixed[n] + chunkInput[n];
-            if (++write == length)
-                write = 0;
+            const int run = juce::jmin (count - done, length - write);
+            float* __restrict out = buffer + write;
+            for (int i = 0; i < run; ++i)
+            {
+                const auto n = static_cast<size_t> (done + i);
+                out[i] = chunkFeedback[n] * mixed[n] + chunkInput[n];
+            }
+            write = write + run == length ? 0 : write + run;
+            done += run;
         }
         line.writePosition = write;
     }
