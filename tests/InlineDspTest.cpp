@@ -236,13 +236,14 @@ TEST (InlineLinkwitzRiley, SplitAndAllPassInOneVectorGiveTheFrameworksSamplesBit
         frameworkAllPass.setCutoffFrequency (0.7f * hz);
         inlinedAllPass.setCutoffFrequency (0.7f * hz);
 
-        auto lanes = InlineLinkwitzRiley::startSplitAndAllPass (inlinedSplit, inlinedAllPass);
+        auto lanes = InlineLinkwitzRiley::startPairedLanes (inlinedSplit, inlinedAllPass);
         for (size_t i = start; i < start + blockLength; ++i)
         {
             const float splitIn[] = { signal[i], 0.25f - signal[i] };
             const float allPassIn[] = { 0.5f * signal[signal.size() - 1 - i], -signal[i] };
             FloatLanes low, highAndAllPassed;
-            lanes.process (FloatLanes { splitIn[0], splitIn[1], allPassIn[0], allPassIn[1] }, low, highAndAllPassed);
+            lanes.crossoverAndAllPass (FloatLanes { splitIn[0], splitIn[1], allPassIn[0], allPassIn[1] }, low,
+                                       highAndAllPassed);
             for (int ch = 0; ch < 2; ++ch)
             {
                 float expectedLow = 0.0f, expectedHigh = 0.0f;
@@ -252,7 +253,7 @@ TEST (InlineLinkwitzRiley, SplitAndAllPassInOneVectorGiveTheFrameworksSamplesBit
                 ASSERT_EQ (highAndAllPassed[ch + 2], frameworkAllPass.processSample (ch, allPassIn[ch])) << i;
             }
         }
-        InlineLinkwitzRiley::finishSplitAndAllPass (lanes, inlinedSplit, inlinedAllPass);
+        InlineLinkwitzRiley::finishPairedLanes (lanes, inlinedSplit, inlinedAllPass);
     }
 }
 

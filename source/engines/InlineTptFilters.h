@@ -97,15 +97,11 @@ public:
     LaneSections startLanes() const noexcept;
     void finishLanes (const LaneSections& lanes) noexcept;
 
-    struct SplitAndAllPassLanes;
-
-    /** One crossover's two channels in lanes 0–1 and another filter's all-pass on its two channels
-        in lanes 2–3, run as one vector: the all-pass is what the crossover's first section gives
-        anyway, so the pair costs one crossover. Hand the states back with finishSplitAndAllPass. */
-    static SplitAndAllPassLanes startSplitAndAllPass (const InlineLinkwitzRiley& split,
-                                                      const InlineLinkwitzRiley& allPass) noexcept;
-    static void finishSplitAndAllPass (const SplitAndAllPassLanes& lanes, InlineLinkwitzRiley& split,
-                                       InlineLinkwitzRiley& allPass) noexcept;
+    /** Two filters' sections in one vector: `a`'s two channels in lanes 0–1, `b`'s in lanes 2–3,
+        each lane with its own filter's coefficients. Lanes 2–3 hand back only the first section's
+        states, all that an all-pass uses. */
+    static LaneSections startPairedLanes (const InlineLinkwitzRiley& a, const InlineLinkwitzRiley& b) noexcept;
+    static void finishPairedLanes (const LaneSections& lanes, InlineLinkwitzRiley& a, InlineLinkwitzRiley& b) noexcept;
 
 private:
     friend class InlineTptSettings; // calls update
@@ -157,19 +153,12 @@ struct InlineLinkwitzRiley::LaneSections
         section (x, state[0], state[1], yH, yB, yL, gain, twiceDamping, norm);
         return yL - twiceDamping * yB + yH;
     }
-};
 
-struct InlineLinkwitzRiley::SplitAndAllPassLanes
-{
-    using T = FloatLanes;
-    LaneSections sections; // lanes 2–3 of the second section's states are unused
-
-    /** x: the crossover's input in lanes 0–1, the all-pass's in lanes 2–3. Gives the crossover's
-        low output in lanes 0–1 of `low`, and its high output in lanes 0–1 of `highAndAllPassed`
-        with the all-pass output in lanes 2–3. */
-    void process (T x, T& low, T& highAndAllPassed) noexcept
+    /** Paired lanes: the crossover on lanes 0–1 and the all-pass on lanes 2–3 in one pass, since the
+        all-pass is what the crossover's first section gives anyway. `low` holds the crossover's low
+        output in lanes 0–1; `highAndAllPassed` its high output in lanes 0–1, the all-pass in 2–3. */
+    void crossoverAndAllPass (T x, T& low, T& highAndAllPassed) noexcept
     {
-        auto& [state, gain, twiceDamping, norm] = sections;
         T yH {}, yB {}, yL {}, yH2 {}, yB2 {}, yL2 {};
         section (x, state[0], state[1], yH, yB, yL, gain, twiceDamping, norm);
         const T allPassed = yL - twiceDamping * yB + yH;
@@ -194,28 +183,25 @@ inline void InlineLinkwitzRiley::finishLanes (const LaneSections& s) noexcept
         *states = { lanes[0], lanes[1] };
 }
 
-inline InlineLinkwitzRiley::SplitAndAllPassLanes
-    InlineLinkwitzRiley::startSplitAndAllPass (const InlineLinkwitzRiley& split,
-                                               const InlineLinkwitzRiley& allPass) noexcept
+inline InlineLinkwitzRiley::LaneSections InlineLinkwitzRiley::startPairedLanes (const InlineLinkwitzRiley& a,
+                                                                                const InlineLinkwitzRiley& b) noexcept
 {
-    const auto lanes = [] (const std::array<float, 2>& a, const std::array<float, 2>& b) {
-        return FloatLanes { a[0], a[1], b[0], b[1] };
+    const auto lanes = [] (const std::array<float, 2>& x, const std::array<float, 2>& y) {
+        return FloatLanes { x[0], x[1], y[0], y[1] };
     };
-    const auto pair = [] (float a, float b) { return FloatLanes { a, a, b, b }; };
-    return { { { lanes (split.s1, allPass.s1), lanes (split.s2, allPass.s2), lanes (split.s3, {}),
-                 lanes (split.s4, {}) },
-               pair (split.g, allPass.g),
-               pair (split.R2, allPass.R2),
-               pair (split.h, allPass.h) } };
+    const auto pair = [] (float x, float y) { return FloatLanes { x, x, y, y }; };
+    return { { lanes (a.s1, b.s1), lanes (a.s2, b.s2), lanes (a.s3, {}), lanes (a.s4, {}) },
+             pair (a.g, b.g),
+             pair (a.R2, b.R2),
+             pair (a.h, b.h) };
 }
 
-inline void InlineLinkwitzRiley::finishSplitAndAllPass (const SplitAndAllPassLanes& lanes, InlineLinkwitzRiley& split,
-                                                        InlineLinkwitzRiley& allPass) noexcept
+inline void InlineLinkwitzRiley::finishPairedLanes (const LaneSections& lanes, InlineLinkwitzRiley& a,
+                                                    InlineLinkwitzRiley& b) noexcept
 {
-    split.finishLanes (lanes.sections);
-    const auto& state = lanes.sections.state;
-    allPass.s1 = { state[0][2], state[0][3] };
-    allPass.s2 = { state[1][2], state[1][3] };
+    a.finishLanes (lanes);
+    b.s1 = { lanes.state[0][2], lanes.state[0][3] };
+    b.s2 = { lanes.state[1][2], lanes.state[1][3] };
 }
 
 /** The framework's first-order TPT filter. */

@@ -200,13 +200,13 @@ void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, 
     // All three filters within each sample, both channels side by side in vector lanes, so that
     // the filters' chains overlap; the upper split and the low band's all-pass share one vector.
     auto lowCrossover = lowSplit.startLanes();
-    auto upperSplitAndLowAllPass = Crossover::startSplitAndAllPass (highSplit, lowBandAllPass);
+    auto upperSplitAndLowAllPass = Crossover::startPairedLanes (highSplit, lowBandAllPass);
     for (int i = 0; i < n; ++i)
     {
         FloatLanes lowPart, upperPart, midPart, highAndLowPart;
         lowCrossover.crossover (FloatLanes { in[0][i], in[1][i], 0.0f, 0.0f }, lowPart, upperPart);
-        upperSplitAndLowAllPass.process (__builtin_shufflevector (upperPart, lowPart, 0, 1, 4, 5), midPart,
-                                         highAndLowPart);
+        upperSplitAndLowAllPass.crossoverAndAllPass (__builtin_shufflevector (upperPart, lowPart, 0, 1, 4, 5), midPart,
+                                                     highAndLowPart);
         for (int ch = 0; ch < numChannels; ++ch)
         {
             lowOut[ch][i] = highAndLowPart[ch + 2];
@@ -215,7 +215,7 @@ void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, 
         }
     }
     lowSplit.finishLanes (lowCrossover);
-    Crossover::finishSplitAndAllPass (upperSplitAndLowAllPass, highSplit, lowBandAllPass);
+    Crossover::finishPairedLanes (upperSplitAndLowAllPass, highSplit, lowBandAllPass);
 }
 
 template <typename Step>
