@@ -4,6 +4,9 @@
 #include "StageDriving.h"
 #include "engines/RationalTanh.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace
 {
 constexpr int fs = 48000;
@@ -225,4 +228,24 @@ TEST (RationalTanh, StaysWithinAFewFloatStepsOfTanhEverywhere)
     EXPECT_NEAR (rationalTanh (1000.0f), 1.0f, 4.0e-7f);
     EXPECT_NEAR (rationalTanh (-1000.0f), -1.0f, 4.0e-7f);
     EXPECT_EQ (rationalTanh (1.0e-5f), 1.0e-5f);
+}
+
+TEST (RationalTanh, EachLaneGivesTheFloatVersionsBits)
+{
+    // Both channels run through the vector version; any lane that clamps, passes small values
+    // through or rounds differently would change a render.
+    const auto bits = [] (float x)
+    {
+        std::uint32_t b = 0;
+        std::memcpy (&b, &x, sizeof b);
+        return b;
+    };
+    for (int i = -400000; i <= 400000; ++i)
+    {
+        const float values[] = { static_cast<float> (i) * 2.5e-5f, static_cast<float> (i) * -1.0e-9f,
+                                 static_cast<float> (i) * 3.0e-4f, i % 2 == 0 ? -0.0f : 0.0004f };
+        const auto lanes = rationalTanh (FloatLanes { values[0], values[1], values[2], values[3] });
+        for (int lane = 0; lane < 4; ++lane)
+            ASSERT_EQ (bits (lanes[lane]), bits (rationalTanh (values[lane]))) << values[lane];
+    }
 }

@@ -5,14 +5,17 @@
     gives the same bits as the scalar code it stands for. */
 using FloatLanes = float __attribute__ ((vector_size (16)));
 
+/** A per-lane condition, as comparisons of FloatLanes give it: -1 where true, 0 where false. It
+    picks lanes in `mask ? a : b`. */
+using LaneMask = int __attribute__ ((vector_size (16)));
+
 /** Every lane set to v. */
 inline FloatLanes lanesOf (float v) noexcept { return FloatLanes {} + v; }
 
 /** The magnitude of each lane, as std::abs gives it (the sign bit cleared). */
 inline FloatLanes absLanes (FloatLanes x) noexcept
 {
-    using Bits = int __attribute__ ((vector_size (16)));
-    return reinterpret_cast<FloatLanes> (reinterpret_cast<Bits> (x) & 0x7fffffff);
+    return reinterpret_cast<FloatLanes> (reinterpret_cast<LaneMask> (x) & 0x7fffffff);
 }
 
 /** The square root of each lane, correctly rounded as std::sqrt rounds it. */

@@ -164,8 +164,7 @@ struct InlineLinkwitzRiley::LaneSections
         const T allPassed = yL - twiceDamping * yB + yH;
         section (yL, state[2], state[3], yH2, yB2, yL2, gain, twiceDamping, norm);
         low = yL2;
-        using Mask = int __attribute__ ((vector_size (16)));
-        highAndAllPassed = Mask { -1, -1, 0, 0 } ? allPassed - yL2 : allPassed;
+        highAndAllPassed = LaneMask { -1, -1, 0, 0 } ? allPassed - yL2 : allPassed;
     }
 };
 

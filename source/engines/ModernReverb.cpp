@@ -39,6 +39,22 @@ void hadamardColumns (std::array<std::array<float, Columns>, 8>& rows, int count
                 }
             }
 }
+
+/** Calls run (done, position, length) for `count` samples of a ring starting at `position`, in runs
+    that stop at the ring's end, so that each run is contiguous and vectorises; returns the position
+    after them. */
+template <typename Run>
+int inRingRuns (int position, int ringLength, int count, Run&& run) noexcept
+{
+    for (int done = 0; done < count;)
+    {
+        const int length = juce::jmin (count - done, ringLength - position);
+        run (done, position, length);
+        position = position + length == ringLength ? 0 : position + length;
+        done += length;
+    }
+    return position;
+}
 } // namespace
 
 //==============================================================================
@@ -137,24 +153,19 @@ void ModernReverb::setParameters (const Params& params) noexcept
 //==============================================================================
 void ModernReverb::Diffuser::process (float* samples, int count) noexcept
 {
-    const int length = static_cast<int> (buffer.size());
-    // In runs up to the ring's end: within a run each slot is read, then written, once.
-    for (int done = 0; done < count;)
-    {
-        const int run = juce::jmin (count - done, length - position);
-        float* delayLine = buffer.data() + position;
-        float* x = samples + done;
-        for (int i = 0; i < run; ++i)
-        {
-            const float delayed = delayLine[i];
-            delayLine[i] = delayed * gain + x[i];
-            x[i] = delayed - gain * x[i];
-        }
-        position += run;
-        if (position == length)
-            position = 0;
-        done += run;
-    }
+    // Within a run each slot is read, then written, once.
+    position = inRingRuns (position, static_cast<int> (buffer.size()), count,
+                           [this, samples] (int done, int start, int run) noexcept
+                           {
+                               float* delayLine = buffer.data() + start;
+                               float* x = samples + done;
+                               for (int i = 0; i < run; ++i)
+                               {
+                                   const float delayed = delayLine[i];
+                                   delayLine[i] = delayed * gain + x[i];
+                                   x[i] = delayed - gain * x[i];
+                               }
+                           });
 }
 
 void ModernReverb::glideControls (int count) noexcept
@@ -273,24 +284,18 @@ void ModernReverb::writeLines (int count) noexcept
     for (size_t l = 0; l < lines.size(); ++l)
     {
         auto& line = lines[l];
-        float* buffer = line.buffer.data();
-        const int length = static_cast<int> (line.buffer.size());
+        float* const buffer = line.buffer.data();
         const auto& mixed = mixedOutputs[l];
-        int write = line.writePosition;
-        // In runs up to the ring's end, so that the writes vectorise.
-        for (int done = 0; done < count;)
-        {
-            const int run = juce::jmin (count - done, length - write);
-            float* __restrict out = buffer + write;
-            for (int i = 0; i < run; ++i)
-            {
-                const auto n = static_cast<size_t> (done + i);
-                out[i] = chunkFeedback[n] * mixed[n] + chunkInput[n];
-            }
-            write = write + run == length ? 0 : write + run;
-            done += run;
-        }
-        line.writePosition = write;
+        line.writePosition = inRingRuns (line.writePosition, static_cast<int> (line.buffer.size()), count,
+                                         [this, buffer, &mixed] (int done, int start, int run) noexcept
+                                         {
+                                             float* __restrict out = buffer + start;
+                                             for (int i = 0; i < run; ++i)
+                                             {
+                                                 const auto n = static_cast<size_t> (done + i);
+                                                 out[i] = chunkFeedback[n] * mixed[n] + chunkInput[n];
+                                             }
+                                         });
     }
 }
 

@@ -45,9 +45,6 @@ inline float rationalTanh (float v) noexcept
 inline FloatLanes rationalTanh (FloatLanes v) noexcept
 {
     using namespace rational_tanh;
-    const FloatLanes high = lanesOf (limit), low = -high;
-    const FloatLanes x = v < low ? low : (high < v ? high : v);
-    const FloatLanes r = ratio (x);
-    const FloatLanes band = lanesOf (linearBelow);
-    return (-band < v && v < band) ? v : r;
+    const FloatLanes r = ratio (limitLanes (-limit, limit, v));
+    return absLanes (v) < lanesOf (linearBelow) ? v : r;
 }
