@@ -115,7 +115,7 @@ TEST_P (AnalogEqRows, MeasuredResponseFollowsTheCookbookPrototype)
     const auto& c = GetParam();
     for (double f : { 50.0, 100.0, 400.0, 1000.0, 2600.0, 6200.0, 12000.0 })
     {
-        auto section = engine.section (c.row, 0);
+        auto section = engine.section (c.row);
         EXPECT_NEAR (test::toDb (measuredGain (section, f)), test::toDb (c.expectedGain (f)), 0.01) << f << " Hz";
     }
 }
@@ -160,9 +160,9 @@ TEST (AnalogEqDesigns, FrequenciesAndQAreClamped)
     Engine engine;
     engine.prepare ({ fs, 512, 2 });
     engine.setParameters (withNotches ({ { 20.0f, 30000.0f, 500.0f }, 16.0f, -8.0f, true }));
-    expectCoefficientsNear (engine.section (10, 0).target, cookbookPeak (30.0, 16.0, -8.0));
-    expectCoefficientsNear (engine.section (11, 1).target, cookbookPeak (23040.0, 16.0, -8.0));
-    expectCoefficientsNear (engine.section (12, 0).target, cookbookPeak (500.0, 16.0, -8.0));
+    expectCoefficientsNear (engine.section (10).target, cookbookPeak (30.0, 16.0, -8.0));
+    expectCoefficientsNear (engine.section (11).target, cookbookPeak (23040.0, 16.0, -8.0));
+    expectCoefficientsNear (engine.section (12).target, cookbookPeak (500.0, 16.0, -8.0));
 }
 
 TEST (AnalogEqDesigns, ZeroDecibelPeakIsAStraightWire)
@@ -222,22 +222,19 @@ TEST (AnalogEqSection, NinetyNinePercentOfAGlideTakesTwentySevenAndFortyNineSamp
     EXPECT_EQ (samplesToReach ([] (const Section& s) { return 1.0 - s.mix; }), 49);
 }
 
-TEST (AnalogEqLive, ChannelIndexSelectsLeftAtZeroOrBelowAndRightAbove)
+TEST (AnalogEqLive, EachChannelRunsInItsOwnLane)
 {
-    struct Case
+    Engine engine;
+    engine.prepare ({ fs, 512, 2 });
+    engine.setParameters (withCurve ({ 80.0f, 2.0f, -1.0f, 2600.0f, 3.0f, 9000.0f, 2.0f }));
+    Section aloneLeft = engine.section (4), aloneRight = engine.section (4);
+    for (int n = 0; n < 256; ++n)
     {
-        int channel;
-        int expectedSide;
-    };
-    for (const auto& c : { Case { -1, 0 }, Case { 0, 0 }, Case { 1, 1 }, Case { 5, 1 } })
-    {
-        Engine engine;
-        engine.prepare ({ fs, 512, 2 });
-        engine.setParameters (withCurve ({ 80.0f, 2.0f, -1.0f, 2600.0f, 3.0f, 9000.0f, 2.0f }));
-        for (int n = 0; n < 64; ++n)
-            engine.processLive (c.channel, 0.5f);
-        for (int side : { 0, 1 })
-            EXPECT_EQ (engine.section (0, side).s1 != 0.0, side == c.expectedSide) << "channel " << c.channel;
+        const float x = 0.7f * static_cast<float> (std::sin (0.05 * n)), z = n % 3 == 0 ? -0.9f : 0.2f;
+        float left = x, right = z;
+        engine.processRows (4, 1, left, right);
+        ASSERT_EQ (left, aloneLeft.process (x)) << n;
+        ASSERT_EQ (right, aloneRight.process (z)) << n;
     }
 }
 
@@ -254,9 +251,9 @@ TEST (AnalogEqLive, SecondHighPassAndLowBellSwitchAtTheirThresholds)
         Engine engine;
         engine.prepare ({ fs, 512, 2 });
         engine.setParameters (withCurve ({ c.hpfHz, c.lowGainDb, 0.0f, 2600.0f, 0.0f, 9000.0f, 0.0f }));
-        EXPECT_EQ (engine.section (1, 0).mixTarget, c.secondHighPassMix) << c.hpfHz;
-        EXPECT_EQ (engine.section (2, 1).mixTarget, c.lowBellMix) << c.lowGainDb;
-        expectCoefficientsNear (engine.section (1, 1).target, engine.section (0, 0).target, 0.0);
+        EXPECT_EQ (engine.section (1).mixTarget, c.secondHighPassMix) << c.hpfHz;
+        EXPECT_EQ (engine.section (2).mixTarget, c.lowBellMix) << c.lowGainDb;
+        expectCoefficientsNear (engine.section (1).target, engine.section (0).target, 0.0);
     }
 }
 
@@ -265,15 +262,15 @@ TEST (AnalogEqNotches, MixTargetsFollowEnabledAndEachFrequency)
     Engine engine;
     engine.prepare ({ fs, 512, 2 });
     for (int row : { 10, 11, 12 })
-        EXPECT_EQ (engine.section (row, 0).mixTarget, 0.0) << "notches rest after prepare";
+        EXPECT_EQ (engine.section (row).mixTarget, 0.0) << "notches rest after prepare";
 
     engine.setParameters (withNotches ({ { 0.0f, 400.0f, 2500.0f }, 14.0f, -6.5f, true }));
-    EXPECT_EQ (engine.section (10, 0).mixTarget, 0.0);
-    EXPECT_EQ (engine.section (11, 0).mixTarget, 1.0);
-    EXPECT_EQ (engine.section (12, 1).mixTarget, 1.0);
-    expectCoefficientsNear (engine.section (10, 0).target, cookbookPeak (30.0, 14.0, -6.5));
+    EXPECT_EQ (engine.section (10).mixTarget, 0.0);
+    EXPECT_EQ (engine.section (11).mixTarget, 1.0);
+    EXPECT_EQ (engine.section (12).mixTarget, 1.0);
+    expectCoefficientsNear (engine.section (10).target, cookbookPeak (30.0, 14.0, -6.5));
 
     engine.setParameters (withNotches ({ { 250.0f, 400.0f, 2500.0f }, 14.0f, -6.5f, false }));
     for (int row : { 10, 11, 12 })
-        EXPECT_EQ (engine.section (row, 1).mixTarget, 0.0);
+        EXPECT_EQ (engine.section (row).mixTarget, 0.0);
 }

@@ -235,27 +235,34 @@ EqPassResult ToneEqStage::runEqPass (juce::AudioBuffer<float>& buffer, const Cha
     const float cupped = flags.isLive && cuppedAmount > 0.001f ? cuppedAmount : 0.0f;
     const bool minimumPhase = ! flags.linearPhaseActive;
 
-    const auto toneCurve = [&] (int ch, float x) noexcept
+    const auto toneCurve = [&] (float& l, float& r) noexcept
     {
         if (cupped > 0.0f)
-            x = cupped * eq.processRows (Rows::cuppedRow, Rows::numCuppedRows, ch, x) + (1.0f - cupped) * x;
+        {
+            float cuppedL = l, cuppedR = r;
+            eq.processRows (Rows::cuppedRow, Rows::numCuppedRows, cuppedL, cuppedR);
+            l = cupped * cuppedL + (1.0f - cupped) * l;
+            r = cupped * cuppedR + (1.0f - cupped) * r;
+        }
         if (minimumPhase)
-            x = eq.processLive (ch, x);
+            eq.processLive (l, r);
         if (flags.notchesOn)
-            x = eq.processRows (Rows::notchRow, Rows::numNotchRows, ch, x);
-        return x;
+            eq.processRows (Rows::notchRow, Rows::numNotchRows, l, r);
     };
 
     // The de-esser listens to the 6.2 kHz band of both channels and ducks them together.
     const float threshold = flags.isLive ? 0.08f - 0.02f * controls.smartEff : 0.075f - 0.012f * controls.airAmt;
     const float depth = 1.4f * controls.smartEff + 2.8f;
+    float envelope = deEsserEnvelope;
     const auto deEsserGain = [&] (float l, float r) noexcept
     {
-        const float bandL = eq.section (Rows::detectorRow, 0).process (l);
-        const float bandR = numChannels > 1 ? eq.section (Rows::detectorRow, 1).process (r) : bandL;
+        const auto band = eq.section (Rows::detectorRow).process (Rows::ChannelLanes { l, r });
+        const auto bandL = static_cast<float> (band[0]);
+        const auto bandR = numChannels > 1 ? static_cast<float> (band[1]) : bandL;
         const float level = (std::abs (bandL) + std::abs (bandR)) / 2.0f;
-        deEsserEnvelope += (level - deEsserEnvelope) * (level > deEsserEnvelope ? 0.16f : 0.012f);
-        return deEsserEnvelope > threshold ? std::max (0.62f, 1.0f - depth * (deEsserEnvelope - threshold)) : 1.0f;
+        envelope += (level - envelope) * chosenWithoutBranch (level > envelope, 0.16f, 0.012f);
+        // Below the threshold the line exceeds 1, so the clamp gives exactly 1.
+        return std::min (1.0f, std::max (0.62f, 1.0f - depth * (envelope - threshold)));
     };
 
     auto* left = buffer.getWritePointer (0);
@@ -264,8 +271,8 @@ EqPassResult ToneEqStage::runEqPass (juce::AudioBuffer<float>& buffer, const Cha
     {
         const float dryL = left[i];
         const float dryR = right != nullptr ? right[i] : dryL;
-        float l = toneCurve (0, dryL);
-        float r = right != nullptr ? toneCurve (1, dryR) : l;
+        float l = dryL, r = dryR; // a mono buffer runs its one channel in both
+        toneCurve (l, r);
 
         if (! flags.voiceMode)
         {
@@ -285,6 +292,7 @@ EqPassResult ToneEqStage::runEqPass (juce::AudioBuffer<float>& buffer, const Cha
         if (right != nullptr)
             right[i] = r;
     }
+    deEsserEnvelope = envelope;
     return { inputEnergy, deEsserEnvelope };
 }
 

@@ -30,13 +30,11 @@ BiquadCoeffs normalised (double b0, double b1, double b2, double a0, double a1, 
     return { b0 * reciprocal, b1 * reciprocal, b2 * reciprocal, a1 * reciprocal, a2 * reciprocal };
 }
 
-int channelIndex (int channel) noexcept { return channel > 0 ? 1 : 0; }
-
 void glide (double& value, double target, double k) noexcept { value += (target - value) * k; }
 } // namespace
 
 //==============================================================================
-float Engine::AnalogBiquad::process (float input) noexcept
+Engine::ChannelLanes Engine::AnalogBiquad::process (ChannelLanes x) noexcept
 {
     glide (b0, target.b0, coefficientGlide);
     glide (b1, target.b1, coefficientGlide);
@@ -46,11 +44,13 @@ float Engine::AnalogBiquad::process (float input) noexcept
     glide (drive, driveTarget, driveAndMixGlide);
     glide (mix, mixTarget, driveAndMixGlide);
 
-    const double x = input;
-    const double y = b0 * x + s1;
+    const ChannelLanes y = b0 * x + s1;
     s1 = b1 * x - a1 * y + s2;
     s2 = b2 * x - a2 * y;
-    return static_cast<float> (x + mix * (std::tanh (drive * y) / drive - x));
+    const ChannelLanes driven = drive * y;
+    const ChannelLanes saturated { std::tanh (driven[0]), std::tanh (driven[1]) };
+    using FloatPair = float __attribute__ ((vector_size (8)));
+    return __builtin_convertvector(__builtin_convertvector(x + mix * (saturated / drive - x), FloatPair), ChannelLanes);
 }
 
 //==============================================================================
@@ -97,8 +97,7 @@ BiquadCoeffs Engine::makeBandPass (double sampleRate, float freqHz, float q) noe
 void Engine::prepare (const juce::dsp::ProcessSpec& spec) noexcept
 {
     sampleRate = spec.sampleRate;
-    for (auto& row : rows)
-        row.fill ({});
+    rows.fill ({});
 
     // The sections start as straight wires and glide into these designs; the fixed rows fade in by mix.
     setRowTarget (cuppedRow, makePeak (sampleRate, 350.0f, 1.1f, -6.0f), 1.07, 1.0);
@@ -112,8 +111,7 @@ void Engine::prepare (const juce::dsp::ProcessSpec& spec) noexcept
 void Engine::reset() noexcept
 {
     for (auto& row : rows)
-        for (auto& section : row)
-            section.s1 = section.s2 = 0.0;
+        row.s1 = row.s2 = ChannelLanes {};
 }
 
 void Engine::setParameters (const Params& params) noexcept
@@ -150,29 +148,24 @@ void Engine::setFeedbackNotches (const FeedbackNotches& notches) noexcept
     }
 }
 
-float Engine::processLive (int channel, float x) noexcept
+void Engine::processLive (float& left, float& right) noexcept
 {
-    return processRows (liveToneRow, numLiveToneRows, channel, x);
+    processRows (liveToneRow, numLiveToneRows, left, right);
 }
 
-float Engine::processRows (int firstRow, int count, int channel, float x) noexcept
+void Engine::processRows (int firstRow, int count, float& left, float& right) noexcept
 {
+    ChannelLanes x { left, right };
     for (int row = firstRow; row < firstRow + count; ++row)
-        x = section (row, channel).process (x);
-    return x;
-}
-
-Engine::AnalogBiquad& Engine::section (int row, int channel) noexcept
-{
-    return rows[static_cast<size_t> (row)][static_cast<size_t> (channelIndex (channel))];
+        x = section (row).process (x);
+    left = static_cast<float> (x[0]);
+    right = static_cast<float> (x[1]);
 }
 
 void Engine::setRowTarget (int row, const BiquadCoeffs& design, double driveTarget, double mixTarget) noexcept
 {
-    for (auto& biquad : rows[static_cast<size_t> (row)])
-    {
-        biquad.target = design;
-        biquad.driveTarget = driveTarget;
-        biquad.mixTarget = mixTarget;
-    }
+    auto& biquad = section (row);
+    biquad.target = design;
+    biquad.driveTarget = driveTarget;
+    biquad.mixTarget = mixTarget;
 }

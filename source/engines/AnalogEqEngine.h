@@ -18,21 +18,28 @@ class AnalogEqEngine
 public:
     AnalogEqEngine() = default;
 
-    /** One section for one channel. Its coefficients, drive and mix glide toward their targets sample
-        by sample, so a new design or a section switched on or off never clicks. */
+    /** Two doubles in one vector register: a section's left channel in lane 0, its right in lane 1. */
+    using ChannelLanes = double __attribute__ ((vector_size (16)));
+
+    /** One section for both channels, side by side in lanes. Its coefficients, drive and mix glide
+        toward their targets sample by sample, so a new design or a section switched on or off never
+        clicks; both channels glide alike, so they share one glide. */
     struct AnalogBiquad
     {
         double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
         BiquadCoeffs target;
-        double s1 = 0.0, s2 = 0.0;
+        ChannelLanes s1 {}, s2 {};
         double drive = 1.0, driveTarget = 1.0;
         double mix = 0.0, mixTarget = 0.0; // 0: the section passes its input unchanged
 
-        float process (float x) noexcept;
+        /** One sample of each channel; each output lane holds a float's value, as the next section
+            takes it. */
+        ChannelLanes process (ChannelLanes x) noexcept;
+        /** One sample of a section used alone: the same signal in both channels. */
+        float process (float x) noexcept { return static_cast<float> (process (ChannelLanes { x, x })[0]); }
     };
 
     static constexpr int numRows = 13;
-    static constexpr int numChannels = 2;
     // The groups of rows, each run as one cascade in row order.
     static constexpr int liveToneRow = 0, numLiveToneRows = 6;
     static constexpr int cuppedRow = 6, numCuppedRows = 3;
@@ -71,13 +78,13 @@ public:
     /** Sets the targets the live tone rows and the notch rows glide to. */
     void setParameters (const Params& params) noexcept;
 
-    /** One sample through the live tone curve; channel ≤ 0 is the left, anything above the right. */
-    float processLive (int channel, float x) noexcept;
+    /** One sample of each channel through the live tone curve. */
+    void processLive (float& left, float& right) noexcept;
 
-    /** One sample through `count` rows starting at `firstRow`, in order. */
-    float processRows (int firstRow, int count, int channel, float x) noexcept;
+    /** One sample of each channel through `count` rows starting at `firstRow`, in order. */
+    void processRows (int firstRow, int count, float& left, float& right) noexcept;
 
-    AnalogBiquad& section (int row, int channel) noexcept;
+    AnalogBiquad& section (int row) noexcept { return rows[static_cast<size_t> (row)]; }
 
     double getSampleRate() const noexcept { return sampleRate; }
 
@@ -87,7 +94,7 @@ private:
     void setRowTarget (int row, const BiquadCoeffs& design, double driveTarget, double mixTarget) noexcept;
 
     double sampleRate = 44100.0;
-    std::array<std::array<AnalogBiquad, numChannels>, numRows> rows {};
+    std::array<AnalogBiquad, numRows> rows {};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AnalogEqEngine)
 };
