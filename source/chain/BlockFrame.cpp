@@ -2,6 +2,7 @@
 
 #include "chain/MacroMapping.h"
 #include "chain/SpaceStage.h"
+#include "chain/StageHelpers.h"
 
 #include "engines/AdaptiveHitEngine.h"
 #include "engines/AnalogEqEngine.h"
@@ -78,10 +79,7 @@ int fixedClickDelay (bool throughBeast, const InlineFirstOrderTpt& finalLowPass)
 
 double summedMagnitude (const float* samples, int numSamples) noexcept
 {
-    double sum = 0.0;
-    for (int i = 0; i < numSamples; ++i)
-        sum += std::abs (static_cast<double> (samples[i]));
-    return sum;
+    return sumInFourParts (numSamples, [samples] (int i) { return std::abs (static_cast<double> (samples[i])); });
 }
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "chain/SpaceStage.h"
+#include "chain/StageHelpers.h"
 
 #include "processor/PluginProcessor.h"
 
@@ -80,10 +81,7 @@ DuckingLevels space::measureDucking (const juce::AudioBuffer<float>& buffer, con
     const auto sumOfSquares = [n, &buffer] (int channel)
     {
         const auto* x = buffer.getReadPointer (channel);
-        double sum = 0.0;
-        for (int i = 0; i < n; ++i)
-            sum += static_cast<double> (x[i]) * x[i];
-        return sum;
+        return sumInFourParts (n, [x] (int i) { return static_cast<double> (x[i]) * x[i]; });
     };
 
     const double left = sumOfSquares (0);

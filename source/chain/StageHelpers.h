@@ -61,3 +61,18 @@ inline float onePoleCoefficient (double seconds, double sampleRate) noexcept
 {
     return static_cast<float> (1.0 - std::exp (-1.0 / (seconds * std::max (sampleRate, 1.0))));
 }
+
+/** Σ term (i) for i in [0, count), kept as four interleaved partial sums: the additions then overlap
+    instead of each waiting for the one before it. */
+template <typename Term>
+double sumInFourParts (int count, Term&& term) noexcept
+{
+    double parts[4] {};
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+        for (int part = 0; part < 4; ++part)
+            parts[part] += term (i + part);
+    for (; i < count; ++i)
+        parts[i % 4] += term (i);
+    return (parts[0] + parts[1]) + (parts[2] + parts[3]);
+}

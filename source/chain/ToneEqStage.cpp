@@ -65,10 +65,9 @@ double pairEnergy (const juce::AudioBuffer<float>& buffer) noexcept
 {
     const auto* left = buffer.getReadPointer (0);
     const auto* right = buffer.getReadPointer (buffer.getNumChannels() > 1 ? 1 : 0);
-    double energy = 0.0;
-    for (int i = 0; i < buffer.getNumSamples(); ++i)
-        energy += 0.5 * (static_cast<double> (left[i]) * left[i] + static_cast<double> (right[i]) * right[i]);
-    return energy;
+    return sumInFourParts (
+        buffer.getNumSamples(), [left, right] (int i)
+        { return 0.5 * (static_cast<double> (left[i]) * left[i] + static_cast<double> (right[i]) * right[i]); });
 }
 
 float blended (float dry, float wet, float amount) noexcept { return dry + (wet - dry) * amount; }
