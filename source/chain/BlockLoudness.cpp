@@ -1,4 +1,5 @@
 #include "chain/BlockLoudness.h"
+#include "engines/VectorClones.h"
 
 void BlockLoudness::prepare (double sampleRate, double smoothingSeconds) noexcept
 {
@@ -14,7 +15,7 @@ void BlockLoudness::reset (float lufs) noexcept
     smoothed = lufs;
 }
 
-float BlockLoudness::process (const juce::AudioBuffer<float>& buffer) noexcept
+VANTORA_VECTOR_CLONES float BlockLoudness::process (const juce::AudioBuffer<float>& buffer) noexcept
 {
     if (buffer.getNumChannels() < 1)
         return smoothed;

@@ -3,6 +3,7 @@
 #include "chain/MicrophoneVoicing.h"
 #include "chain/StageHelpers.h"
 #include "engines/RationalTanh.h"
+#include "engines/VectorClones.h"
 #include "processor/PluginProcessor.h"
 
 namespace
@@ -61,7 +62,8 @@ void AirExciter::reset() noexcept
     airPower = {};
 }
 
-void AirExciter::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float deEsserEnvelope) noexcept
+VANTORA_VECTOR_CLONES void AirExciter::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block,
+                                                float deEsserEnvelope) noexcept
 {
     const float amount = airExciterAmount (block, deEsserEnvelope);
     const float drive = 4.6f * block.controls.airAmt + 1.75f;
@@ -89,7 +91,7 @@ void SubHarmonics::prepare (const juce::dsp::ProcessSpec& spec)
     reset();
 }
 
-void SubHarmonics::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
+VANTORA_VECTOR_CLONES void SubHarmonics::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const float sub = block.controls.subAmt;
     const float drive = 3.4f * sub + 1.18f;
@@ -112,7 +114,7 @@ void KickSub::reset() noexcept
     kickSubEnv = 0.0f;
 }
 
-void KickSub::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
+VANTORA_VECTOR_CLONES void KickSub::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const float decay = kickSubDecay (block.sampleRate);
     const int n = buffer.getNumSamples();

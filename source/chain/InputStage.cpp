@@ -1,6 +1,7 @@
 #include "chain/InputStage.h"
 
 #include "chain/StageHelpers.h"
+#include "engines/VectorClones.h"
 #include "processor/PluginProcessor.h"
 
 void InputStage::prepare (const juce::dsp::ProcessSpec& stereo)
@@ -30,7 +31,7 @@ void InputStage::release()
     dry.release();
 }
 
-void InputStage::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+VANTORA_VECTOR_CLONES void InputStage::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
     const auto& params = block.params;
     const bool isLive = block.flags.isLive;

@@ -2,6 +2,7 @@
 
 #include "chain/StageHelpers.h"
 #include "engines/LoudnessAnalyzer.h"
+#include "engines/VectorClones.h"
 #include "processor/PluginProcessor.h"
 
 namespace
@@ -299,7 +300,7 @@ void FinalLowPass::prepare (const juce::dsp::ProcessSpec& spec)
 
 void FinalLowPass::reset() noexcept { resetFilters (filters); }
 
-void FinalLowPass::process (juce::AudioBuffer<float>& buffer) noexcept
+VANTORA_VECTOR_CLONES void FinalLowPass::process (juce::AudioBuffer<float>& buffer) noexcept
 {
     auto lowPass = InlineFirstOrderTpt::startLowPassLanes (filters);
     forEachSampleInLanes (buffer, [&lowPass] (FloatLanes& x) noexcept { x = lowPass.process (x); });
@@ -331,7 +332,7 @@ void Ceiling::release()
 
 float Ceiling::ceilingFor (const ParameterSnapshot& params) noexcept { return ceilingShape (params).ceiling; }
 
-void Ceiling::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+VANTORA_VECTOR_CLONES void Ceiling::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
     const auto& params = block.params;
     const float amount = params.proportion (Param::limpct);

@@ -1,4 +1,5 @@
 #include "chain/OversampledPath.h"
+#include "engines/VectorClones.h"
 
 namespace
 {
@@ -35,7 +36,8 @@ void OversampledPath::reset() noexcept
     fourTimesRate.clear();
 }
 
-juce::dsp::AudioBlock<float> OversampledPath::upsample (const juce::dsp::AudioBlock<float>& chunk) noexcept
+VANTORA_VECTOR_CLONES juce::dsp::AudioBlock<float>
+    OversampledPath::upsample (const juce::dsp::AudioBlock<float>& chunk) noexcept
 {
     const auto n = chunk.getNumSamples();
     const float* left = chunk.getChannelPointer (0);
@@ -71,7 +73,7 @@ juce::dsp::AudioBlock<float> OversampledPath::upsample (const juce::dsp::AudioBl
         .getSubBlock (0, 4 * n);
 }
 
-void OversampledPath::downsample (juce::dsp::AudioBlock<float>& chunk) noexcept
+VANTORA_VECTOR_CLONES void OversampledPath::downsample (juce::dsp::AudioBlock<float>& chunk) noexcept
 {
     const auto n = chunk.getNumSamples();
     const float* upLeft = fourTimesRate.getReadPointer (0);

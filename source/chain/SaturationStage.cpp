@@ -2,6 +2,7 @@
 
 #include "chain/StageHelpers.h"
 #include "engines/RationalTanh.h"
+#include "engines/VectorClones.h"
 #include "processor/PluginProcessor.h"
 
 namespace
@@ -78,7 +79,7 @@ void SaturationStage::release()
     dry.release();
 }
 
-void SaturationStage::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
+VANTORA_VECTOR_CLONES void SaturationStage::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block)
 {
     dry.capture (buffer);
     const float amount = block.fades.saturation * block.params.proportion (Param::satpct);
@@ -96,7 +97,7 @@ void SaturationStage::process (juce::AudioBuffer<float>& buffer, const ChainBloc
         dry.blendInto (buffer, amount);
 }
 
-void SaturationStage::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept
+VANTORA_VECTOR_CLONES void SaturationStage::runBeastDrive (juce::AudioBuffer<float>& buffer, float drive) noexcept
 {
     beastPath.process (juce::dsp::AudioBlock<float> (buffer),
                        [curve = BeastCurve (drive)] (juce::dsp::AudioBlock<float>& up) noexcept

@@ -5,6 +5,7 @@
 #include "chain/ToneCurve.h"
 #include "engines/AnalogEqEngine.h"
 #include "engines/LinearPhaseEqEngine.h"
+#include "engines/VectorClones.h"
 #include "processor/PluginProcessor.h"
 
 namespace
@@ -204,8 +205,8 @@ void ToneEqStage::design (const ChainBlock& block, AnalogEqEngine& analogEq) noe
 }
 
 //==============================================================================
-EqPassResult ToneEqStage::runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block, float cuppedAmount,
-                                     AnalogEqEngine& analogEq) noexcept
+VANTORA_VECTOR_CLONES EqPassResult ToneEqStage::runEqPass (juce::AudioBuffer<float>& buffer, const ChainBlock& block,
+                                                           float cuppedAmount, AnalogEqEngine& analogEq) noexcept
 {
     const double inputEnergy = pairEnergy (buffer);
     if (! block.params.on (Param::eqon))

@@ -1,6 +1,7 @@
 #include "chain/TransientShaper.h"
 
 #include "chain/StageHelpers.h"
+#include "engines/VectorClones.h"
 #include "processor/PluginProcessor.h"
 
 namespace
@@ -93,7 +94,7 @@ void TransientShaper::reset() noexcept
     transientBandHz = -1000.0f;
 }
 
-void TransientShaper::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
+VANTORA_VECTOR_CLONES void TransientShaper::process (juce::AudioBuffer<float>& buffer, const ChainBlock& block) noexcept
 {
     const auto s = transientSettingsFor (block);
     if (std::abs (s.bandHz - transientBandHz) > 0.2f)

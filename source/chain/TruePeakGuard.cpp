@@ -1,4 +1,5 @@
 #include "chain/TruePeakGuard.h"
+#include "engines/VectorClones.h"
 
 namespace
 {
@@ -54,7 +55,7 @@ void TruePeakGuard::reset() noexcept
     delayWrite = 0;
 }
 
-float TruePeakGuard::nextGain (float requiredGain) noexcept
+VANTORA_VECTOR_CLONES float TruePeakGuard::nextGain (float requiredGain) noexcept
 {
     replaceInWindow (required, requiredWrite, requiredBelowUnity, requiredGain);
     const float least = requiredBelowUnity == 0 ? 1.0f : *std::min_element (required.begin(), required.end());
@@ -80,8 +81,8 @@ void TruePeakGuard::skipUnityGains (int count) noexcept
     releasedWrite = (releasedWrite + count) % static_cast<int> (released.size());
 }
 
-bool TruePeakGuard::staysUnder (float* const* channels, int numChannels, int start, int count,
-                                float ceiling) const noexcept
+VANTORA_VECTOR_CLONES bool TruePeakGuard::staysUnder (float* const* channels, int numChannels, int start, int count,
+                                                      float ceiling) const noexcept
 {
     for (int ch = 0; ch < numChannels; ++ch)
     {
@@ -94,7 +95,7 @@ bool TruePeakGuard::staysUnder (float* const* channels, int numChannels, int sta
     return true;
 }
 
-void TruePeakGuard::process (juce::AudioBuffer<float>& buffer, float ceiling) noexcept
+VANTORA_VECTOR_CLONES void TruePeakGuard::process (juce::AudioBuffer<float>& buffer, float ceiling) noexcept
 {
     if (required.empty())
         return;

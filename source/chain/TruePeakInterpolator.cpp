@@ -1,4 +1,5 @@
 #include "chain/TruePeakInterpolator.h"
+#include "engines/VectorClones.h"
 
 #include <cmath>
 
@@ -42,7 +43,7 @@ void TruePeakInterpolator::reset() noexcept
     write = 0;
 }
 
-void TruePeakInterpolator::pushBlock (const float* samples, int numSamples, float* peaks) noexcept
+VANTORA_VECTOR_CLONES void TruePeakInterpolator::pushBlock (const float* samples, int numSamples, float* peaks) noexcept
 {
     for (int start = 0; start < numSamples; start += stretchLength)
     {

@@ -1,4 +1,5 @@
 #include "chain/TruePeakMeter.h"
+#include "engines/VectorClones.h"
 
 void TruePeakMeter::prepare (double sampleRate) noexcept
 {
@@ -12,7 +13,7 @@ void TruePeakMeter::reset() noexcept
         interpolator.reset();
 }
 
-float TruePeakMeter::measure (const juce::AudioBuffer<float>& buffer, float floor) noexcept
+VANTORA_VECTOR_CLONES float TruePeakMeter::measure (const juce::AudioBuffer<float>& buffer, float floor) noexcept
 {
     float peak = 0.0f;
     const int n = buffer.getNumSamples();

@@ -1,4 +1,5 @@
 #include "engines/AdaptiveHitEngine.h"
+#include "engines/VectorClones.h"
 
 namespace
 {
@@ -120,7 +121,7 @@ AdaptiveHitEngine::Features AdaptiveHitEngine::measureFrame (const juce::AudioBu
     return takeFrame().features;
 }
 
-HitResult AdaptiveHitEngine::process (const juce::AudioBuffer<float>& buffer) noexcept
+VANTORA_VECTOR_CLONES HitResult AdaptiveHitEngine::process (const juce::AudioBuffer<float>& buffer) noexcept
 {
     takeRequests();
 

@@ -1,4 +1,5 @@
 #include "engines/AnalogEqEngine.h"
+#include "engines/VectorClones.h"
 
 #include <cmath>
 
@@ -34,7 +35,7 @@ void glide (double& value, double target, double k) noexcept { value += (target 
 } // namespace
 
 //==============================================================================
-Engine::ChannelLanes Engine::AnalogBiquad::process (ChannelLanes x) noexcept
+VANTORA_VECTOR_CLONES Engine::ChannelLanes Engine::AnalogBiquad::process (ChannelLanes x) noexcept
 {
     glide (b0, target.b0, coefficientGlide);
     glide (b1, target.b1, coefficientGlide);

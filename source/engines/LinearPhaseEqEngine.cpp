@@ -1,6 +1,7 @@
 #include "engines/LinearPhaseEqEngine.h"
 
 #include "engines/AnalogEqEngine.h"
+#include "engines/VectorClones.h"
 
 #include <cmath>
 #include <complex>
@@ -219,18 +220,12 @@ void Engine::process (juce::dsp::AudioBlock<float> block) noexcept
 
 namespace
 {
-#if defined(__x86_64__)
-#define VANTORA_WIDE_VECTORS_WHERE_AVAILABLE __attribute__ ((target_clones ("avx512f", "avx2", "default")))
-#else
-#define VANTORA_WIDE_VECTORS_WHERE_AVAILABLE
-#endif
-
 /** y[n] = Σ taps[k]·x[n − k] for a kernel symmetric about its centre tap, each pair of equal taps
     folded into one product; `x` has numTaps − 1 samples of history before it. Tap by tap over the
     block, so that the inner loop vectorises; silent taps (most of a pure delay) are skipped. Where the
     processor has them, eight- or sixteen-wide vectors run it: each output is the same sum in the same order. */
-VANTORA_WIDE_VECTORS_WHERE_AVAILABLE void runSymmetricFir (const std::array<float, Engine::numTaps>& taps,
-                                                           const float* x, float* y, int numSamples) noexcept
+VANTORA_WIDE_VECTOR_CLONES void runSymmetricFir (const std::array<float, Engine::numTaps>& taps, const float* x,
+                                                 float* y, int numSamples) noexcept
 {
     constexpr int last = Engine::numTaps - 1;
     const float centre = taps[Engine::centreTap];

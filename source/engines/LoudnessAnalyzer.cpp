@@ -1,4 +1,5 @@
 #include "engines/LoudnessAnalyzer.h"
+#include "engines/VectorClones.h"
 
 namespace
 {
@@ -44,7 +45,7 @@ void LoudnessAnalyzer::reset() noexcept
     }
 }
 
-std::optional<float> LoudnessAnalyzer::process (const juce::AudioBuffer<float>& buffer) noexcept
+VANTORA_VECTOR_CLONES std::optional<float> LoudnessAnalyzer::process (const juce::AudioBuffer<float>& buffer) noexcept
 {
     std::optional<float> reading;
     if (buffer.getNumChannels() < 1)

@@ -1,4 +1,5 @@
 #include "engines/ModernReverb.h"
+#include "engines/VectorClones.h"
 
 namespace
 {
@@ -151,7 +152,7 @@ void ModernReverb::setParameters (const Params& params) noexcept
 }
 
 //==============================================================================
-void ModernReverb::Diffuser::process (float* samples, int count) noexcept
+VANTORA_VECTOR_CLONES void ModernReverb::Diffuser::process (float* samples, int count) noexcept
 {
     // Within a run each slot is read, then written, once.
     position = inRingRuns (position, static_cast<int> (buffer.size()), count,
@@ -168,7 +169,7 @@ void ModernReverb::Diffuser::process (float* samples, int count) noexcept
                            });
 }
 
-void ModernReverb::glideControls (int count) noexcept
+VANTORA_VECTOR_CLONES void ModernReverb::glideControls (int count) noexcept
 {
     // A local copy, which the stores into the chunk's controls cannot touch.
     auto g = gliding;
@@ -181,7 +182,7 @@ void ModernReverb::glideControls (int count) noexcept
     gliding = g;
 }
 
-void ModernReverb::readPreDelay (const float* left, const float* right, int count) noexcept
+VANTORA_VECTOR_CLONES void ModernReverb::readPreDelay (const float* left, const float* right, int count) noexcept
 {
     // The ring position and the smoothing state stay in locals, which the ring's writes cannot touch.
     float* ring = preDelayRing.data();
@@ -223,7 +224,7 @@ void ModernReverb::diffuseChunkInput (int count) noexcept
         chunkInput[static_cast<size_t> (i)] *= 0.78f;
 }
 
-void ModernReverb::readLines (int count) noexcept
+VANTORA_VECTOR_CLONES void ModernReverb::readLines (int count) noexcept
 {
     // Each line's two oldest samples averaged over the chunk, in runs up to the ring's end (they were
     // written L - 1 and L - 2 samples ago), into lineOutputs; then the damping filters over it.
@@ -273,7 +274,7 @@ void ModernReverb::readLines (int count) noexcept
             lines[4 * half + lane].dampingState = damped[half][lane];
 }
 
-void ModernReverb::writeLines (int count) noexcept
+VANTORA_VECTOR_CLONES void ModernReverb::writeLines (int count) noexcept
 {
     mixedOutputs = lineOutputs;
     hadamardColumns (mixedOutputs, count);
@@ -313,7 +314,7 @@ FloatLanes ModernReverb::filterOutput (OutputFilters& f, FloatLanes x, const Sam
     return f.final;
 }
 
-void ModernReverb::decodeLines (int count) noexcept
+VANTORA_VECTOR_CLONES void ModernReverb::decodeLines (int count) noexcept
 {
     // Line by line over the chunk, so that it vectorises: each sample gets the same sums, in line order.
     std::fill_n (decodedSum.begin(), count, 0.0f);
@@ -351,7 +352,7 @@ void ModernReverb::process (juce::dsp::AudioBlock<float>& block, float wetLevel,
                       juce::jmin (chunkLength, total - start));
 }
 
-void ModernReverb::processChunk (float* left, float* right, int count) noexcept
+VANTORA_VECTOR_CLONES void ModernReverb::processChunk (float* left, float* right, int count) noexcept
 {
     // The controls and the network's input depend on nothing the network does: worked out first.
     glideControls (count);

@@ -1,4 +1,5 @@
 #include "engines/MultibandDynamics.h"
+#include "engines/VectorClones.h"
 
 namespace
 {
@@ -188,7 +189,7 @@ void MultibandDynamics::process (juce::AudioBuffer<float>& buffer)
     sumBands (buffer, n);
 }
 
-void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, int n) noexcept
+VANTORA_VECTOR_CLONES void MultibandDynamics::splitIntoBands (const juce::AudioBuffer<float>& buffer, int n) noexcept
 {
     // A one-channel buffer feeds both band channels.
     const float* const in[] = { buffer.getReadPointer (0),
@@ -231,12 +232,12 @@ void MultibandDynamics::forEachBandSample (int n, Step&& step) noexcept
                 step (b, ch, samples[b][static_cast<size_t> (ch)][i]);
 }
 
-void MultibandDynamics::compressBands (int n) noexcept
+VANTORA_VECTOR_CLONES void MultibandDynamics::compressBands (int n) noexcept
 {
     forEachBandSample (n, [this] (size_t b, int ch, float& x) noexcept { x = compressors[b].processSample (ch, x); });
 }
 
-void MultibandDynamics::limitBands (int n) noexcept
+VANTORA_VECTOR_CLONES void MultibandDynamics::limitBands (int n) noexcept
 {
     forEachBandSample (n, [this] (size_t b, int ch, float& x) noexcept { x = limiters[b].compressSample (ch, x); });
     for (size_t b = 0; b < numBands; ++b)
@@ -257,7 +258,7 @@ void MultibandDynamics::sumBands (juce::AudioBuffer<float>& buffer, int n) const
     }
 }
 
-void MultibandDynamics::matchDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept
+VANTORA_VECTOR_CLONES void MultibandDynamics::matchDryPhase (juce::dsp::AudioBlock<float> dry, float amount) noexcept
 {
     const auto channels = juce::jmin (static_cast<int> (dry.getNumChannels()), numChannels);
     if (channels < 1)
