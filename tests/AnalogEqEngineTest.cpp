@@ -4,6 +4,7 @@
 
 #include <complex>
 #include <functional>
+#include <random>
 
 namespace
 {
@@ -273,4 +274,31 @@ TEST (AnalogEqNotches, MixTargetsFollowEnabledAndEachFrequency)
     engine.setParameters (withNotches ({ { 250.0f, 400.0f, 2500.0f }, 14.0f, -6.5f, false }));
     for (int row : { 10, 11, 12 })
         EXPECT_EQ (engine.section (row).mixTarget, 0.0);
+}
+
+TEST (AnalogEqSection, LanesTanhStaysWithinTwoUlpOfTheLibrarysAndIsOdd)
+{
+    const auto ulpsFromLibrary = [] (double x, double got)
+    {
+        const double exact = std::tanh (x);
+        const double ulp = std::nextafter (std::abs (exact), 2.0) - std::abs (exact);
+        return std::abs (got - exact) / ulp;
+    };
+    std::mt19937_64 rng (7);
+    std::uniform_real_distribution<double> mantissa (0.5, 1.0);
+    std::uniform_int_distribution<int> exponent (-40, 6); // 1e-12 .. 64, across both formulas' ranges
+    double worst = 0.0;
+    for (int i = 0; i < 1'000'000; ++i)
+    {
+        const double x = std::ldexp (mantissa (rng), exponent (rng));
+        const auto lanes = Engine::tanhOfLanes (Engine::ChannelLanes { x, -x });
+        ASSERT_EQ (lanes[1], -lanes[0]) << x;
+        worst = std::max (worst, ulpsFromLibrary (x, lanes[0]));
+    }
+    EXPECT_LE (worst, 2.0);
+
+    for (double x : { 0.6249999999, 0.625, 0.6250000001, 21.999, 22.0, 1.0e3 })
+        EXPECT_LE (ulpsFromLibrary (x, Engine::tanhOfLanes (Engine::ChannelLanes { x, x })[0]), 2.0) << x;
+    const auto zeros = Engine::tanhOfLanes (Engine::ChannelLanes { 0.0, -0.0 });
+    EXPECT_TRUE (zeros[0] == 0.0 && ! std::signbit (zeros[0]) && std::signbit (zeros[1]));
 }

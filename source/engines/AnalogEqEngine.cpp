@@ -32,7 +32,49 @@ BiquadCoeffs normalised (double b0, double b1, double b2, double a0, double a1, 
 }
 
 void glide (double& value, double target, double k) noexcept { value += (target - value) * k; }
+
+using Lanes = Engine::ChannelLanes;
+using LaneBits = long long __attribute__ ((vector_size (16)));
+
+/** e^x of each lane for x in [0, 45]: the power of two split off by ln 2, the rest by a Padé form. */
+Lanes expOfLanes (Lanes x) noexcept
+{
+    // Adding 1.5·2⁵² leaves x/ln 2 rounded to an integer in the low mantissa bits.
+    constexpr double roundingShift = 6755399441055744.0;
+    const Lanes shifted = x * 1.4426950408889634073599 + roundingShift;
+    const Lanes n = shifted - roundingShift;
+    // ln 2 in two parts, so that n·ln 2 comes off x without rounding away the remainder.
+    const Lanes r = (x - n * 6.93145751953125e-1) - n * 1.42860682030941723212e-6;
+    const Lanes rr = r * r;
+    const Lanes p = r * ((rr * 1.26177193074810590878e-4 + 3.02994407707441961300e-2) * rr + 9.99999999999999999910e-1);
+    const Lanes q = ((rr * 3.00198505138664455042e-6 + 2.52448340349684104192e-3) * rr + 2.27265548208155028766e-1) * rr
+                    + 2.00000000000000000009e0;
+    const Lanes mantissa = 1.0 + 2.0 * (p / (q - p));
+    const LaneBits exponent =
+        reinterpret_cast<LaneBits> (shifted) - reinterpret_cast<LaneBits> (Lanes {} + roundingShift);
+    return mantissa * reinterpret_cast<Lanes> ((exponent + 1023) << 52);
+}
 } // namespace
+
+Engine::ChannelLanes Engine::tanhOfLanes (ChannelLanes x) noexcept
+{
+    const LaneBits signBit = LaneBits {} + (1LL << 63);
+    const LaneBits sign = reinterpret_cast<LaneBits> (x) & signBit;
+    const Lanes a = reinterpret_cast<Lanes> (reinterpret_cast<LaneBits> (x) & ~signBit);
+
+    // Computed for |x| and given the sign of x at the end (rounding is symmetric, so this is exact).
+    // Near zero: |x| + |x|·z·P(z)/Q(z), z = x².
+    const Lanes z = a * a;
+    const Lanes p = (z * -9.64399179425052238628e-1 + -9.92877231001918586564e1) * z + -1.61468768441708447952e3;
+    const Lanes q = ((z + 1.12811678491632931402e2) * z + 2.23548839060100448583e3) * z + 4.84406305325125486048e3;
+    const Lanes nearZero = a + a * (z * p / q);
+
+    // Beyond 0.625: 1 − 2 / (e^2|x| + 1); at 22 and past it, 1 in double.
+    const Lanes limited = a < 22.0 ? a : Lanes {} + 22.0;
+    const Lanes away = 1.0 - 2.0 / (expOfLanes (2.0 * limited) + 1.0);
+    const Lanes magnitude = a < 0.625 ? nearZero : away;
+    return reinterpret_cast<Lanes> (reinterpret_cast<LaneBits> (magnitude) | sign);
+}
 
 //==============================================================================
 VANTORA_VECTOR_CLONES Engine::ChannelLanes Engine::AnalogBiquad::process (ChannelLanes x) noexcept
@@ -48,8 +90,7 @@ VANTORA_VECTOR_CLONES Engine::ChannelLanes Engine::AnalogBiquad::process (Channe
     const ChannelLanes y = b0 * x + s1;
     s1 = b1 * x - a1 * y + s2;
     s2 = b2 * x - a2 * y;
-    const ChannelLanes driven = drive * y;
-    const ChannelLanes saturated { std::tanh (driven[0]), std::tanh (driven[1]) };
+    const ChannelLanes saturated = tanhOfLanes (drive * y);
     using FloatPair = float __attribute__ ((vector_size (8)));
     return __builtin_convertvector(__builtin_convertvector(x + mix * (saturated / drive - x), FloatPair), ChannelLanes);
 }

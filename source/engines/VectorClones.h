@@ -2,9 +2,9 @@
 
 /** Processor clones for the hot per-sample loops, marked on a function's definition. A marked
     function is compiled more than once and the loader picks the clone the processor can run. The
-    build keeps -ffp-contract=off, so every clone does the same IEEE operations in the same order:
-    renders are the same bits on any processor, only faster where wider vectors and three-operand
-    instructions exist. */
+    build keeps -ffp-contract=off, so every clone does the same IEEE operations in the same order
+    and gives the same bits; it is only faster where wider vectors and three-operand instructions
+    exist. */
 #if defined(__x86_64__)
 /** The baseline and AVX2. A clone by instruction set alone (not by processor model) can inline the
     small helpers it calls. The Clang build, which runs the sanitizers, checks the baseline code
