@@ -2,6 +2,7 @@
 #include "engines/VectorClones.h"
 
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -58,7 +59,7 @@ Lanes expOfLanes (Lanes x) noexcept
 
 Engine::ChannelLanes Engine::tanhOfLanes (ChannelLanes x) noexcept
 {
-    const LaneBits signBit = LaneBits {} + (1LL << 63);
+    const LaneBits signBit = LaneBits {} + std::numeric_limits<long long>::min(); // the sign bit alone
     const LaneBits sign = reinterpret_cast<LaneBits> (x) & signBit;
     const Lanes a = reinterpret_cast<Lanes> (reinterpret_cast<LaneBits> (x) & ~signBit);
 
