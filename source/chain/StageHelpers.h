@@ -76,3 +76,11 @@ double sumInFourParts (int count, Term&& term) noexcept
         parts[i % 4] += term (i);
     return (parts[0] + parts[1]) + (parts[2] + parts[3]);
 }
+
+/** `condition ? ifTrue : ifFalse` read from a table: for per-sample choices that follow the signal,
+    which the branch predictor cannot learn, a missed branch costs more than the read. */
+inline float chosenWithoutBranch (bool condition, float ifTrue, float ifFalse) noexcept
+{
+    const float choices[2] = { ifFalse, ifTrue };
+    return choices[condition ? 1 : 0];
+}

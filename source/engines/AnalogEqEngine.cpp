@@ -55,6 +55,13 @@ Lanes expOfLanes (Lanes x) noexcept
         reinterpret_cast<LaneBits> (shifted) - reinterpret_cast<LaneBits> (Lanes {} + roundingShift);
     return mantissa * reinterpret_cast<Lanes> ((exponent + 1023) << 52);
 }
+
+/** Each lane rounded to a float's value, as a float output would round it. */
+Lanes roundedToFloat (Lanes x) noexcept
+{
+    using FloatPair = float __attribute__ ((vector_size (8)));
+    return __builtin_convertvector(__builtin_convertvector(x, FloatPair), Lanes);
+}
 } // namespace
 
 Engine::ChannelLanes Engine::tanhOfLanes (ChannelLanes x) noexcept
@@ -91,9 +98,7 @@ VANTORA_VECTOR_CLONES Engine::ChannelLanes Engine::AnalogBiquad::process (Channe
     const ChannelLanes y = b0 * x + s1;
     s1 = b1 * x - a1 * y + s2;
     s2 = b2 * x - a2 * y;
-    const ChannelLanes saturated = tanhOfLanes (drive * y);
-    using FloatPair = float __attribute__ ((vector_size (8)));
-    return __builtin_convertvector(__builtin_convertvector(x + mix * (saturated / drive - x), FloatPair), ChannelLanes);
+    return roundedToFloat (x + mix * (tanhOfLanes (drive * y) / drive - x));
 }
 
 //==============================================================================

@@ -36,11 +36,3 @@ inline FloatLanes limitLanes (float lower, float upper, FloatLanes x) noexcept
     const FloatLanes low = lanesOf (lower), high = lanesOf (upper);
     return x < low ? low : (high < x ? high : x);
 }
-
-/** `condition ? ifTrue : ifFalse` read from a table: for per-sample choices that follow the signal,
-    which the branch predictor cannot learn, a missed branch costs more than the read. */
-inline float chosenWithoutBranch (bool condition, float ifTrue, float ifFalse) noexcept
-{
-    const float choices[2] = { ifFalse, ifTrue };
-    return choices[condition ? 1 : 0];
-}

@@ -6,9 +6,10 @@
     and gives the same bits; it is only faster where wider vectors and three-operand instructions
     exist. */
 #if defined(__x86_64__)
-/** The baseline and AVX2. A clone by instruction set alone (not by processor model) can inline the
-    small helpers it calls. The Clang build, which runs the sanitizers, checks the baseline code
-    alone. */
+/** The baseline and AVX2, each with every helper it calls inlined (flatten): a helper left out of
+    line would run the baseline code in both clones. The clones differ by instruction set alone, not
+    by processor model, because the compiler inlines only across the former. The Clang build, which
+    runs the sanitizers, checks the baseline code alone. */
 #if defined(__clang__)
 #define VANTORA_VECTOR_CLONES
 #else
